@@ -1,0 +1,247 @@
+#include "phrasedocument.h"
+#include "errors.h"
+#include "stringtable.h"
+
+#include <cstring>
+
+namespace {
+
+// Fills one output shape: each "%s" takes the next argument whole, uninterpreted.
+void AppendShape(QByteArray& out, const char* shape, QByteArrayView first, QByteArrayView second)
+{
+    const char* p = shape;
+    int arg = 0;
+    while (const char* hole = std::strstr(p, "%s")) {
+        out.append(p, hole - p);
+        out.append(arg++ == 0 ? first : second);
+        p = hole + 2;
+    }
+    out.append(p);
+}
+
+const char* ShapeFor(PhraseLineKind kind)
+{
+    switch (kind) {
+    case lkCase:
+        return strings::CaseLine;
+    case lkDefine:
+        return strings::DefineLine;
+    case lkBracket:
+        return strings::BracketLine;
+    case lkCaseStrToLower:
+        return strings::CaseStrToLowerLine;
+    case lkNone:
+        break;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+PhraseDocument::PhraseDocument(QObject* parent) : QObject(parent) {}
+
+void PhraseDocument::SetShowOriginal(bool show)
+{
+    if (m_showOriginal == show)
+        return;
+    m_showOriginal = show;
+    emit ShowOriginalChanged(show);
+}
+
+QByteArrayView PhraseDocument::TemplateLine(int line) const
+{
+    const LineSpan& s = m_lines.at(size_t(line));
+    return QByteArrayView(m_templateData.constData() + s.offset, s.length);
+}
+
+std::optional<int> PhraseDocument::FindKey(QByteArrayView key) const
+{
+    const auto it = m_keyIndex.constFind(key.toByteArray());
+    if (it == m_keyIndex.cend())
+        return std::nullopt;
+    return it.value();
+}
+
+void PhraseDocument::LoadTemplate(const QString& path)
+{
+    LoadTemplateData(ReadFileBytes(path));
+}
+
+void PhraseDocument::LoadTemplateData(QByteArray data)
+{
+    emit AboutToReset();
+    m_templateData = std::move(data);
+    m_lines = SplitLines(m_templateData);
+    m_lineTags.assign(m_lines.size(), -1);
+    m_kinds.clear();
+    m_keys.clear();
+    m_keyLines.clear();
+    m_originals.clear();
+    m_translations.clear();
+    m_states.clear();
+    m_keyIndex.clear();
+
+    int counts[4] = {0, 0, 0, 0}; // by kind; case strtolower lines are not counted
+    QByteArray key;
+    QByteArray value;
+    for (size_t l = 0; l < m_lines.size(); ++l) {
+        const PhraseLineKind kind = ParsePhraseLine(TemplateLine(int(l)), key, value);
+        if (kind == lkNone)
+            continue;
+        if (kind <= lkBracket)
+            ++counts[kind];
+        if (m_keyIndex.contains(key))
+            continue;
+        const int phrase = int(m_keys.size());
+        m_keyIndex.insert(key, phrase);
+        m_keys.append(key);
+        m_keyLines.push_back(int(l));
+        m_originals.append(value);
+        m_translations.append(value);
+        m_states.push_back(tsMissing);
+        m_kinds.push_back(kind);
+        m_lineTags[l] = phrase;
+    }
+
+    // Case lines win ties, then define lines beat bracket lines only when strictly more.
+    PhraseLineKind winner = lkCase;
+    for (PhraseLineKind k : {lkDefine, lkBracket})
+        if (counts[k] > counts[winner])
+            winner = k;
+    const bool showOriginalChanged = m_showOriginal != (winner == lkDefine);
+    m_showOriginal = winner == lkDefine;
+
+    emit TemplateLoaded();
+    if (showOriginalChanged)
+        emit ShowOriginalChanged(m_showOriginal);
+}
+
+void PhraseDocument::LoadTranslation(const QString& path)
+{
+    // The chosen name is kept even when reading fails, so a later Save goes there.
+    m_translationFileName = path;
+    MergeTranslationData(ReadFileBytes(path));
+}
+
+void PhraseDocument::MergeTranslationData(QByteArrayView data)
+{
+    QByteArray key;
+    QByteArray value;
+    for (const LineSpan& s : SplitLines(data)) {
+        const PhraseLineKind kind =
+            ParsePhraseLine(QByteArrayView(data.data() + s.offset, s.length), key, value);
+        if (kind == lkNone)
+            continue;
+        const auto it = m_keyIndex.constFind(key);
+        if (it == m_keyIndex.cend())
+            continue;
+        const int i = it.value();
+        // Compared with the text held now, so a key repeated in the file is judged against the
+        // text its previous occurrence stored, and the last occurrence decides.
+        m_states[size_t(i)] = (value == m_translations.at(i)) ? tsUntranslated : tsTranslated;
+        m_translations[i] = value;
+    }
+    emit TranslationsMerged();
+    const PhraseStatistics st = Statistics();
+    SetStatusText(QString::fromLatin1(strings::Statistics)
+                      .arg(st.phrases)
+                      .arg(st.untranslated)
+                      .arg(st.missing));
+}
+
+QByteArray PhraseDocument::BuildTranslationFile() const
+{
+    QByteArray out;
+    out.reserve(m_templateData.size() + qsizetype(m_lines.size()) * 2 + 64);
+    for (size_t l = 0; l < m_lines.size(); ++l) {
+        const int phrase = m_lineTags[l];
+        if (phrase < 0) {
+            out.append(TemplateLine(int(l)));
+        } else {
+            const PhraseLineKind kind = m_kinds[size_t(phrase)];
+            const QByteArray& key = m_keys.at(phrase);
+            const QByteArray& text = m_translations.at(phrase);
+            if (kind == lkBracket)
+                AppendShape(out, ShapeFor(kind), key, text);
+            else
+                AppendShape(out, ShapeFor(kind), QuotePhpString(key), QuotePhpString(text));
+        }
+        out.append("\r\n", 2);
+    }
+    return out;
+}
+
+void PhraseDocument::SaveTranslation()
+{
+    // Built whole before the file is touched, so a failure here leaves the old file as it was.
+    const QByteArray bytes = BuildTranslationFile();
+    WriteFileAtomically(m_translationFileName, bytes);
+    SetModified(false);
+}
+
+bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& text)
+{
+    if (phrase < 0 || phrase >= PhraseCount() || m_translations.at(phrase) == text)
+        return false;
+    m_states[size_t(phrase)] = tsTranslated;
+    m_translations[phrase] = text;
+    SetModified(true);
+    emit TranslationChanged(phrase);
+    return true;
+}
+
+void PhraseDocument::RestoreTranslationText(int phrase, const QByteArray& text)
+{
+    if (phrase < 0 || phrase >= PhraseCount() || m_translations.at(phrase) == text)
+        return;
+    m_translations[phrase] = text;
+    emit TranslationChanged(phrase);
+}
+
+void PhraseDocument::ClearDocument()
+{
+    SetModified(false);
+    emit AboutToReset();
+    m_templateData.clear();
+    m_lines.clear();
+    m_lineTags.clear();
+    m_kinds.clear();
+    m_keys.clear();
+    m_keyLines.clear();
+    m_originals.clear();
+    m_translations.clear();
+    m_states.clear();
+    m_keyIndex.clear();
+    emit Cleared();
+    m_translationFileName.clear();
+    SetStatusText(QString());
+}
+
+PhraseStatistics PhraseDocument::Statistics() const
+{
+    PhraseStatistics st;
+    st.phrases = PhraseCount();
+    for (TranslationState s : m_states) {
+        if (s == tsUntranslated)
+            ++st.untranslated;
+        else if (s == tsMissing)
+            ++st.missing;
+    }
+    return st;
+}
+
+void PhraseDocument::SetModified(bool modified)
+{
+    if (m_modified == modified)
+        return;
+    m_modified = modified;
+    emit ModifiedChanged(modified);
+}
+
+void PhraseDocument::SetStatusText(const QString& text)
+{
+    if (m_statusText == text)
+        return;
+    m_statusText = text;
+    emit StatusTextChanged(text);
+}

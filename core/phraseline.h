@@ -1,0 +1,19 @@
+#pragma once
+#include <QByteArray>
+#include <QByteArrayView>
+
+/// The shape of a language-file line; the value is stored per phrase and picks the output shape.
+enum PhraseLineKind : int {
+    lkNone = 0,
+    lkCase = 1,
+    lkDefine = 2,
+    lkBracket = 3,
+    lkCaseStrToLower = 4,
+};
+
+/// Classifies one line (without its line break) and extracts key and value.
+/// For lkNone, key and value are left exactly as the caller had them.
+PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value);
+
+/// A double-quoted PHP literal of text: a backslash before every double quote, nothing else changed.
+QByteArray QuotePhpString(QByteArrayView text);

@@ -1,0 +1,43 @@
+#pragma once
+#include "leadbytes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <memory>
+#include <optional>
+
+/// Turns the document's bytes into text for the screen and back, by one named encoding.
+/// The core never decodes; the grid, the editor, the clipboard and the search all go through this.
+class TextCodec
+{
+public:
+    /// A codec for an encoding name Qt knows ("UTF-8", "windows-1251", "Shift_JIS", ...).
+    /// Unknown names fall back to windows-1252; valid() then reports false.
+    explicit TextCodec(const QByteArray& name = "UTF-8");
+
+    /// The encoding of the user's locale.
+    static TextCodec Locale();
+
+    const QByteArray& name() const { return m_name; }
+    bool valid() const { return m_valid; }
+    bool isUtf8() const { return m_lead.scheme == LeadByteTable::Scheme::Utf8; }
+
+    QString ToUnicode(QByteArrayView bytes) const;
+
+    /// The bytes for text, or nothing when a character cannot be written in this encoding;
+    /// then *badChar (when given) receives the first such character.
+    std::optional<QByteArray> FromUnicode(QStringView text, QString* badChar = nullptr) const;
+
+    /// Upper-cases every letter that has a capital in this encoding.
+    QByteArray UpperCase(QByteArrayView bytes) const;
+
+    const LeadByteTable& leadBytes() const { return m_lead; }
+
+private:
+    QByteArray m_name;
+    bool m_valid = true;
+    LeadByteTable m_lead;
+    // For single-byte encodings: the upper-case byte of every byte, so case folding needs no decoding.
+    std::shared_ptr<const std::array<unsigned char, 256>> m_upper;
+};

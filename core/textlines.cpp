@@ -1,0 +1,88 @@
+#include "textlines.h"
+#include "errors.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cstring>
+
+std::vector<LineSpan> SplitLines(QByteArrayView text)
+{
+    std::vector<LineSpan> lines;
+    const char* s = text.data();
+    qsizetype n = text.size();
+    if (const void* nul = n > 0 ? std::memchr(s, '\0', size_t(n)) : nullptr)
+        n = static_cast<const char*>(nul) - s;
+    lines.reserve(size_t(n / 40 + 1));
+    qsizetype start = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        const char c = s[i];
+        if (c != '\r' && c != '\n') {
+            ++i;
+            continue;
+        }
+        lines.push_back({start, i - start});
+        // CR LF is one break; LF CR is two, so only CR may swallow a following LF.
+        i += (c == '\r' && i + 1 < n && s[i + 1] == '\n') ? 2 : 1;
+        start = i;
+    }
+    if (start < n)
+        lines.push_back({start, n - start});
+    return lines;
+}
+
+QByteArray ReadFileBytes(const QString& path)
+{
+    QFile file(path);
+    // A directory opens as a file on some systems and reads as nothing; treat it as unopenable.
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        throw EFOpenError(path);
+    QByteArray data;
+    const qint64 size = file.size();
+    if (size > 0 && file.isSequential() == false) {
+        data.resize(size);
+        qint64 got = 0;
+        while (got < size) {
+            const qint64 r = file.read(data.data() + got, size - got);
+            if (r <= 0)
+                break;
+            got += r;
+        }
+        if (got < 0)
+            throw EFOpenError(path);
+        data.resize(got);
+        // The file may have grown since its size was taken; take the rest too.
+        if (got == size)
+            data.append(file.readAll());
+    } else {
+        data = file.readAll();
+    }
+    if (file.error() != QFileDevice::NoError)
+        throw EFOpenError(path);
+    return data;
+}
+
+void WriteFileAtomically(const QString& path, QByteArrayView bytes)
+{
+    // Write over the file a symbolic link points to, so the link itself survives.
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        const QString resolved = info.symLinkTarget();
+        if (!resolved.isEmpty())
+            target = resolved;
+    }
+    if (QFileInfo(target).isDir())
+        throw EFCreateError(path);
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EFCreateError(path);
+    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
+        file.cancelWriting();
+        throw EWriteError();
+    }
+    // commit() flushes, syncs and renames; a failure there is a failed write, the target untouched.
+    if (!file.commit())
+        throw EWriteError();
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Every text that the program formats or shows, kept apart from the code that uses it.
+// The numbers are the resource identifiers the program's earlier builds used for them.
+
+namespace strings {
+
+inline constexpr char LineHeader[] = "Line #";          // 65312
+inline constexpr char OriginalHeader[] = "Original";    // 65313
+inline constexpr char TranslatedHeader[] = "Translated"; // 65314
+inline constexpr char TextNotFound[] = "Text not found"; // 65320
+inline constexpr char InvalidMask[] = "'%1' is an invalid mask at (%2)"; // 65342
+inline constexpr char ConfirmSave[] = "Current translation not saved. Save this?"; // 65343
+
+inline constexpr char Statistics[] = "Phrases: %1, Untranslated: %2, Missing: %3";
+
+// Output line shapes of the writer; the first %s takes the key, the second the translation.
+inline constexpr char CaseLine[] = "    case %s: $tmp = %s; break;";
+inline constexpr char DefineLine[] = "define(%s,%s);";
+inline constexpr char BracketLine[] = "[[%s]] = [[%s]]";
+inline constexpr char CaseStrToLowerLine[] = "case strtolower(%s): $tmp = %s; break;";
+
+inline constexpr char CannotOpenFile[] = "Cannot open file %1";
+inline constexpr char CannotCreateFile[] = "Cannot create file %1";
+inline constexpr char StreamWriteError[] = "Stream write error";
+inline constexpr char ListIndexOutOfBounds[] = "List index out of bounds (%1)";
+
+inline constexpr char RegistryGetFailed[] = "Failed to get data for '%1'";
+inline constexpr char RegistrySetFailed[] = "Failed to set data for '%1'";
+inline constexpr char RegistryInvalidType[] = "Invalid data type for '%1'";
+
+inline constexpr char ApplicationTitle[] = "Vorlane translation assistant";
+inline constexpr char MainCaption[] = "Vorlane translator";
+
+} // namespace strings
