@@ -1,0 +1,371 @@
+#include "errors.h"
+#include "phrasedocument.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray Lines(std::initializer_list<const char*> lines, const char* eol = "\r\n")
+{
+    QByteArray out;
+    for (const char* l : lines)
+        out += QByteArray(l) + eol;
+    return out;
+}
+
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write fixture");
+    return path;
+}
+
+// Checks the invariants every loaded document keeps.
+void CheckInvariants(const PhraseDocument& doc)
+{
+    QSet<QByteArray> keys;
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        QCOMPARE(doc.TemplateLineTag(doc.PhraseKeyTag(i)), i);
+        QVERIFY(!keys.contains(doc.PhraseKey(i)));
+        keys.insert(doc.PhraseKey(i));
+        if (i > 0)
+            QVERIFY(doc.PhraseKeyTag(i) > doc.PhraseKeyTag(i - 1));
+    }
+    int tagged = 0;
+    for (int l = 0; l < doc.TemplateLineCount(); ++l)
+        tagged += doc.TemplateLineTag(l) >= 0;
+    QCOMPARE(tagged, doc.PhraseCount());
+}
+
+} // namespace
+
+class TestPhraseDocument : public QObject
+{
+    Q_OBJECT
+private slots:
+    void loadTemplate();
+    void loadEmptyAndPhraseless_data();
+    void loadEmptyAndPhraseless();
+    void displayMode_data();
+    void displayMode();
+    void loadMissingFileLeavesDocumentEmpty();
+    void merge_data();
+    void merge();
+    void mergeFailureKeepsChosenName();
+    void write_data();
+    void write();
+    void saveClearsModifiedAndTracksName();
+    void commitAndRestore();
+    void clearKeepsShowOriginal();
+};
+
+void TestPhraseDocument::loadTemplate()
+{
+    PhraseDocument doc;
+    QSignalSpy loaded(&doc, &PhraseDocument::TemplateLoaded);
+    doc.LoadTemplateData(Lines({
+        "<?php",                                            // 0
+        "define(\"_A\",\"Alpha\");",                        // 1
+        "case \"Save\": $tmp = \"Save\"; break;",           // 2
+        "case \"save\": $tmp = \"save it\"; break;",        // 3  differs only in case: own phrase
+        "",                                                 // 4
+        "define(\"_A\",\"Again\");",                        // 5  duplicate: stays a plain line
+        "case _X:",                                         // 6  empty key becomes a phrase
+        "case _Y:",                                         // 7  second empty key: duplicate
+    }));
+    QCOMPARE(loaded.count(), 1);
+    QCOMPARE(doc.TemplateLineCount(), 8);
+    QCOMPARE(doc.PhraseCount(), 4);
+    QCOMPARE(doc.PhraseKey(0), QByteArray("_A"));
+    QCOMPARE(doc.PhraseOriginal(0), QByteArray("Alpha"));
+    QCOMPARE(doc.PhraseKeyTag(0), 1);
+    QCOMPARE(doc.PhraseKey(2), QByteArray("save"));
+    QCOMPARE(doc.PhraseKey(3), QByteArray());
+    QCOMPARE(doc.PhraseKeyTag(3), 6);
+    QCOMPARE(doc.TemplateLineTag(5), -1);
+    QCOMPARE(doc.TemplateLineTag(7), -1);
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        QCOMPARE(doc.PhraseState(i), tsMissing);
+        QCOMPARE(doc.PhraseTranslation(i), doc.PhraseOriginal(i));
+    }
+    QCOMPARE(doc.FindKey("save"), std::optional<int>(2));
+    QCOMPARE(doc.FindKey("SAVE"), std::nullopt);
+    QVERIFY(doc.IsDocumentLoaded());
+    QVERIFY(!doc.Modified());
+    CheckInvariants(doc);
+}
+
+void TestPhraseDocument::loadEmptyAndPhraseless_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("empty file") << QByteArray() << false << 0;
+    QTest::newRow("NUL first") << QByteArray("\0define(\"A\",\"B\");", 17) << false << 0;
+    QTest::newRow("no phrase line") << Lines({"<?php", "// nothing", "?>"}) << true << 3;
+}
+
+void TestPhraseDocument::loadEmptyAndPhraseless()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, loaded);
+    QFETCH(int, lines);
+    PhraseDocument doc;
+    doc.SetShowOriginal(true);
+    doc.LoadTemplateData(data);
+    QCOMPARE(doc.IsDocumentLoaded(), loaded);
+    QCOMPARE(doc.TemplateLineCount(), lines);
+    QCOMPARE(doc.PhraseCount(), 0);
+    QVERIFY(!doc.ShowOriginal());
+    QCOMPARE(doc.BuildTranslationFile(), QByteArray(lines ? Lines({"<?php", "// nothing", "?>"}) : ""));
+}
+
+void TestPhraseDocument::displayMode_data()
+{
+    QTest::addColumn<int>("cases");
+    QTest::addColumn<int>("defines");
+    QTest::addColumn<int>("brackets");
+    QTest::addColumn<int>("strtolowers");
+    QTest::addColumn<bool>("showOriginal");
+    QTest::newRow("case wins tie with define") << 3 << 3 << 0 << 0 << false;
+    QTest::newRow("define wins tie with bracket") << 2 << 3 << 3 << 0 << true;
+    QTest::newRow("bracket beats define") << 0 << 1 << 2 << 0 << false;
+    QTest::newRow("one bracket") << 0 << 0 << 1 << 0 << false;
+    QTest::newRow("strtolower not counted") << 0 << 1 << 0 << 10 << true;
+    QTest::newRow("duplicates count too") << 1 << 2 << 0 << 0 << true;
+}
+
+void TestPhraseDocument::displayMode()
+{
+    QFETCH(int, cases);
+    QFETCH(int, defines);
+    QFETCH(int, brackets);
+    QFETCH(int, strtolowers);
+    QFETCH(bool, showOriginal);
+    QByteArray data;
+    // Every define line uses the same key, so the counts include duplicates.
+    for (int i = 0; i < cases; ++i)
+        data += "case \"c" + QByteArray::number(i) + "\": $tmp = \"x\"; break;\n";
+    for (int i = 0; i < defines; ++i)
+        data += "define(\"_D\",\"x\");\n";
+    for (int i = 0; i < brackets; ++i)
+        data += "[[b" + QByteArray::number(i) + "]] = [[x]]\n";
+    for (int i = 0; i < strtolowers; ++i)
+        data += "case strtolower(\"s" + QByteArray::number(i) + "\"): $tmp = \"x\"; break;\n";
+    PhraseDocument doc;
+    doc.SetShowOriginal(!showOriginal);
+    doc.LoadTemplateData(data);
+    QCOMPARE(doc.ShowOriginal(), showOriginal);
+}
+
+void TestPhraseDocument::loadMissingFileLeavesDocumentEmpty()
+{
+    QTemporaryDir dir;
+    PhraseDocument doc;
+    for (const QString& path : {dir.filePath("missing.php"), dir.path()}) {
+        try {
+            doc.LoadTemplate(path);
+            QFAIL("no error");
+        } catch (const EFOpenError& e) {
+            QCOMPARE(e.message(), "Cannot open file " + path);
+        }
+        QVERIFY(!doc.IsDocumentLoaded());
+    }
+}
+
+void TestPhraseDocument::merge_data()
+{
+    QTest::addColumn<QByteArray>("translation");
+    QTest::addColumn<QByteArray>("texts");  // translations joined by '|'
+    QTest::addColumn<QByteArray>("states"); // one digit per phrase
+    QTest::addColumn<QString>("status");
+
+    const QByteArray all = Lines({"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");",
+                                  "define(\"_C\",\"Bye\");"});
+    QTest::newRow("identical") << all << QByteArray("Hello|World|Bye") << QByteArray("111")
+                               << "Phrases: 3, Untranslated: 3, Missing: 0";
+    QTest::newRow("empty") << QByteArray() << QByteArray("Hello|World|Bye") << QByteArray("000")
+                           << "Phrases: 3, Untranslated: 0, Missing: 3";
+    QTest::newRow("case differs in text") << Lines({"define(\"_A\",\"hello\");"})
+                                          << QByteArray("hello|World|Bye") << QByteArray("200")
+                                          << "Phrases: 3, Untranslated: 0, Missing: 2";
+    QTest::newRow("case differs in key") << Lines({"define(\"_a\",\"Salut\");"})
+                                         << QByteArray("Hello|World|Bye") << QByteArray("000")
+                                         << "Phrases: 3, Untranslated: 0, Missing: 3";
+    QTest::newRow("unknown key ignored") << Lines({"define(\"_Z\",\"Zed\");"})
+                                         << QByteArray("Hello|World|Bye") << QByteArray("000")
+                                         << "Phrases: 3, Untranslated: 0, Missing: 3";
+    QTest::newRow("repeat equal") << Lines({"define(\"_A\",\"Bonjour\");", "define(\"_A\",\"Bonjour\");"})
+                                  << QByteArray("Bonjour|World|Bye") << QByteArray("100")
+                                  << "Phrases: 3, Untranslated: 1, Missing: 2";
+    QTest::newRow("repeat different") << Lines({"define(\"_A\",\"Bonjour\");", "define(\"_A\",\"Salut\");"})
+                                      << QByteArray("Salut|World|Bye") << QByteArray("200")
+                                      << "Phrases: 3, Untranslated: 0, Missing: 2";
+    QTest::newRow("other shapes") << Lines({"case \"_B\": $tmp = \"Monde\"; break;", "[[_C]] = [[Bye]]"})
+                                  << QByteArray("Hello|Monde|Bye") << QByteArray("021")
+                                  << "Phrases: 3, Untranslated: 1, Missing: 1";
+    QTest::newRow("CR only endings") << QByteArray("define(\"_A\",\"X\");\rdefine(\"_B\",\"Y\");")
+                                     << QByteArray("X|Y|Bye") << QByteArray("220")
+                                     << "Phrases: 3, Untranslated: 0, Missing: 1";
+}
+
+void TestPhraseDocument::merge()
+{
+    QFETCH(QByteArray, translation);
+    QFETCH(QByteArray, texts);
+    QFETCH(QByteArray, states);
+    QFETCH(QString, status);
+    QTemporaryDir dir;
+    PhraseDocument doc;
+    doc.LoadTemplateData(Lines({"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");",
+                                "define(\"_C\",\"Bye\");"}));
+    QSignalSpy merged(&doc, &PhraseDocument::TranslationsMerged);
+    QSignalSpy statusSpy(&doc, &PhraseDocument::StatusTextChanged);
+    doc.LoadTranslation(WriteFile(dir, "t.php", translation));
+    QCOMPARE(merged.count(), 1);
+    const QList<QByteArray> want = texts.split('|');
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        QCOMPARE(doc.PhraseTranslation(i), want.at(i));
+        QCOMPARE(int(doc.PhraseState(i)), states.at(i) - '0');
+    }
+    QCOMPARE(doc.StatusText(), status);
+    QCOMPARE(statusSpy.count(), 1);
+    QVERIFY(!doc.Modified());
+    CheckInvariants(doc);
+}
+
+void TestPhraseDocument::mergeFailureKeepsChosenName()
+{
+    QTemporaryDir dir;
+    PhraseDocument doc;
+    doc.LoadTemplateData(Lines({"define(\"_A\",\"Hello\");"}));
+    const QString path = dir.filePath("nope.php");
+    QVERIFY_THROWS_EXCEPTION(EFOpenError, doc.LoadTranslation(path));
+    QCOMPARE(doc.TranslationFileName(), path);
+    QCOMPARE(doc.PhraseState(0), tsMissing);
+    QVERIFY(doc.StatusText().isEmpty());
+    QVERIFY(doc.IsDocumentLoaded());
+}
+
+void TestPhraseDocument::write_data()
+{
+    QTest::addColumn<QByteArray>("templ");
+    QTest::addColumn<QByteArray>("translation");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("layouts rebuilt")
+        << QByteArray("<?php\n  define(\"_A\", \"B\"); // greeting\n\tcase \"G\": $tmp = \"x\";"
+                      " break;\n  case strtolower(\"S\"): $tmp = \"s\"; break;\n [[Hello]]=[[Hi]] \n?>")
+        << Lines({"define(\"_A\",\"Bonjour\");", "define(\"G\",\"Say \\\"hi\\\"\");",
+                  "[[Hello]] = [[Bon]]jour]]"})
+        << Lines({"<?php", "define(\"_A\",\"Bonjour\");",
+                  "    case \"G\": $tmp = \"Say \\\"hi\\\"\"; break;",
+                  "case strtolower(\"S\"): $tmp = \"s\"; break;", "[[Hello]] = [[Bon]]", "?>"});
+    QTest::newRow("backslashes as read")
+        << QByteArray("define(\"P\",\"C:\\temp\");\ndefine(\"E\",\"x\");\n")
+        << QByteArray("define(\"E\",\"x\\\\\");\n")
+        << Lines({R"(define("P","C:\temp");)", R"(define("E","x\\");");)"});
+    QTest::newRow("duplicate line copied as written")
+        << QByteArray("define(\"_A\",\"A\");\n  define(\"_A\",\"Again\");\n")
+        << QByteArray("define(\"_A\",\"Eh\");\n")
+        << Lines({"define(\"_A\",\"Eh\");", "  define(\"_A\",\"Again\");"});
+    QTest::newRow("empty key")
+        << QByteArray("define('x');\n") << QByteArray()
+        << Lines({"define(\"\",\"\");"});
+    QTest::newRow("percent and no final break")
+        << QByteArray("[[100%]] = [[%s]]") << QByteArray()
+        << Lines({"[[100%]] = [[%s]]"});
+    QTest::newRow("8-bit and BOM kept")
+        << QByteArray("\xEF\xBB\xBF<?php\ndefine(\"_A\",\"\xE9t\xE9\");\n")
+        << QByteArray()
+        << Lines({"\xEF\xBB\xBF<?php", "define(\"_A\",\"\xE9t\xE9\");"});
+}
+
+void TestPhraseDocument::write()
+{
+    QFETCH(QByteArray, templ);
+    QFETCH(QByteArray, translation);
+    QFETCH(QByteArray, expected);
+    PhraseDocument doc;
+    doc.LoadTemplateData(templ);
+    doc.MergeTranslationData(translation);
+    QCOMPARE(doc.BuildTranslationFile(), expected);
+}
+
+void TestPhraseDocument::saveClearsModifiedAndTracksName()
+{
+    QTemporaryDir dir;
+    PhraseDocument doc;
+    doc.LoadTemplateData("define(\"_A\",\"A\");\n");
+    QVERIFY(doc.CommitTranslation(0, "B"));
+    QVERIFY(doc.Modified());
+    const QString path = dir.filePath("out.php");
+    doc.SetTranslationFileName(path);
+    doc.SaveTranslation();
+    QVERIFY(!doc.Modified());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("define(\"_A\",\"B\");\r\n"));
+
+    // A save that cannot create its file keeps Modified and the chosen name.
+    QVERIFY(doc.CommitTranslation(0, "C"));
+    const QString bad = dir.filePath("no/such/folder/out.php");
+    doc.SetTranslationFileName(bad);
+    try {
+        doc.SaveTranslation();
+        QFAIL("no error");
+    } catch (const EFCreateError& e) {
+        QCOMPARE(e.message(), "Cannot create file " + bad);
+    }
+    QVERIFY(doc.Modified());
+    QCOMPARE(doc.TranslationFileName(), bad);
+}
+
+void TestPhraseDocument::commitAndRestore()
+{
+    PhraseDocument doc;
+    doc.LoadTemplateData("define(\"_A\",\"Hello\");\ndefine(\"_B\",\"World\");\n");
+    QSignalSpy changed(&doc, &PhraseDocument::TranslationChanged);
+    QVERIFY(!doc.CommitTranslation(0, "Hello")); // unchanged text stores nothing
+    QVERIFY(!doc.Modified());
+    QVERIFY(doc.CommitTranslation(0, "Hell"));
+    QVERIFY(doc.CommitTranslation(0, "Hello")); // back to the template text: still translated
+    QCOMPARE(doc.PhraseState(0), tsTranslated);
+    QVERIFY(doc.CommitTranslation(1, ""));
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray());
+    QCOMPARE(doc.PhraseState(1), tsTranslated);
+    doc.RestoreTranslationText(1, "World");
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray("World"));
+    QCOMPARE(doc.PhraseState(1), tsTranslated);
+    QVERIFY(doc.Modified());
+    QCOMPARE(changed.count(), 4);
+    QVERIFY(!doc.CommitTranslation(2, "out of range"));
+    QVERIFY(!doc.CommitTranslation(-1, "out of range"));
+}
+
+void TestPhraseDocument::clearKeepsShowOriginal()
+{
+    PhraseDocument doc;
+    doc.LoadTemplateData("define(\"_A\",\"Hello\");\n");
+    doc.MergeTranslationData("define(\"_A\",\"Salut\");\n");
+    doc.SetTranslationFileName("/tmp/x.php");
+    doc.CommitTranslation(0, "Hi");
+    QVERIFY(doc.ShowOriginal());
+    QSignalSpy cleared(&doc, &PhraseDocument::Cleared);
+    doc.ClearDocument();
+    QCOMPARE(cleared.count(), 1);
+    QVERIFY(!doc.IsDocumentLoaded());
+    QCOMPARE(doc.PhraseCount(), 0);
+    QVERIFY(!doc.Modified());
+    QVERIFY(doc.TranslationFileName().isEmpty());
+    QVERIFY(doc.StatusText().isEmpty());
+    QVERIFY(doc.ShowOriginal());
+    QCOMPARE(doc.FindKey("_A"), std::nullopt);
+}
+
+QTEST_GUILESS_MAIN(TestPhraseDocument)
+#include "tst_phrasedocument.moc"
