@@ -6,17 +6,25 @@
 
 namespace {
 
-// Fills one output shape: each "%s" takes the next argument whole, uninterpreted.
-void AppendShape(QByteArray& out, const char* shape, QByteArrayView first, QByteArrayView second)
+// The literal of text in double quotes with a backslash before each inner quote.
+qsizetype QuotedSize(QByteArrayView text)
 {
-    const char* p = shape;
-    int arg = 0;
-    while (const char* hole = std::strstr(p, "%s")) {
-        out.append(p, hole - p);
-        out.append(arg++ == 0 ? first : second);
-        p = hole + 2;
+    return text.size() + 2 + text.count('"');
+}
+
+void AppendQuoted(QByteArray& out, QByteArrayView text)
+{
+    out.append('"');
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            out.append(text.sliced(run, i - run));
+            out.append('\\');
+            run = i;
+        }
     }
-    out.append(p);
+    out.append(text.sliced(run));
+    out.append('"');
 }
 
 const char* ShapeFor(PhraseLineKind kind)
@@ -34,6 +42,34 @@ const char* ShapeFor(PhraseLineKind kind)
         break;
     }
     return nullptr;
+}
+
+// Fills one output shape: each "%s" takes the next argument whole, uninterpreted; bracket lines
+// take their texts as they are, the other shapes as double-quoted literals.
+// With out null, only the size is computed, so the output can be allocated once.
+qsizetype AppendShape(QByteArray* out, PhraseLineKind kind, QByteArrayView first,
+                      QByteArrayView second)
+{
+    const bool quoted = kind != lkBracket;
+    const char* p = ShapeFor(kind);
+    qsizetype size = 0;
+    int arg = 0;
+    while (const char* hole = std::strstr(p, "%s")) {
+        const QByteArrayView text = arg++ == 0 ? first : second;
+        size += (hole - p) + (quoted ? QuotedSize(text) : text.size());
+        if (out) {
+            out->append(p, hole - p);
+            if (quoted)
+                AppendQuoted(*out, text);
+            else
+                out->append(text);
+        }
+        p = hole + 2;
+    }
+    size += qsizetype(std::strlen(p));
+    if (out)
+        out->append(p);
+    return size;
 }
 
 } // namespace
@@ -56,10 +92,10 @@ QByteArrayView PhraseDocument::TemplateLine(int line) const
 
 std::optional<int> PhraseDocument::FindKey(QByteArrayView key) const
 {
-    const auto it = m_keyIndex.constFind(key.toByteArray());
-    if (it == m_keyIndex.cend())
+    const int i = m_keyIndex.Find(m_keys, key);
+    if (i < 0)
         return std::nullopt;
-    return it.value();
+    return i;
 }
 
 void PhraseDocument::LoadTemplate(const QString& path)
@@ -79,21 +115,21 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     m_originals.clear();
     m_translations.clear();
     m_states.clear();
-    m_keyIndex.clear();
+    m_keyIndex.Clear();
+    m_mergedData.clear();
 
     int counts[4] = {0, 0, 0, 0}; // by kind; case strtolower lines are not counted
     QByteArray key;
     QByteArray value;
     for (size_t l = 0; l < m_lines.size(); ++l) {
-        const PhraseLineKind kind = ParsePhraseLine(TemplateLine(int(l)), key, value);
+        const PhraseLineKind kind = ParsePhraseLine(TemplateLine(int(l)), key, value, true);
         if (kind == lkNone)
             continue;
         if (kind <= lkBracket)
             ++counts[kind];
-        if (m_keyIndex.contains(key))
-            continue;
         const int phrase = int(m_keys.size());
-        m_keyIndex.insert(key, phrase);
+        if (m_keyIndex.FindOrInsert(m_keys, key, phrase) >= 0)
+            continue;
         m_keys.append(key);
         m_keyLines.push_back(int(l));
         m_originals.append(value);
@@ -123,19 +159,21 @@ void PhraseDocument::LoadTranslation(const QString& path)
     MergeTranslationData(ReadFileBytes(path));
 }
 
-void PhraseDocument::MergeTranslationData(QByteArrayView data)
+void PhraseDocument::MergeTranslationData(QByteArray data)
 {
+    // Merged texts refer into the file's bytes, which stay with the document until it is reset.
+    m_mergedData.append(std::move(data));
+    const QByteArray& bytes = m_mergedData.constLast();
     QByteArray key;
     QByteArray value;
-    for (const LineSpan& s : SplitLines(data)) {
-        const PhraseLineKind kind =
-            ParsePhraseLine(QByteArrayView(data.data() + s.offset, s.length), key, value);
+    for (const LineSpan& s : SplitLines(bytes)) {
+        const PhraseLineKind kind = ParsePhraseLine(
+            QByteArrayView(bytes.constData() + s.offset, s.length), key, value, true);
         if (kind == lkNone)
             continue;
-        const auto it = m_keyIndex.constFind(key);
-        if (it == m_keyIndex.cend())
+        const int i = m_keyIndex.Find(m_keys, key);
+        if (i < 0)
             continue;
-        const int i = it.value();
         // Compared with the text held now, so a key repeated in the file is judged against the
         // text its previous occurrence stored, and the last occurrence decides.
         m_states[size_t(i)] = (value == m_translations.at(i)) ? tsUntranslated : tsTranslated;
@@ -151,24 +189,29 @@ void PhraseDocument::MergeTranslationData(QByteArrayView data)
 
 QByteArray PhraseDocument::BuildTranslationFile() const
 {
-    QByteArray out;
-    out.reserve(m_templateData.size() + qsizetype(m_lines.size()) * 2 + 64);
-    for (size_t l = 0; l < m_lines.size(); ++l) {
-        const int phrase = m_lineTags[l];
-        if (phrase < 0) {
-            out.append(TemplateLine(int(l)));
-        } else {
-            const PhraseLineKind kind = m_kinds[size_t(phrase)];
-            const QByteArray& key = m_keys.at(phrase);
-            const QByteArray& text = m_translations.at(phrase);
-            if (kind == lkBracket)
-                AppendShape(out, ShapeFor(kind), key, text);
-            else
-                AppendShape(out, ShapeFor(kind), QuotePhpString(key), QuotePhpString(text));
+    // Run once to size the output and once to fill it, so a million lines need one allocation.
+    auto build = [this](QByteArray* out) {
+        qsizetype size = 0;
+        for (size_t l = 0; l < m_lines.size(); ++l) {
+            const int phrase = m_lineTags[l];
+            if (phrase < 0) {
+                size += m_lines[l].length;
+                if (out)
+                    out->append(TemplateLine(int(l)));
+            } else {
+                size += AppendShape(out, m_kinds[size_t(phrase)], m_keys.at(phrase),
+                                    m_translations.at(phrase));
+            }
+            size += 2;
+            if (out)
+                out->append("\r\n", 2);
         }
-        out.append("\r\n", 2);
-    }
-    return out;
+        return size;
+    };
+    QByteArray result;
+    result.reserve(build(nullptr));
+    build(&result);
+    return result;
 }
 
 void PhraseDocument::SaveTranslation()
@@ -211,7 +254,8 @@ void PhraseDocument::ClearDocument()
     m_originals.clear();
     m_translations.clear();
     m_states.clear();
-    m_keyIndex.clear();
+    m_keyIndex.Clear();
+    m_mergedData.clear();
     emit Cleared();
     m_translationFileName.clear();
     SetStatusText(QString());

@@ -1,9 +1,9 @@
 #pragma once
+#include "keyindex.h"
 #include "phraseline.h"
 #include "textlines.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -73,12 +73,13 @@ public:
     /// Reads a template file into the cleared document; throws EFOpenError, leaving it empty.
     void LoadTemplate(const QString& path);
     /// Builds the phrase table from template bytes already in memory.
+    /// The texts returned by the accessors stay valid until the next load or clear.
     void LoadTemplateData(QByteArray data);
 
     /// Takes path as the translation file name, then reads and merges it; throws EFOpenError.
     void LoadTranslation(const QString& path);
     /// Merges translation bytes already in memory and sets the status text.
-    void MergeTranslationData(QByteArrayView data);
+    void MergeTranslationData(QByteArray data);
 
     /// The translation file's bytes: the template's lines, phrase lines rebuilt, CR LF after each.
     QByteArray BuildTranslationFile() const;
@@ -121,8 +122,11 @@ private:
     bool m_showOriginal = false;
     QString m_statusText;
 
-    // The template's bytes; the lines are spans into them, so the template is held once.
+    // The template's bytes; lines, keys and originals refer into them (QByteArray::fromRawData),
+    // so the template is held once. Likewise merged translations refer into m_mergedData.
+    // Both are released only after every list that refers into them has been emptied.
     QByteArray m_templateData;
+    QList<QByteArray> m_mergedData;
     std::vector<LineSpan> m_lines;
     std::vector<int> m_lineTags;
 
@@ -134,5 +138,5 @@ private:
     std::vector<TranslationState> m_states;
 
     // Key -> phrase index. Keys are unique by construction, so the first line carrying a key wins.
-    QHash<QByteArray, int> m_keyIndex;
+    KeyIndex m_keyIndex;
 };

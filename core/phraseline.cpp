@@ -15,8 +15,18 @@ inline bool StartsWith(const unsigned char* p, qsizetype avail, const char* lite
 // Reads a double-quoted literal body from i (just past the opening quote) up to and including e.
 // Only \" is unescaped. Returns the position just past the closing quote, or e + 1 when the
 // literal runs to the end of the trimmed line.
-qsizetype ReadLiteral(const unsigned char* s, qsizetype i, qsizetype e, QByteArray& out)
+qsizetype ReadLiteral(const unsigned char* s, qsizetype i, qsizetype e, QByteArray& out, bool ref)
 {
+    if (ref) {
+        // Most literals hold no escaped quote: refer to them where they stand.
+        qsizetype j = i;
+        while (j <= e && s[j] != '"' && !(s[j] == '\\' && j + 1 <= e && s[j + 1] == '"'))
+            ++j;
+        if (j > e || s[j] == '"') {
+            out = QByteArray::fromRawData(reinterpret_cast<const char*>(s + i), j - i);
+            return j > e ? j : j + 1;
+        }
+    }
     qsizetype runStart = i;
     while (i <= e) {
         const unsigned char c = s[i];
@@ -38,12 +48,15 @@ qsizetype ReadLiteral(const unsigned char* s, qsizetype i, qsizetype e, QByteArr
 
 // Collects bracket text from p while p < e, stopping before a "]]" whose first ']' lies before e.
 // The byte at e is never taken. Returns the position where collecting stopped.
-qsizetype ReadBracket(const unsigned char* s, qsizetype p, qsizetype e, QByteArray& out)
+qsizetype ReadBracket(const unsigned char* s, qsizetype p, qsizetype e, QByteArray& out, bool ref)
 {
     const qsizetype start = p;
     while (p < e && !(s[p] == ']' && s[p + 1] == ']'))
         ++p;
-    out.append(reinterpret_cast<const char*>(s + start), p - start);
+    if (ref)
+        out = QByteArray::fromRawData(reinterpret_cast<const char*>(s + start), p - start);
+    else
+        out.append(reinterpret_cast<const char*>(s + start), p - start);
     return p;
 }
 
@@ -57,7 +70,8 @@ qsizetype FindQuote(const unsigned char* s, qsizetype from, qsizetype e)
 
 } // namespace
 
-PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value)
+PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value,
+                               bool referenceLine)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     const qsizetype n = line.size();
@@ -87,7 +101,7 @@ PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray&
     value.clear();
 
     if (kind == lkBracket) {
-        const qsizetype stop = ReadBracket(s, b + 2, e, key);
+        const qsizetype stop = ReadBracket(s, b + 2, e, key, referenceLine);
         if (key.isEmpty())
             return kind;
         qsizetype p = stop;
@@ -98,20 +112,20 @@ PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray&
         p += 2;
         if (p >= e)
             return kind;
-        ReadBracket(s, p, e, value);
+        ReadBracket(s, p, e, value, referenceLine);
         return kind;
     }
 
     const qsizetype open = FindQuote(s, b, e);
     if (open < 0)
         return kind;
-    const qsizetype after = ReadLiteral(s, open + 1, e, key);
+    const qsizetype after = ReadLiteral(s, open + 1, e, key, referenceLine);
     if (key.isEmpty())
         return kind;
     const qsizetype open2 = FindQuote(s, after, e);
     if (open2 < 0)
         return kind;
-    ReadLiteral(s, open2 + 1, e, value);
+    ReadLiteral(s, open2 + 1, e, value, referenceLine);
     return kind;
 }
 

@@ -13,7 +13,10 @@ enum PhraseLineKind : int {
 
 /// Classifies one line (without its line break) and extracts key and value.
 /// For lkNone, key and value are left exactly as the caller had them.
-PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value);
+/// With referenceLine, a key or value that needs no unescaping refers to the line's bytes
+/// instead of copying them (QByteArray::fromRawData): the caller keeps those bytes alive.
+PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value,
+                               bool referenceLine = false);
 
 /// A double-quoted PHP literal of text: a backslash before every double quote, nothing else changed.
 QByteArray QuotePhpString(QByteArrayView text);

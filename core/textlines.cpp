@@ -15,20 +15,30 @@ std::vector<LineSpan> SplitLines(QByteArrayView text)
         n = static_cast<const char*>(nul) - s;
     lines.reserve(size_t(n / 40 + 1));
     qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < n) {
-        const char c = s[i];
-        if (c != '\r' && c != '\n') {
-            ++i;
-            continue;
+    // memchr finds the next LF quickly; a CR before it (CR-only files, CR LF) ends the line first.
+    const char* nextLf = static_cast<const char*>(std::memchr(s, '\n', size_t(n)));
+    while (start < n) {
+        const qsizetype lf = nextLf ? nextLf - s : n;
+        const void* cr = std::memchr(s + start, '\r', size_t(lf - start));
+        qsizetype end;
+        qsizetype next;
+        if (cr) {
+            end = static_cast<const char*>(cr) - s;
+            // CR LF is one break; LF CR is two, so only CR may swallow a following LF.
+            next = (end + 1 == lf) ? lf + 1 : end + 1;
+        } else if (nextLf) {
+            end = lf;
+            next = lf + 1;
+        } else {
+            lines.push_back({start, n - start});
+            break;
         }
-        lines.push_back({start, i - start});
-        // CR LF is one break; LF CR is two, so only CR may swallow a following LF.
-        i += (c == '\r' && i + 1 < n && s[i + 1] == '\n') ? 2 : 1;
-        start = i;
+        lines.push_back({start, end - start});
+        start = next;
+        if (nextLf && start > lf)
+            nextLf = start < n ? static_cast<const char*>(std::memchr(s + start, '\n', size_t(n - start)))
+                               : nullptr;
     }
-    if (start < n)
-        lines.push_back({start, n - start});
     return lines;
 }
 

@@ -1,0 +1,243 @@
+#include "cli.h"
+
+#include "errors.h"
+#include "phrasedocument.h"
+#include "textlines.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QString>
+#include <optional>
+
+namespace {
+
+constexpr char Usage[] =
+    "usage: quillmar-cli parse FILE\n"
+    "       quillmar-cli stats TEMPLATE [TRANSLATION]\n"
+    "       quillmar-cli list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
+    "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT\n"
+    "       quillmar-cli --help\n";
+
+constexpr char Help[] =
+    "quillmar-cli: read, check and update the language files of PHP web applications.\n"
+    "\n"
+    "  parse FILE          every line of FILE: number, TAB, kind (0 none, 1 case, 2 define,\n"
+    "                      3 bracket, 4 case strtolower), then TAB key TAB value for phrases\n"
+    "  stats TEMPLATE [TRANSLATION]\n"
+    "                      the phrase statistics of the template merged with the translation\n"
+    "  list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
+    "                      every phrase: template line, TAB, state, TAB, key, TAB, original,\n"
+    "                      TAB, translation\n"
+    "  merge TEMPLATE [TRANSLATION] -o OUTPUT\n"
+    "                      writes the translation rebuilt on the template, as the editor saves\n"
+    "\n"
+    "Texts are written as bytes; backslash, TAB, LF, CR and other control bytes are escaped\n"
+    "as \\\\, \\t, \\n, \\r and \\xHH. Exit status: 0 done, 1 file error, 2 wrong usage.\n";
+
+const char* StateName(TranslationState s)
+{
+    switch (s) {
+    case tsMissing:
+        return "missing";
+    case tsUntranslated:
+        return "untranslated";
+    case tsTranslated:
+        return "translated";
+    }
+    return "?";
+}
+
+struct UsageError
+{
+};
+
+// Splits arguments into positional ones and "--name value" options.
+struct Arguments
+{
+    QList<QByteArray> positional;
+    QList<std::pair<QByteArray, QByteArray>> options;
+
+    Arguments(const QList<QByteArray>& args, const QList<QByteArray>& valued,
+              const QList<QByteArray>& flags)
+    {
+        for (qsizetype i = 0; i < args.size(); ++i) {
+            const QByteArray& a = args[i];
+            if (valued.contains(a)) {
+                if (i + 1 >= args.size())
+                    throw UsageError{};
+                options.append({a, args[++i]});
+            } else if (flags.contains(a)) {
+                options.append({a, QByteArray()});
+            } else if (a.startsWith("--") || (a.startsWith('-') && a.size() > 1)) {
+                throw UsageError{};
+            } else {
+                positional.append(a);
+            }
+        }
+    }
+    std::optional<QByteArray> option(const QByteArray& name) const
+    {
+        std::optional<QByteArray> v;
+        for (const auto& [n, value] : options)
+            if (n == name)
+                v = value;
+        return v;
+    }
+};
+
+QString Path(const QByteArray& arg) { return QFile::decodeName(arg); }
+
+void LoadDocument(PhraseDocument& doc, const QList<QByteArray>& files)
+{
+    doc.LoadTemplate(Path(files.at(0)));
+    if (files.size() > 1)
+        doc.LoadTranslation(Path(files.at(1)));
+}
+
+int Parse(const Arguments& a, QIODevice& out)
+{
+    if (a.positional.size() != 1 || !a.options.isEmpty())
+        throw UsageError{};
+    const QByteArray data = ReadFileBytes(Path(a.positional[0]));
+    QByteArray buf;
+    QByteArray key, value;
+    int n = 0;
+    for (const LineSpan& s : SplitLines(data)) {
+        const PhraseLineKind kind = ParsePhraseLine(QByteArrayView(data).sliced(s.offset, s.length), key, value);
+        buf += QByteArray::number(n++) + '\t' + QByteArray::number(int(kind));
+        if (kind != lkNone)
+            buf += '\t' + EscapeField(key) + '\t' + EscapeField(value);
+        buf += '\n';
+        if (buf.size() > (1 << 20)) {
+            out.write(buf);
+            buf.clear();
+        }
+    }
+    out.write(buf);
+    return 0;
+}
+
+int Stats(const Arguments& a, QIODevice& out)
+{
+    if (a.positional.isEmpty() || a.positional.size() > 2 || !a.options.isEmpty())
+        throw UsageError{};
+    PhraseDocument doc;
+    LoadDocument(doc, a.positional);
+    if (a.positional.size() == 1)
+        doc.MergeTranslationData({}); // no translation: every phrase is missing
+    out.write(doc.StatusText().toUtf8() + '\n');
+    return 0;
+}
+
+int List(const Arguments& a, QIODevice& out)
+{
+    if (a.positional.isEmpty() || a.positional.size() > 2)
+        throw UsageError{};
+    std::optional<TranslationState> only;
+    if (const auto s = a.option("--state")) {
+        if (*s == "missing")
+            only = tsMissing;
+        else if (*s == "untranslated")
+            only = tsUntranslated;
+        else if (*s == "translated")
+            only = tsTranslated;
+        else
+            throw UsageError{};
+    }
+    PhraseDocument doc;
+    LoadDocument(doc, a.positional);
+    QByteArray buf;
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        if (only && doc.PhraseState(i) != *only)
+            continue;
+        buf += QByteArray::number(doc.PhraseKeyTag(i)) + '\t' + StateName(doc.PhraseState(i)) +
+               '\t' + EscapeField(doc.PhraseKey(i)) + '\t' + EscapeField(doc.PhraseOriginal(i)) +
+               '\t' + EscapeField(doc.PhraseTranslation(i)) + '\n';
+        if (buf.size() > (1 << 20)) {
+            out.write(buf);
+            buf.clear();
+        }
+    }
+    out.write(buf);
+    return 0;
+}
+
+int Merge(const Arguments& a)
+{
+    const auto output = a.option("-o");
+    if (a.positional.isEmpty() || a.positional.size() > 2 || !output)
+        throw UsageError{};
+    PhraseDocument doc;
+    LoadDocument(doc, a.positional);
+    doc.SetTranslationFileName(Path(*output));
+    doc.SaveTranslation();
+    return 0;
+}
+
+} // namespace
+
+QByteArray EscapeField(QByteArrayView text)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    QByteArray out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                out += "\\x";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += ch;
+            }
+        }
+    }
+    return out;
+}
+
+int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
+{
+    if (args.isEmpty()) {
+        err.write(Usage);
+        return 2;
+    }
+    const QByteArray command = args.first();
+    const QList<QByteArray> rest = args.mid(1);
+    try {
+        if (command == "--help" || command == "-h" || command == "help") {
+            out.write(Help);
+            out.write("\n");
+            out.write(Usage);
+            return 0;
+        }
+        if (command == "parse")
+            return Parse(Arguments(rest, {}, {}), out);
+        if (command == "stats")
+            return Stats(Arguments(rest, {}, {}), out);
+        if (command == "list")
+            return List(Arguments(rest, {"--state"}, {}), out);
+        if (command == "merge")
+            return Merge(Arguments(rest, {"-o"}, {}));
+        throw UsageError{};
+    } catch (const UsageError&) {
+        err.write(Usage);
+        return 2;
+    } catch (const Exception& e) {
+        err.write(e.message().toLocal8Bit() + '\n');
+        return 1;
+    }
+}

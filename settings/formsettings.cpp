@@ -1,0 +1,88 @@
+#include "formsettings.h"
+#include "registry.h"
+
+namespace {
+
+// A face name holds at most 31 characters.
+constexpr qsizetype FaceNameLength = 31;
+
+// Fonts are changed one field at a time, so a value that fails to read leaves the fields read
+// before it in place.
+template <typename Change>
+void ChangeGridFont(SettingsTarget& target, Change change)
+{
+    GridFontSettings font = target.GridFont();
+    change(font);
+    target.SetGridFont(font);
+}
+
+} // namespace
+
+void LoadFormSettings(SettingsTarget& target)
+{
+    TRegistry registry; // closes the key also when a read throws
+    if (!registry.OpenKeyReadOnly(QString::fromLatin1(SettingsKeyPath)))
+        return;
+
+    // Stored values are screen pixels and are applied as they are, off-screen ones too.
+    target.SetWindowTop(registry.ReadInteger(QStringLiteral("Top")));
+    target.SetWindowLeft(registry.ReadInteger(QStringLiteral("Left")));
+    target.SetWindowWidth(registry.ReadInteger(QStringLiteral("Width")));
+    target.SetWindowHeight(registry.ReadInteger(QStringLiteral("Height")));
+    target.SetToolBarVisible(registry.ReadBool(QStringLiteral("ToolBar")));
+    target.SetGridLineWidth(registry.ReadInteger(QStringLiteral("GridLine")));
+    target.SetShowOriginal(!registry.ReadBool(QStringLiteral("ShowKeys")));
+
+    const QByteArray name = registry.ReadString(QStringLiteral("FontName"));
+    if (!name.isEmpty())
+        ChangeGridFont(target, [&](GridFontSettings& font) { font.name = name.left(FaceNameLength); });
+    const int charset = registry.ReadInteger(QStringLiteral("FontChar"));
+    ChangeGridFont(target, [&](GridFontSettings& font) { font.charset = charset & 0xFF; });
+    const int color = registry.ReadInteger(QStringLiteral("FontColor"));
+    ChangeGridFont(target, [&](GridFontSettings& font) { font.color = quint32(color); });
+    const int pitch = registry.ReadInteger(QStringLiteral("FontPitch"));
+    ChangeGridFont(target, [&](GridFontSettings& font) { font.pitch = pitch & 0xFF; });
+    const int size = registry.ReadInteger(QStringLiteral("FontSize"));
+    ChangeGridFont(target, [&](GridFontSettings& font) { font.size = size; });
+    const bool bold = registry.ReadBool(QStringLiteral("FontStyleBold"));
+    ChangeGridFont(target, [&](GridFontSettings& font) { font.bold = bold; });
+    const bool italic = registry.ReadBool(QStringLiteral("FontStyleItalic"));
+    ChangeGridFont(target, [&](GridFontSettings& font) { font.italic = italic; });
+    const bool underline = registry.ReadBool(QStringLiteral("FontStyleUnder"));
+    ChangeGridFont(target, [&](GridFontSettings& font) { font.underline = underline; });
+    const bool strikeOut = registry.ReadBool(QStringLiteral("FontStyleStrike"));
+    ChangeGridFont(target, [&](GridFontSettings& font) { font.strikeOut = strikeOut; });
+
+    // Stores written before the encoding was kept have no such value: automatic detection.
+    target.SetEncodingName(registry.ReadString(QStringLiteral("Encoding")));
+}
+
+void SaveFormSettings(const SettingsTarget& target)
+{
+    TRegistry registry; // closes the key also when a write throws
+    if (!registry.OpenKey(QString::fromLatin1(SettingsKeyPath), true))
+        return;
+
+    const QRect bounds = target.WindowBounds();
+    registry.WriteInteger(QStringLiteral("Top"), bounds.top());
+    registry.WriteInteger(QStringLiteral("Left"), bounds.left());
+    registry.WriteInteger(QStringLiteral("Width"), bounds.width());
+    registry.WriteInteger(QStringLiteral("Height"), bounds.height());
+    registry.WriteBool(QStringLiteral("ToolBar"), target.ToolBarVisible());
+    registry.WriteInteger(QStringLiteral("GridLine"), target.GridLineWidth());
+    registry.WriteBool(QStringLiteral("ShowKeys"), !target.ShowOriginal());
+
+    const GridFontSettings font = target.GridFont();
+    registry.WriteString(QStringLiteral("FontName"), font.name);
+    // The character set and the pitch are byte-sized fields of a font.
+    registry.WriteInteger(QStringLiteral("FontChar"), font.charset & 0xFF);
+    registry.WriteInteger(QStringLiteral("FontColor"), int(font.color));
+    registry.WriteInteger(QStringLiteral("FontPitch"), font.pitch & 0xFF);
+    registry.WriteInteger(QStringLiteral("FontSize"), font.size);
+    registry.WriteBool(QStringLiteral("FontStyleBold"), font.bold);
+    registry.WriteBool(QStringLiteral("FontStyleItalic"), font.italic);
+    registry.WriteBool(QStringLiteral("FontStyleUnder"), font.underline);
+    registry.WriteBool(QStringLiteral("FontStyleStrike"), font.strikeOut);
+
+    registry.WriteString(QStringLiteral("Encoding"), target.EncodingName());
+}

@@ -1,0 +1,48 @@
+#pragma once
+#include "gridfont.h"
+
+#include <QByteArray>
+#include <QRect>
+
+/// The key that holds the main window's settings, under the user's root.
+inline constexpr char SettingsKeyPath[] = "Software\\Pellovant\\Quillmar";
+
+/// What the stored settings are applied to and read back from: the main window.
+class SettingsTarget
+{
+public:
+    virtual ~SettingsTarget() = default;
+
+    /// The bounds to store, in screen pixels; for a maximised window its maximised bounds.
+    virtual QRect WindowBounds() const = 0;
+    virtual void SetWindowTop(int top) = 0;
+    virtual void SetWindowLeft(int left) = 0;
+    virtual void SetWindowWidth(int width) = 0;
+    virtual void SetWindowHeight(int height) = 0;
+
+    virtual bool ToolBarVisible() const = 0;
+    virtual void SetToolBarVisible(bool visible) = 0;
+
+    virtual int GridLineWidth() const = 0;
+    virtual void SetGridLineWidth(int width) = 0;
+
+    virtual bool ShowOriginal() const = 0;
+    virtual void SetShowOriginal(bool showOriginal) = 0;
+
+    virtual GridFontSettings GridFont() const = 0;
+    virtual void SetGridFont(const GridFontSettings& font) = 0;
+
+    /// The name of the text encoding chosen for documents; empty for automatic detection.
+    virtual QByteArray EncodingName() const = 0;
+    virtual void SetEncodingName(const QByteArray& name) = 0;
+};
+
+/// Reads the stored settings and applies each one as soon as it is read. Nothing is applied when
+/// the key does not exist. A value that cannot be read throws ERegistryException, with every
+/// setting read before it applied and the later ones untouched.
+void LoadFormSettings(SettingsTarget& target);
+
+/// Stores the settings, creating the key when needed; nothing is written when the key can be
+/// neither opened nor created. A value that cannot be written throws ERegistryException
+/// ("Failed to set data for '%s'"), with the values written before it stored.
+void SaveFormSettings(const SettingsTarget& target);

@@ -1,0 +1,154 @@
+#include "cli.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString Data = QStringLiteral(QUILLMAR_TEST_DATA "/cli/");
+
+QByteArray Golden(const QString& name)
+{
+    QFile f(Data + name);
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("missing golden file %s", qPrintable(name));
+    return f.readAll();
+}
+
+struct Run
+{
+    int status;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run Cli(QList<QByteArray> args)
+{
+    QBuffer out, err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    const int status = RunCli(args, out, err);
+    return {status, out.data(), err.data()};
+}
+
+QByteArray DataArg(const char* name) { return QFile::encodeName(Data + name); }
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void golden_data();
+    void golden();
+    void mergeWritesWhatSaveWrites();
+    void errors_data();
+    void errors();
+    void escape_data();
+    void escape();
+    void longLines();
+};
+
+void TestCli::golden_data()
+{
+    QTest::addColumn<QList<QByteArray>>("args");
+    QTest::addColumn<QString>("expected");
+    using A = QList<QByteArray>;
+    const QByteArray t = DataArg("template.php");
+    const QByteArray tr = DataArg("translation.php");
+    QTest::newRow("parse template") << A{"parse", t} << "template.parse.txt";
+    QTest::newRow("parse odd translation") << A{"parse", tr} << "translation.parse.txt";
+    QTest::newRow("stats") << A{"stats", t, tr} << "stats.txt";
+    QTest::newRow("stats template only") << A{"stats", t} << "stats-template-only.txt";
+    QTest::newRow("list") << A{"list", t, tr} << "list.txt";
+    QTest::newRow("list missing") << A{"list", t, tr, "--state", "missing"} << "list-missing.txt";
+}
+
+void TestCli::golden()
+{
+    QFETCH(QList<QByteArray>, args);
+    QFETCH(QString, expected);
+    const Run r = Cli(args);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, Golden(expected));
+}
+
+void TestCli::mergeWritesWhatSaveWrites()
+{
+    QTemporaryDir dir;
+    const QByteArray out = QFile::encodeName(dir.filePath("fr.php"));
+    const Run r = Cli({"merge", DataArg("template.php"), DataArg("translation.php"), "-o", out});
+    QCOMPARE(r.status, 0);
+    QFile f(dir.filePath("fr.php"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), Golden("merged.php"));
+}
+
+void TestCli::errors_data()
+{
+    QTest::addColumn<QList<QByteArray>>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("errStart");
+    using A = QList<QByteArray>;
+    QTest::newRow("no arguments") << A{} << 2 << QByteArray("usage:");
+    QTest::newRow("unknown command") << A{"frobnicate"} << 2 << QByteArray("usage:");
+    QTest::newRow("parse needs a file") << A{"parse"} << 2 << QByteArray("usage:");
+    QTest::newRow("bad state") << A{"list", DataArg("template.php"), "--state", "done"} << 2
+                               << QByteArray("usage:");
+    QTest::newRow("merge without -o") << A{"merge", DataArg("template.php")} << 2
+                                      << QByteArray("usage:");
+    QTest::newRow("unknown option") << A{"stats", DataArg("template.php"), "--fast"} << 2
+                                    << QByteArray("usage:");
+    QTest::newRow("missing file") << A{"stats", "/no/such/file.php"} << 1
+                                  << QByteArray("Cannot open file /no/such/file.php\n");
+    QTest::newRow("unwritable output")
+        << A{"merge", DataArg("template.php"), "-o", "/no/such/dir/out.php"} << 1
+        << QByteArray("Cannot create file /no/such/dir/out.php\n");
+}
+
+void TestCli::errors()
+{
+    QFETCH(QList<QByteArray>, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, errStart);
+    const Run r = Cli(args);
+    QCOMPARE(r.status, status);
+    QVERIFY2(r.err.startsWith(errStart), r.err.constData());
+    QCOMPARE(r.out, QByteArray());
+}
+
+void TestCli::escape_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("escaped");
+    QTest::newRow("controls") << QByteArray("a\\b\tc\nd\re\x01\x1f\x7f", 12)
+                              << QByteArray(R"(a\\b\tc\nd\re\x01\x1f\x7f)");
+    QTest::newRow("8-bit unchanged") << QByteArray("\x80\xff \xe9") << QByteArray("\x80\xff \xe9");
+}
+
+void TestCli::escape()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, escaped);
+    QCOMPARE(EscapeField(text), escaped);
+}
+
+void TestCli::longLines()
+{
+    // A 10 MB phrase line goes through whole, without being cut or slowed to a crawl.
+    QTemporaryDir dir;
+    const QByteArray value(10 * 1024 * 1024, 'x');
+    QFile f(dir.filePath("big.php"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("define(\"_BIG\",\"" + value + "\");");
+    f.close();
+    const Run r = Cli({"parse", QFile::encodeName(f.fileName())});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, "0\t2\t_BIG\t" + value + "\n");
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

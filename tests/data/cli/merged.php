@@ -1,0 +1,12 @@
+<?php
+// Template of an application
+switch ($phrase) {
+    case "Hello": $tmp = "Bonjour"; break;
+case strtolower("Bye"): $tmp = "Bye"; break;
+}
+define("_SAY","Dis \"salut\"");
+define("_PATH","C:\temp\new");
+[[Tab]] = [[a	b]]
+define("_ETE","été");
+define("_SAY","duplicate");
+?>

