@@ -8,8 +8,7 @@ constexpr qsizetype FaceNameLength = 31;
 
 // Fonts are changed one field at a time, so a value that fails to read leaves the fields read
 // before it in place.
-template <typename Change>
-void ChangeGridFont(SettingsTarget& target, Change change)
+template <typename Change> void ChangeGridFont(SettingsTarget& target, Change change)
 {
     GridFontSettings font = target.GridFont();
     change(font);
@@ -35,7 +34,8 @@ void LoadFormSettings(SettingsTarget& target)
 
     const QByteArray name = registry.ReadString(QStringLiteral("FontName"));
     if (!name.isEmpty())
-        ChangeGridFont(target, [&](GridFontSettings& font) { font.name = name.left(FaceNameLength); });
+        ChangeGridFont(target,
+                       [&](GridFontSettings& font) { font.name = name.left(FaceNameLength); });
     const int charset = registry.ReadInteger(QStringLiteral("FontChar"));
     ChangeGridFont(target, [&](GridFontSettings& font) { font.charset = charset & 0xFF; });
     const int color = registry.ReadInteger(QStringLiteral("FontColor"));

@@ -50,7 +50,8 @@ constexpr std::array<QPalette::ColorRole, 31> SystemColorRoles = {
 
 int PixelHeight(int size, qreal logicalDpi)
 {
-    return qBound(1, qRound(-qreal(size) * logicalDpi / 72), LargestSize);
+    const qreal height = -qreal(size) * logicalDpi / 72;
+    return qBound(1, qRound(qMin(height, qreal(LargestSize))), LargestSize);
 }
 
 int StoredSize(const QFont& font, qreal logicalDpi)

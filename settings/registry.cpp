@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <cstring>
+
 namespace {
 
 [[noreturn]] void Fail(const char* text, const QString& name)
@@ -29,7 +31,8 @@ bool IsValueName(const QString& name)
 std::unique_ptr<QSettings> OpenStore()
 {
 #ifdef Q_OS_WIN
-    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER"), QSettings::NativeFormat);
+    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER"),
+                                       QSettings::NativeFormat);
 #else
     return std::make_unique<QSettings>(TRegistry::StoreFileName(), RegFormat());
 #endif
@@ -158,7 +161,8 @@ void TRegistry::Put(const QString& name, const RegistryValue& value)
         Fail(strings::RegistrySetFailed, name);
     m_store->setValue(m_path.isEmpty() ? name : m_path + u'/' + name, StoreVariant(value));
     // QSettings writes the whole file at sync. Syncing after every value is what tells which
-    // value failed, and leaves the ones before it stored.
+    // value failed, and leaves the ones before it stored. A value that failed stays pending in
+    // QSettings' cache of the file until a later sync succeeds; a save writes every value anew.
     m_store->sync();
     if (m_store->status() != QSettings::NoError)
         Fail(strings::RegistrySetFailed, name);

@@ -69,6 +69,6 @@ private:
     void Put(const QString& name, const RegistryValue& value);
 
     std::unique_ptr<QSettings> m_store;
-    QString m_path;  // as QSettings spells it, '/' between the parts
+    QString m_path; // as QSettings spells it, '/' between the parts
     bool m_writable = false;
 };
