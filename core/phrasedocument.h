@@ -45,6 +45,10 @@ public:
     bool ShowOriginal() const { return m_showOriginal; }
     void SetShowOriginal(bool show);
 
+    /// The bytes of the template and of the merged translations, as read.
+    const QByteArray& TemplateData() const { return m_templateData; }
+    const QList<QByteArray>& MergedData() const { return m_mergedData; }
+
     // --- template lines
     int TemplateLineCount() const { return int(m_lines.size()); }
     QByteArrayView TemplateLine(int line) const;

@@ -126,27 +126,41 @@ std::optional<QByteArray> TextCodec::FromUnicode(QStringView text, QString* badC
 
 QByteArray TextCodec::UpperCase(QByteArrayView bytes) const
 {
+    QByteArray out;
+    UpperCaseInto(bytes, out);
+    return out;
+}
+
+void TextCodec::UpperCaseInto(QByteArrayView bytes, QByteArray& out) const
+{
+    const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
     if (m_upper) {
-        QByteArray out(bytes.size(), Qt::Uninitialized);
-        const auto& table = *m_upper;
+        out.resize(n);
         auto* dst = reinterpret_cast<unsigned char*>(out.data());
-        const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
-        for (qsizetype i = 0; i < bytes.size(); ++i)
+        const auto& table = *m_upper;
+        for (qsizetype i = 0; i < n; ++i)
             dst[i] = table[src[i]];
-        return out;
+        return;
     }
     // Multi-byte: plain ASCII needs no decoding, which keeps searches over English keys fast.
     bool ascii = true;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) {
+    for (qsizetype i = 0; i < n; ++i)
+        if (src[i] >= 0x80) {
             ascii = false;
             break;
         }
-    if (ascii)
-        return bytes.toByteArray().toUpper();
+    if (ascii) {
+        out.resize(n);
+        auto* dst = out.data();
+        for (qsizetype i = 0; i < n; ++i)
+            dst[i] = (src[i] >= 'a' && src[i] <= 'z') ? char(src[i] - 32) : char(src[i]);
+        return;
+    }
     const QString upper = ToUnicode(bytes).toUpper();
-    if (auto enc = FromUnicode(upper))
-        return *enc;
     // A capital the encoding cannot hold: keep the text as it was rather than lose letters.
-    return bytes.toByteArray();
+    if (auto enc = FromUnicode(upper))
+        out = std::move(*enc);
+    else
+        out = bytes.toByteArray();
 }

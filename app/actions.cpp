@@ -1,0 +1,204 @@
+// The action list: every command with its caption, shortcut, hint and image, the menus and the
+// tool bar that show them, and the rules that enable and check them.
+#include "mainform.h"
+
+#include "find.h"
+#include "phrasegrid.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+struct ActionSpec
+{
+    const char* name;
+    const char* caption;
+    QKeySequence shortcut;
+    const char* hint;
+    const char* themeIcon; // freedesktop icon name; the bundled image stands in when missing
+    const char* image;     // bundled fallback under :/icons
+    void (TMainForm::*execute)();
+    bool checkable;
+};
+
+void ExecuteNextLatin(TMainForm* w) { w->GotoNextState(tsUntranslated); }
+void ExecuteNextMissing(TMainForm* w) { w->GotoNextState(tsMissing); }
+
+QIcon ActionIcon(const char* themeName, const char* image)
+{
+    const QIcon bundled(QStringLiteral(":/icons/%1.png").arg(QLatin1String(image)));
+    return QIcon::fromTheme(QLatin1String(themeName), bundled);
+}
+
+} // namespace
+
+void TMainForm::CreateActions()
+{
+    using K = QKeySequence;
+    const ActionSpec specs[] = {
+        {"FileNewAction", "&New...", K(Qt::CTRL | Qt::Key_N), "Create new translation file",
+         "document-new", "new", &TMainForm::FileNewActionExecute, false},
+        {"FileOpenAction", "&Open...", K(Qt::CTRL | Qt::Key_O), "Open existing translation file",
+         "document-open", "open", &TMainForm::FileOpenActionExecute, false},
+        {"FileSaveAction", "&Save", K(Qt::CTRL | Qt::Key_S),
+         "Save changes to current translation file", "document-save", "save",
+         &TMainForm::FileSaveActionExecute, false},
+        {"FileSaveAsAction", "Save &as...", K(), "Save changes to another translation file",
+         "document-save-as", "saveas", &TMainForm::FileSaveAsActionExecute, false},
+        {"FileExitAction", "E&xit", K(Qt::ALT | Qt::Key_X), "Exit from program",
+         "application-exit", "exit", &TMainForm::FileExitActionExecute, false},
+        {"EditFindAction", "&Find...", K(Qt::CTRL | Qt::Key_F), "Search text in strings",
+         "edit-find", "find", &TMainForm::EditFindActionExecute, false},
+        {"EditAgainAction", "Find a&gain", K(Qt::CTRL | Qt::Key_G),
+         "Search next occurence of text", "go-down-search", "findagain",
+         &TMainForm::EditAgainActionExecute, false},
+        {"NextLatinAction", "Next un&translated", K(Qt::CTRL | Qt::Key_L),
+         "Find nearest untranslated string", "go-next", "nextuntranslated", nullptr, false},
+        {"NextMissingAction", "Next &missing", K(Qt::CTRL | Qt::Key_M),
+         "Search nearest string existing in template file, but missing in translation file",
+         "go-last", "nextmissing", nullptr, false},
+        {"SetupFontAction", "&Font...", K(), "Set strings font", "preferences-desktop-font",
+         "font", &TMainForm::SetupFontActionExecute, false},
+        {"ShowGridAction", "&Grid lines", K(), "Show strings grid divider lines", "view-grid",
+         "grid", &TMainForm::ShowGridActionExecute, true},
+        {"HelpAboutAction", "&About...", K(), "About this program", "help-about", "about",
+         &TMainForm::HelpAboutActionExecute, false},
+        {"HelpCreditsAction", "&Credits...", K(), "Thanks to...", "help-contents", "credits",
+         &TMainForm::HelpCreditsActionExecute, false},
+        {"ShowOriginalAction", "&Original text", K(),
+         "Show original (untranslated) text instead of keywords (for Vorlane 5.x)",
+         "format-text-direction-ltr", "original", &TMainForm::ShowOriginalActionExecute, true},
+        {"ViewToolBarAction", "&Toolbar", K(), "Show panel with tool buttons", "configure-toolbars",
+         "toolbar", &TMainForm::ViewToolBarActionExecute, true},
+        {"EditCopyAction", "&Copy", K(Qt::CTRL | Qt::Key_C), "Copy selected text to clipboard",
+         "edit-copy", "copy", &TMainForm::EditCopyActionExecute, false},
+    };
+    QList<QKeySequence> shortcuts;
+    for (const ActionSpec& s : specs) {
+        auto* action = new QAction(ActionIcon(s.themeIcon, s.image), QString::fromLatin1(s.caption), this);
+        action->setObjectName(QString::fromLatin1(s.name));
+        action->setShortcut(s.shortcut);
+        // Shortcuts work anywhere in the window, also while a cell is being edited.
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setToolTip(QString::fromLatin1(s.hint));
+        action->setStatusTip(QString());
+        action->setCheckable(s.checkable);
+        if (!s.shortcut.isEmpty())
+            shortcuts.append(s.shortcut);
+        addAction(action);
+        if (s.execute) {
+            // Checkable actions derive their check mark from the state, never from the click.
+            connect(action, &QAction::triggered, this, [this, action, fn = s.execute] {
+                Guarded([&] { (this->*fn)(); });
+                if (action->isCheckable())
+                    UpdateActions();
+            });
+        }
+    }
+    connect(Action("NextLatinAction"), &QAction::triggered, this,
+            [this] { Guarded([&] { ExecuteNextLatin(this); }); });
+    connect(Action("NextMissingAction"), &QAction::triggered, this,
+            [this] { Guarded([&] { ExecuteNextMissing(this); }); });
+    m_grid->SetWindowShortcuts(shortcuts);
+}
+
+void TMainForm::CreateMenusAndToolBar()
+{
+    auto add = [this](QMenu* menu, std::initializer_list<const char*> names) {
+        for (const char* n : names) {
+            if (n)
+                menu->addAction(Action(n));
+            else
+                menu->addSeparator();
+        }
+        // Menus show the rules' current state the moment they open.
+        connect(menu, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
+    };
+    add(menuBar()->addMenu(QStringLiteral("&File")),
+        {"FileNewAction", "FileOpenAction", "FileSaveAction", "FileSaveAsAction", nullptr,
+         "FileExitAction"});
+    add(menuBar()->addMenu(QStringLiteral("Edit")),
+        {"EditFindAction", "EditAgainAction", "NextLatinAction", "NextMissingAction", nullptr,
+         "EditCopyAction"});
+    QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
+    add(options, {"ViewToolBarAction", nullptr, "SetupFontAction", "ShowGridAction",
+                  "ShowOriginalAction"});
+
+    // The document's encoding: detected from the files, or one chosen here.
+    options->addSeparator();
+    m_encodingMenu = options->addMenu(tr("&Encoding"));
+    m_encodingMenu->setObjectName(QStringLiteral("EncodingMenu"));
+    auto* group = new QActionGroup(this);
+    const QList<QByteArray> encodings = {
+        "", "UTF-8", "windows-1250", "windows-1251", "windows-1252", "windows-1253",
+        "windows-1254", "windows-1255", "windows-1256", "windows-1257", "windows-1258",
+        "windows-874", "Shift_JIS", "GBK", "Big5", "windows-949", "ISO-8859-1", "ISO-8859-2",
+        "ISO-8859-5", "ISO-8859-15", "KOI8-R", "KOI8-U", "CP866"};
+    for (const QByteArray& name : encodings) {
+        QAction* a = m_encodingMenu->addAction(name.isEmpty() ? tr("Automatic") : QString::fromLatin1(name));
+        a->setCheckable(true);
+        a->setData(name);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, name] { ChooseEncoding(name); });
+        if (name.isEmpty())
+            m_encodingMenu->addSeparator();
+    }
+    connect(m_encodingMenu, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
+
+    add(menuBar()->addMenu(QStringLiteral("&Help")), {"HelpCreditsAction", "HelpAboutAction"});
+
+    m_toolBar = addToolBar(QStringLiteral("ToolBar"));
+    m_toolBar->setObjectName(QStringLiteral("ToolBar"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setIconSize(QSize(24, 24));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolBar->toggleViewAction()->setEnabled(false); // only Options > Toolbar brings it back
+    setContextMenuPolicy(Qt::NoContextMenu);
+    static constexpr const char* toolBarOrder[] = {"FileNewAction", "FileOpenAction", "FileSaveAction", "FileSaveAsAction",
+                          "FileExitAction", nullptr, "EditFindAction", "EditAgainAction",
+                          "NextLatinAction", "NextMissingAction", "EditCopyAction", nullptr,
+                          "SetupFontAction", "ShowGridAction", "ShowOriginalAction", nullptr,
+                          "HelpCreditsAction", "HelpAboutAction"};
+    for (const char* n : toolBarOrder) {
+        if (n)
+            m_toolBar->addAction(Action(n));
+        else
+            m_toolBar->addSeparator();
+    }
+    // The last button hides the bar; it has no action of its own in the menus.
+    auto* hide = new QToolButton(m_toolBar);
+    hide->setObjectName(QStringLiteral("ToolBarButton"));
+    hide->setIcon(ActionIcon("window-close", "hidetoolbar"));
+    hide->setToolTip(QStringLiteral("Hide toolbar"));
+    hide->setAutoRaise(true);
+    connect(hide, &QToolButton::clicked, this, &TMainForm::ToolBarButtonClick);
+    m_toolBar->addWidget(hide);
+}
+
+void TMainForm::UpdateActions()
+{
+    if (!m_toolBar)
+        return; // still being built
+    const bool loaded = m_doc.IsDocumentLoaded();
+    Action("FileSaveAction")->setEnabled(m_doc.Modified());
+    Action("FileSaveAsAction")->setEnabled(loaded);
+    Action("EditFindAction")->setEnabled(loaded);
+    Action("EditAgainAction")->setEnabled(loaded && m_findForm && m_findForm->HasSearchText());
+    Action("NextLatinAction")->setEnabled(loaded);
+    Action("NextMissingAction")->setEnabled(loaded);
+    Action("EditCopyAction")->setEnabled(loaded);
+    Action("ShowGridAction")->setChecked(m_grid->GridLineWidth() != 0);
+    Action("ShowOriginalAction")->setChecked(m_doc.ShowOriginal());
+    Action("ViewToolBarAction")->setChecked(!m_toolBar->isHidden());
+    if (m_encodingMenu) {
+        for (QAction* a : m_encodingMenu->actions())
+            if (a->isCheckable())
+                a->setChecked(a->data().toByteArray() == m_encodingName);
+    }
+}

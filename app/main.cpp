@@ -1,0 +1,16 @@
+#include "mainform.h"
+#include "qtdialogseam.h"
+#include "stringtable.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Pellovant"));
+    QApplication::setApplicationName(QStringLiteral("Quillmar"));
+    QtDialogSeam seam;
+    TMainForm mainForm(seam);
+    mainForm.show();
+    return app.exec();
+}

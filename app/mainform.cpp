@@ -1,0 +1,304 @@
+#include "mainform.h"
+
+#include "about.h"
+#include "credits.h"
+#include "encodingdetect.h"
+#include "find.h"
+#include "gridfont.h"
+#include "phrasegrid.h"
+#include "phrasemodel.h"
+#include "stringtable.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScreen>
+#include <QSessionManager>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolTip>
+
+namespace {
+
+// The designed window size at 120 pixels per inch, scaled to the screen like every form.
+QSize DesignedSize(const QWidget* w)
+{
+    const qreal dpi = w->logicalDpiX() > 0 ? w->logicalDpiX() : 96;
+    return QSize(qRound(600 * dpi / 120), qRound(400 * dpi / 120));
+}
+
+} // namespace
+
+TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
+    : QMainWindow(parent), m_seam(seam), m_codec(std::make_unique<TextCodec>(TextCodec::Locale()))
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QString::fromLatin1(strings::MainCaption));
+    m_codecView = m_codec.get();
+
+    m_model = new PhraseTableModel(m_doc, m_codecView, this);
+    m_grid = new TPhraseGrid(m_codecView, this);
+    m_grid->setObjectName(QStringLiteral("DrawGrid"));
+    m_grid->setModel(m_model);
+    m_grid->setColumnHidden(PhraseTableModel::ColumnLine, true);
+    setCentralWidget(m_grid);
+    connect(m_grid->Delegate(), &PhraseDelegate::CharacterRefused, this,
+            [this](QWidget* editor, const QString& c) {
+                editor->setToolTip(tr("\"%1\" cannot be written in %2")
+                                       .arg(c, QString::fromLatin1(m_codec->name())));
+                QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())),
+                                   editor->toolTip(), editor);
+            });
+
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("StatusBar"));
+    statusBar()->addWidget(m_statusLabel, 1);
+    m_encodingLabel = new QLabel(this);
+    statusBar()->addPermanentWidget(m_encodingLabel);
+    statusBar()->setSizeGripEnabled(true);
+
+    CreateActions();
+    CreateMenusAndToolBar();
+    ConnectDocument();
+
+    // The grid font starts as the window's designed font until the settings give another.
+    m_gridFont.name = "MS Sans Serif";
+    m_gridFont.size = -8;
+    ApplyGridFont();
+    resize(DesignedSize(this));
+    m_grid->setFocus();
+
+    m_templateDialog = {FileChooserOptions::Kind::Open,
+                        QStringLiteral("Select language files template"),
+                        {{QStringLiteral("Template files (Vorlane 4.x)"),
+                          QStringLiteral("lang-TEMPLATE*.php*;lang-english*.php*")},
+                         {QStringLiteral("Language files  (Vorlane 5.x)"), QStringLiteral("lang-*.php*")},
+                         {QStringLiteral("Message files (pSlash)"), QStringLiteral("message*.php*")},
+                         {QStringLiteral("Language files (phpWebLog)"), QStringLiteral("*.lng")},
+                         {QStringLiteral("PP-files (phpWebSite)"), QStringLiteral("*.pp")},
+                         {QStringLiteral("PHP-files"), QStringLiteral("*.php*")},
+                         {QStringLiteral("All files"), QStringLiteral("*.*")}},
+                        QStringLiteral("php"),
+                        QStringLiteral("lang-TEMPLATE.php")};
+    m_translateDialog = {FileChooserOptions::Kind::Open,
+                         QStringLiteral("Select translation file"),
+                         {{QStringLiteral("Language files (Vorlane)"), QStringLiteral("lang-*.php*")},
+                          {QStringLiteral("Message files (pSlash)"), QStringLiteral("message*.php*")},
+                          {QStringLiteral("Language files (phpWebLog)"), QStringLiteral("*.lng")},
+                          {QStringLiteral("PP-files (phpwebSite)"), QStringLiteral("*.pp")},
+                          {QStringLiteral("PHP-files"), QStringLiteral("*.php*")},
+                          {QStringLiteral("All files"), QStringLiteral("*.*")}},
+                         QStringLiteral("php"),
+                         QString()};
+    m_saveAsDialog = {FileChooserOptions::Kind::Save,
+                      QStringLiteral("Save translation to language file"),
+                      {{QStringLiteral("PHP-files (Vorlane, pSlash)"), QStringLiteral("*.php*")},
+                       {QStringLiteral("LNG-files (phpWebLog)"), QStringLiteral("*.lng")},
+                       {QStringLiteral("PP-files (phpWebSite)"), QStringLiteral("*.pp")},
+                       {QStringLiteral("All files"), QStringLiteral("*.*")}},
+                      QString(),
+                      QString()};
+
+    // The stored settings are applied while the window is built, before it is first shown; a
+    // value that cannot be read is reported and start-up goes on.
+    Guarded([this] { LoadFormSettings(*this); });
+    ApplyCodec();
+
+    // The dialogs are made once, after the main window, and only hidden between uses.
+    m_findForm = new TFindForm(this);
+    m_aboutForm = new TAboutForm(m_seam, this);
+    m_creditsForm = new TCreditsForm(m_seam, this);
+    connect(m_findForm, &TFindForm::SearchTextChanged, this, &TMainForm::UpdateActions);
+
+    // A session log-out asks the same question as closing the window.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!FormCloseQuery())
+            manager.cancel();
+    });
+    UpdateActions();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::ConnectDocument()
+{
+    connect(&m_doc, &PhraseDocument::TemplateLoaded, this, &TMainForm::OnTemplateLoaded);
+    connect(&m_doc, &PhraseDocument::Cleared, this, [this] {
+        m_grid->LayoutColumns();
+        UpdateActions();
+    });
+    connect(&m_doc, &PhraseDocument::StatusTextChanged, m_statusLabel, &QLabel::setText);
+    connect(&m_doc, &PhraseDocument::ModifiedChanged, this, &TMainForm::UpdateActions);
+    connect(&m_doc, &PhraseDocument::ShowOriginalChanged, this, &TMainForm::UpdateActions);
+}
+
+void TMainForm::OnTemplateLoaded()
+{
+    // The first phrase's translation becomes the current cell, then the columns are laid out.
+    if (m_model->rowCount() > 0) {
+        const QModelIndex first = m_model->index(0, PhraseTableModel::ColumnTranslated);
+        m_grid->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect);
+        m_grid->scrollToTop();
+    }
+    m_grid->LayoutColumns();
+    UpdateActions();
+}
+
+QAction* TMainForm::Action(const char* name) const
+{
+    return findChild<QAction*>(QString::fromLatin1(name));
+}
+
+void TMainForm::ShowError(const QString& message)
+{
+    m_seam.ShowError(ErrorBoxText(message));
+}
+
+// ---------------------------------------------------------------- encoding
+
+void TMainForm::ChooseEncoding(const QByteArray& name)
+{
+    m_encodingName = name;
+    ApplyCodec();
+}
+
+QByteArray TMainForm::DetectedEncoding() const
+{
+    if (!m_doc.IsDocumentLoaded())
+        return TextCodec::Locale().name();
+    QList<QByteArrayView> files{m_doc.TemplateData()};
+    for (const QByteArray& merged : m_doc.MergedData())
+        files.append(merged);
+    return DetectEncoding(files, QLocale::system());
+}
+
+void TMainForm::ApplyCodec()
+{
+    const QByteArray name = m_encodingName.isEmpty() ? DetectedEncoding() : m_encodingName;
+    if (name != m_codec->name() || !m_codec->valid()) {
+        m_codec = std::make_unique<TextCodec>(name);
+        m_codecView = m_codec.get();
+        m_model->RefreshAll();
+    }
+    m_encodingLabel->setText(QString::fromLatin1(m_codec->name()));
+    UpdateActions();
+}
+
+// ---------------------------------------------------------------- closing
+
+bool TMainForm::FormCloseQuery()
+{
+    return ConfirmDiscard();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    // A value that cannot be stored keeps the window open; closing again repeats the save.
+    if (!Guarded([this] { SaveFormSettings(*this); })) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool TMainForm::event(QEvent* event)
+{
+    // Idle-time rules: re-evaluate when the window becomes active again (after dialogs).
+    if (event->type() == QEvent::WindowActivate)
+        UpdateActions();
+    return QMainWindow::event(event);
+}
+
+// ---------------------------------------------------------------- stored settings
+
+QRect TMainForm::WindowBounds() const
+{
+    // A maximised window stores its maximised bounds; a minimised one its restored bounds.
+    if (isMinimized())
+        return normalGeometry().isValid() ? normalGeometry() : frameGeometry();
+    return frameGeometry();
+}
+
+void TMainForm::SetWindowTop(int top)
+{
+    move(frameGeometry().left(), top);
+}
+
+void TMainForm::SetWindowLeft(int left)
+{
+    move(left, frameGeometry().top());
+}
+
+void TMainForm::SetWindowWidth(int width)
+{
+    const int frameExtra = frameGeometry().width() - geometry().width();
+    resize(std::max(1, width - frameExtra), height());
+}
+
+void TMainForm::SetWindowHeight(int height)
+{
+    const int frameExtra = frameGeometry().height() - geometry().height();
+    resize(width(), std::max(1, height - frameExtra));
+}
+
+bool TMainForm::ToolBarVisible() const
+{
+    return !m_toolBar->isHidden();
+}
+
+void TMainForm::SetToolBarVisible(bool visible)
+{
+    m_toolBar->setVisible(visible);
+    UpdateActions();
+}
+
+int TMainForm::GridLineWidth() const
+{
+    return m_grid->GridLineWidth();
+}
+
+void TMainForm::SetGridLineWidth(int width)
+{
+    m_grid->SetGridLineWidth(width);
+    UpdateActions();
+}
+
+bool TMainForm::ShowOriginal() const
+{
+    return m_doc.ShowOriginal();
+}
+
+void TMainForm::SetShowOriginal(bool showOriginal)
+{
+    m_doc.SetShowOriginal(showOriginal);
+}
+
+GridFontSettings TMainForm::GridFont() const
+{
+    return m_gridFont;
+}
+
+void TMainForm::SetGridFont(const GridFontSettings& font)
+{
+    m_gridFont = font;
+    ApplyGridFont();
+}
+
+void TMainForm::SetEncodingName(const QByteArray& name)
+{
+    m_encodingName = name;
+}
+
+void TMainForm::ApplyGridFont()
+{
+    m_grid->setFont(ToQFont(m_gridFont, m_grid->logicalDpiY()));
+    QPalette pal = m_grid->palette();
+    pal.setColor(QPalette::Text, ToQColor(m_gridFont.color, QApplication::palette()));
+    m_grid->setPalette(pal);
+}

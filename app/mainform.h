@@ -1,0 +1,152 @@
+#pragma once
+#include "dialogseam.h"
+#include "errors.h"
+#include "formsettings.h"
+#include "phrasedocument.h"
+#include "textcodec.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class PhraseTableModel;
+class TAboutForm;
+class TCreditsForm;
+class TFindForm;
+class TPhraseGrid;
+
+/// The main window: the phrase grid, its commands, menus, tool bar and status line. It owns the
+/// one phrase document of the run and the encoding through which the grid shows its bytes.
+/// Every command runs through Guarded(), which shows a failed command's error and carries on.
+class TMainForm : public QMainWindow, public SettingsTarget
+{
+    Q_OBJECT
+public:
+    explicit TMainForm(DialogSeam& seam, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    PhraseDocument& Document() { return m_doc; }
+    TPhraseGrid* DrawGrid() const { return m_grid; }
+    PhraseTableModel* Model() const { return m_model; }
+    QToolBar* ToolBar() const { return m_toolBar; }
+    QLabel* StatusLabel() const { return m_statusLabel; }
+    QLabel* EncodingLabel() const { return m_encodingLabel; }
+    TFindForm* FindForm() const { return m_findForm; }
+    TAboutForm* AboutForm() const { return m_aboutForm; }
+    TCreditsForm* CreditsForm() const { return m_creditsForm; }
+    /// The action of that name ("FileSaveAction", ...); every command is one.
+    QAction* Action(const char* name) const;
+    const TextCodec& Codec() const { return *m_codec; }
+
+    // --- document commands
+    bool ConfirmDiscard();
+    bool LoadTemplate();
+    bool LoadTranslation();
+    bool SaveTranslation(bool askForName);
+    void FileNewActionExecute();
+    void FileOpenActionExecute();
+    void FileSaveActionExecute();
+    void FileSaveAsActionExecute();
+    void FileExitActionExecute();
+
+    // --- view commands
+    void EditCopyActionExecute();
+    /// The text Copy puts on the clipboard: the selected rectangle, TAB between cells, CR LF
+    /// between rows.
+    QString SelectionText() const;
+    void SetupFontActionExecute();
+    void ShowGridActionExecute();
+    void ShowOriginalActionExecute();
+    void ViewToolBarActionExecute();
+    void ToolBarButtonClick();
+
+    // --- search and navigation
+    void EditFindActionExecute();
+    void EditAgainActionExecute();
+    void FindText(bool again);
+    void GotoNextState(TranslationState state);
+
+    void HelpAboutActionExecute();
+    void HelpCreditsActionExecute();
+
+    /// Applies every action's enable and check rule; runs whenever what the rules read changes.
+    void UpdateActions();
+    /// Chooses the encoding ("" for detection from the files) and re-decodes what is shown.
+    void ChooseEncoding(const QByteArray& name);
+
+    // --- stored settings
+    QRect WindowBounds() const override;
+    void SetWindowTop(int top) override;
+    void SetWindowLeft(int left) override;
+    void SetWindowWidth(int width) override;
+    void SetWindowHeight(int height) override;
+    bool ToolBarVisible() const override;
+    void SetToolBarVisible(bool visible) override;
+    int GridLineWidth() const override;
+    void SetGridLineWidth(int width) override;
+    bool ShowOriginal() const override;
+    void SetShowOriginal(bool showOriginal) override;
+    GridFontSettings GridFont() const override;
+    void SetGridFont(const GridFontSettings& font) override;
+    QByteArray EncodingName() const override { return m_encodingName; }
+    void SetEncodingName(const QByteArray& name) override;
+
+    /// Runs a command; an error it raises is shown in the error box and the program goes on.
+    /// Returns false when the command failed.
+    template <class F> bool Guarded(F&& command)
+    {
+        try {
+            command();
+            return true;
+        } catch (const Exception& e) {
+            ShowError(e.message());
+        } catch (const std::exception& e) {
+            ShowError(QString::fromLocal8Bit(e.what()));
+        }
+        return false;
+    }
+    void ShowError(const QString& message);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenusAndToolBar();
+    void ConnectDocument();
+    void OnTemplateLoaded();
+    void ApplyGridFont();
+    void ApplyCodec();
+    QByteArray DetectedEncoding() const;
+    bool FormCloseQuery();
+
+    DialogSeam& m_seam;
+    PhraseDocument m_doc;
+    std::unique_ptr<TextCodec> m_codec;
+    const TextCodec* m_codecView = nullptr; // what the model and delegate read; follows m_codec
+    QByteArray m_encodingName;               // "" = detected from the files
+    QByteArray m_templateBytesSample;        // the files' bytes the detection looked at
+
+    PhraseTableModel* m_model = nullptr;
+    TPhraseGrid* m_grid = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    QLabel* m_encodingLabel = nullptr;
+    QMenu* m_encodingMenu = nullptr;
+    GridFontSettings m_gridFont;
+
+    FileChooserOptions m_templateDialog;
+    FileChooserOptions m_translateDialog;
+    FileChooserOptions m_saveAsDialog;
+
+    // Children of the window, made once at start-up and destroyed with it.
+    TFindForm* m_findForm = nullptr;
+    TAboutForm* m_aboutForm = nullptr;
+    TCreditsForm* m_creditsForm = nullptr;
+    bool m_closing = false;
+};

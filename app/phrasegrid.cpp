@@ -1,0 +1,297 @@
+#include "phrasegrid.h"
+
+#include "phrasemodel.h"
+#include "textcodec.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleOptionHeader>
+#include <QStylePainter>
+#include <QValidator>
+
+namespace {
+
+constexpr char EditedProperty[] = "quillmarEdited";
+
+// Refuses text holding a character the document's encoding cannot write, so nothing is ever
+// saved as '?' or dropped. Replacement characters stand for bytes that were undecodable already.
+class EncodableValidator : public QValidator
+{
+public:
+    EncodableValidator(const TextCodec* const& codec, std::function<void(QString)> refused,
+                       QObject* parent)
+        : QValidator(parent), m_codec(codec), m_refused(std::move(refused))
+    {
+    }
+    State validate(QString& input, int&) const override
+    {
+        QString probe = input;
+        probe.remove(QChar::ReplacementCharacter);
+        QString bad;
+        if (m_codec->FromUnicode(probe, &bad))
+            return Acceptable;
+        m_refused(bad);
+        return Invalid;
+    }
+
+private:
+    const TextCodec* const& m_codec;
+    std::function<void(QString)> m_refused;
+};
+
+} // namespace
+
+PhraseDelegate::PhraseDelegate(const TextCodec* const& codec, QObject* parent)
+    : QStyledItemDelegate(parent), m_codec(codec)
+{
+}
+
+QWidget* PhraseDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                      const QModelIndex& index) const
+{
+    auto* editor = new QLineEdit(parent);
+    editor->setFrame(false);
+    editor->setValidator(new EncodableValidator(
+        m_codec,
+        [this, editor](const QString& c) {
+            emit const_cast<PhraseDelegate*>(this)->CharacterRefused(editor, c);
+        },
+        editor));
+    const QPersistentModelIndex where(index);
+    connect(editor, &QLineEdit::textEdited, this, [this, editor, where](const QString& text) {
+        editor->setProperty(EditedProperty, true);
+        emit const_cast<PhraseDelegate*>(this)->EditorTextEdited(editor, where, text);
+    });
+    return editor;
+}
+
+void PhraseDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line)
+        return;
+    // The view calls this again whenever the cell changes, and every keystroke changes it: the
+    // text the user is typing is already the cell's, so it stays as it is, caret and all.
+    const QString text = index.data(Qt::EditRole).toString();
+    if (line->property(EditedProperty).isValid() && line->text() == text)
+        return;
+    line->setText(text);
+    line->selectAll();
+    line->setProperty(EditedProperty, false);
+}
+
+void PhraseDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                  const QModelIndex& index) const
+{
+    // A text the user never touched is not handed back: re-encoding it could change its bytes.
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line && line->property(EditedProperty).toBool())
+        model->setData(index, line->text(), Qt::EditRole);
+}
+
+void PhraseDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideNone;
+    // Selected translation cells keep their state colour on the highlight; the current cell
+    // alone shows the plain highlight colours.
+    const auto* view = qobject_cast<const QAbstractItemView*>(option->widget);
+    if (index.column() == PhraseTableModel::ColumnTranslated && view &&
+        view->currentIndex() != index) {
+        const QVariant fg = index.data(Qt::ForegroundRole);
+        if (fg.canConvert<QColor>()) {
+            for (auto group : {QPalette::Active, QPalette::Inactive})
+                option->palette.setColor(group, QPalette::HighlightedText, fg.value<QColor>());
+        }
+    }
+}
+
+TPhraseGrid::TPhraseGrid(const TextCodec* const& codec, QWidget* parent)
+    : QTableView(parent), m_delegate(new PhraseDelegate(codec, this))
+{
+    setItemDelegate(m_delegate);
+    setSelectionMode(ContiguousSelection);
+    setSelectionBehavior(SelectItems);
+    setEditTriggers(EditKeyPressed | AnyKeyPressed | SelectedClicked);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
+    setShowGrid(false);
+    setCornerButtonEnabled(false);
+    horizontalHeader()->setSectionsMovable(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setMinimumSectionSize(0);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setHighlightSections(false);
+    verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    verticalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setSectionsClickable(false);
+    // The grid stays the window's active control behind modal dialogs: keep the active colours.
+    QPalette pal = palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
+    setPalette(pal);
+
+    m_corner = findChild<QAbstractButton*>();
+    if (m_corner)
+        m_corner->installEventFilter(this);
+
+    connect(m_delegate, &PhraseDelegate::EditorTextEdited, this,
+            [this](QWidget* editor, const QModelIndex& index, const QString&) {
+                OnEditorTextEdited(editor, index);
+            });
+}
+
+void TPhraseGrid::SetGridLineWidth(int width)
+{
+    m_gridLineWidth = width;
+    setShowGrid(width > 0);
+}
+
+void TPhraseGrid::LayoutColumns()
+{
+    const QFontMetrics fm(font());
+    const int h = fm.height();
+    verticalHeader()->setDefaultSectionSize(h * 4 / 3);
+    const int w0 = std::max(fm.horizontalAdvance(QStringLiteral("999999")),
+                            QFontMetrics(verticalHeader()->font()).horizontalAdvance(QStringLiteral("Line #"))) +
+                   20;
+    verticalHeader()->setFixedWidth(w0);
+
+    // The client width left of a vertical scroll bar, when the rows need one.
+    const int frame = 2 * frameWidth();
+    const int rowsHeight = model() ? model()->rowCount() * (h * 4 / 3) : 0;
+    const int visibleHeight = height() - frame - horizontalHeader()->sizeHint().height();
+    int client = width() - frame - w0;
+    if (rowsHeight > visibleHeight)
+        client -= verticalScrollBar()->sizeHint().width();
+    const int half = std::max(0, (client - 3 * m_gridLineWidth) / 2);
+    setColumnWidth(PhraseTableModel::ColumnOriginal, half);
+    setColumnWidth(PhraseTableModel::ColumnTranslated, half);
+    viewport()->update();
+}
+
+void TPhraseGrid::MoveToRow(int row)
+{
+    if (!model() || row < 0 || row >= model()->rowCount())
+        return;
+    const int col = currentIndex().isValid() ? currentIndex().column()
+                                             : int(PhraseTableModel::ColumnTranslated);
+    const QModelIndex target = model()->index(row, col);
+    if (target == currentIndex())
+        return;
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    scrollTo(target);
+}
+
+bool TPhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    const bool caretAtEnd = trigger == EditKeyPressed && event && event->type() == QEvent::KeyPress &&
+                            static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2;
+    const bool wasEditing = state() == EditingState;
+    if (!QTableView::edit(index, trigger, event))
+        return false;
+    if (wasEditing || state() != EditingState)
+        return true;
+    m_editIndex = index;
+    m_savedEditText = index.data(PhraseTableModel::BytesRole).toByteArray();
+    if (auto* line = qobject_cast<QLineEdit*>(indexWidget(index) ? indexWidget(index) : focusWidget())) {
+        line->installEventFilter(this);
+        if (caretAtEnd) {
+            line->deselect();
+            line->end(false);
+        }
+    }
+    return true;
+}
+
+void TPhraseGrid::keyPressEvent(QKeyEvent* event)
+{
+    // Enter opens the editor on the current cell with its whole text selected.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        state() != EditingState && currentIndex().isValid()) {
+        edit(currentIndex(), EditKeyPressed, nullptr);
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TPhraseGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Esc: the cell gets back the bytes it held when the editor opened; state and the modified
+    // flag keep what the edits set.
+    if (hint == QAbstractItemDelegate::RevertModelCache && m_editIndex.isValid() &&
+        m_editIndex.column() == PhraseTableModel::ColumnTranslated) {
+        model()->setData(m_editIndex, m_savedEditText, PhraseTableModel::BytesRole);
+    }
+    m_editIndex = QPersistentModelIndex();
+    QTableView::closeEditor(editor, hint);
+}
+
+void TPhraseGrid::OnEditorTextEdited(QWidget* editor, const QModelIndex& index)
+{
+    if (index.column() == PhraseTableModel::ColumnTranslated) {
+        commitData(editor); // stored at every keystroke
+        return;
+    }
+    // Keys are not edited: the first change closes the editor and stores nothing.
+    m_editIndex = QPersistentModelIndex();
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+bool TPhraseGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_corner && event->type() == QEvent::Paint) {
+        PaintCorner(m_corner);
+        return true;
+    }
+    if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit*>(watched)) {
+        // The window's commands win over the editor's own keys (Ctrl+C copies the grid's cells).
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (const QKeySequence& s : m_windowShortcuts)
+            if (s == pressed) {
+                event->ignore();
+                return true;
+            }
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void TPhraseGrid::PaintCorner(QWidget* corner)
+{
+    QStylePainter painter(corner);
+    QStyleOptionHeader opt;
+    opt.initFrom(corner);
+    opt.state = QStyle::State_Raised | QStyle::State_Enabled;
+    opt.rect = corner->rect();
+    opt.position = QStyleOptionHeader::OnlyOneSection;
+    opt.orientation = Qt::Horizontal;
+    opt.text = model() ? model()->headerData(PhraseTableModel::ColumnLine, Qt::Horizontal).toString()
+                       : QString();
+    opt.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    painter.drawControl(QStyle::CE_Header, opt);
+}
+
+void TPhraseGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    LayoutColumns();
+}
+
+void TPhraseGrid::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        // Headers follow the grid font so the header row matches the rows below it.
+        horizontalHeader()->setFont(font());
+        verticalHeader()->setFont(font());
+    }
+}

@@ -1,0 +1,74 @@
+#pragma once
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+class TextCodec;
+
+/// The in-place editor's delegate: a one-line editor that hands every change of its text to the
+/// model at once, and refuses characters the document's encoding cannot hold.
+class PhraseDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    PhraseDelegate(const TextCodec* const& codec, QObject* parent = nullptr);
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
+
+signals:
+    /// The editor's text was changed by the user (not by opening it).
+    void EditorTextEdited(QWidget* editor, const QModelIndex& index, const QString& text);
+    /// A typed character cannot be written in the document's encoding.
+    void CharacterRefused(QWidget* editor, const QString& character);
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    const TextCodec* const& m_codec;
+};
+
+/// The phrase grid: a table whose current cell is edited in place. Column 0 ("Line #") is the
+/// vertical header; the horizontal header is the grid's header row.
+class TPhraseGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    explicit TPhraseGrid(const TextCodec* const& codec, QWidget* parent = nullptr);
+
+    int GridLineWidth() const { return m_gridLineWidth; }
+    void SetGridLineWidth(int width);
+    /// Row height from the font's "9", column 0 wide enough for six digits, the two text
+    /// columns sharing the rest equally.
+    void LayoutColumns();
+    /// Moves the current cell to row (a model row), keeping the column, as a user's move does.
+    void MoveToRow(int row);
+    PhraseDelegate* Delegate() const { return m_delegate; }
+    /// The bytes of the cell the editor last opened on; Esc puts them back.
+    const QByteArray& SavedEditText() const { return m_savedEditText; }
+    bool IsEditing() const { return state() == EditingState; }
+    /// Key sequences that reach the window's actions even while a cell is being edited.
+    void SetWindowShortcuts(QList<QKeySequence> shortcuts) { m_windowShortcuts = std::move(shortcuts); }
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void PaintCorner(QWidget* corner);
+    void OnEditorTextEdited(QWidget* editor, const QModelIndex& index);
+
+    PhraseDelegate* m_delegate;
+    int m_gridLineWidth = 0;
+    QByteArray m_savedEditText;
+    QPersistentModelIndex m_editIndex;
+    QList<QKeySequence> m_windowShortcuts;
+    QWidget* m_corner = nullptr;
+};

@@ -1,0 +1,100 @@
+// Copy, the font chooser and the view toggles.
+#include "mainform.h"
+
+#include "about.h"
+#include "credits.h"
+#include "gridfont.h"
+#include "phrasegrid.h"
+#include "phrasemodel.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QItemSelectionModel>
+#include <QToolBar>
+
+QString TMainForm::SelectionText() const
+{
+    // The selection is one rectangle (the current cell alone when nothing more is selected).
+    int top, bottom, left, right;
+    const QItemSelection sel = m_grid->selectionModel()->selection();
+    if (!sel.isEmpty()) {
+        top = sel.first().top();
+        bottom = sel.first().bottom();
+        left = sel.first().left();
+        right = sel.first().right();
+        for (const QItemSelectionRange& r : sel) {
+            top = std::min(top, r.top());
+            bottom = std::max(bottom, r.bottom());
+            left = std::min(left, r.left());
+            right = std::max(right, r.right());
+        }
+    } else if (m_grid->currentIndex().isValid()) {
+        top = bottom = m_grid->currentIndex().row();
+        left = right = m_grid->currentIndex().column();
+    } else {
+        return {};
+    }
+    QString text;
+    for (int row = top; row <= bottom; ++row) {
+        for (int col = left; col <= right; ++col) {
+            text += m_codec->ToUnicode(m_model->GetCellText(col, row + 1));
+            if (col != right)
+                text += u'\t';
+        }
+        if (row != bottom)
+            text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+void TMainForm::EditCopyActionExecute()
+{
+    QApplication::clipboard()->setText(SelectionText());
+}
+
+void TMainForm::SetupFontActionExecute()
+{
+    const QFont current = m_grid->font();
+    const QColor color = m_grid->palette().color(QPalette::Text);
+    const auto chosen = m_seam.ChooseFont(current, color);
+    if (!chosen)
+        return;
+    m_gridFont = FromQFont(chosen->first, chosen->second, m_gridFont, QApplication::palette(),
+                           m_grid->logicalDpiY());
+    ApplyGridFont();
+    // Layout measures in the font the grid now draws with.
+    m_grid->viewport()->update();
+    m_grid->LayoutColumns();
+}
+
+void TMainForm::ShowGridActionExecute()
+{
+    // A stored width above 1 shows as checked and becomes 0 at the next toggle.
+    m_grid->SetGridLineWidth(m_grid->GridLineWidth() != 0 ? 0 : 1);
+    UpdateActions();
+}
+
+void TMainForm::ShowOriginalActionExecute()
+{
+    m_doc.SetShowOriginal(!m_doc.ShowOriginal());
+}
+
+void TMainForm::ViewToolBarActionExecute()
+{
+    SetToolBarVisible(m_toolBar->isHidden());
+}
+
+void TMainForm::ToolBarButtonClick()
+{
+    SetToolBarVisible(false);
+}
+
+void TMainForm::HelpAboutActionExecute()
+{
+    m_aboutForm->ShowModalOver(this);
+}
+
+void TMainForm::HelpCreditsActionExecute()
+{
+    m_creditsForm->ShowModalOver(this);
+}

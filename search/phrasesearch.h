@@ -1,0 +1,26 @@
+#pragma once
+#include "phrasedocument.h"
+#include "textcodec.h"
+
+#include <QByteArray>
+#include <optional>
+
+/// What the find dialog asks for.
+struct SearchRequest
+{
+    QByteArray pattern;          ///< as typed, not trimmed, in the document's encoding
+    bool inOriginal = true;      ///< the key column: keys, or originals when they are shown
+    bool inTranslated = true;    ///< the translation column
+    bool caseSensitive = false;  ///< off: pattern and texts are upper-cased by the encoding
+    bool masksAsOrdinary = false; ///< '*' and '?' are plain characters
+};
+
+/// The first phrase, from index `from` on, whose key-column text or translation matches; nothing
+/// when the scan runs past the last phrase. A pattern holding '*' or '?' is a whole-text wildcard
+/// mask unless masksAsOrdinary; otherwise it is a byte substring. An invalid mask throws
+/// Exception ("'%s' is an invalid mask at (%d)") when the first text is tested.
+std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchRequest& request,
+                              const TextCodec& codec);
+
+/// The first phrase after `current` (a phrase index, -1 for none) in the given state.
+std::optional<int> FindNextState(const PhraseDocument& doc, int current, TranslationState state);
