@@ -120,7 +120,13 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     UpdateActions();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // The grid and its model read the document and the codec, which are members and go first;
+    // take the views down while both still exist.
+    delete m_grid;
+    delete m_model;
+}
 
 void TMainForm::ConnectDocument()
 {

@@ -196,12 +196,14 @@ bool TPhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
     const bool caretAtEnd = trigger == EditKeyPressed && event && event->type() == QEvent::KeyPress &&
                             static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2;
     const bool wasEditing = state() == EditingState;
+    // Taken before the editor opens: a typed character that opens it is stored at once.
+    const QByteArray before = index.data(PhraseTableModel::BytesRole).toByteArray();
     if (!QTableView::edit(index, trigger, event))
         return false;
     if (wasEditing || state() != EditingState)
         return true;
     m_editIndex = index;
-    m_savedEditText = index.data(PhraseTableModel::BytesRole).toByteArray();
+    m_savedEditText = before;
     if (auto* line = qobject_cast<QLineEdit*>(indexWidget(index) ? indexWidget(index) : focusWidget())) {
         line->installEventFilter(this);
         if (caretAtEnd) {
@@ -220,6 +222,11 @@ void TPhraseGrid::keyPressEvent(QKeyEvent* event)
         edit(currentIndex(), EditKeyPressed, nullptr);
         return;
     }
+    // Backspace opens the editor like a typed character and then clears the selected text.
+    if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier &&
+        state() != EditingState && currentIndex().isValid() &&
+        edit(currentIndex(), AnyKeyPressed, event))
+        return;
     QTableView::keyPressEvent(event);
 }
 

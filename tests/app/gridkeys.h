@@ -1,6 +1,7 @@
 #pragma once
 #include "phrasegrid.h"
 
+#include <QCoreApplication>
 #include <QTest>
 
 // Keys go where the user's keys would: to the open editor while a cell is being edited,
@@ -13,11 +14,15 @@ inline QWidget* KeyTarget(TPhraseGrid* grid)
 
 inline void TypeKeys(TPhraseGrid* grid, const QString& text)
 {
-    for (QChar c : text)
+    for (QChar c : text) {
         QTest::keyClick(KeyTarget(grid), c.toLatin1() ? c.toLatin1() : ' ');
+        QCoreApplication::processEvents();
+    }
 }
 
 inline void PressKey(TPhraseGrid* grid, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
     QTest::keyClick(KeyTarget(grid), key, mods);
+    // The editor closes on Enter through a queued call, as it does for the user.
+    QCoreApplication::processEvents();
 }

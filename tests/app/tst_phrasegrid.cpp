@@ -1,0 +1,359 @@
+#include "gridkeys.h"
+#include "mainform.h"
+#include "phrasegrid.h"
+#include "phrasemodel.h"
+#include "scriptedseam.h"
+#include "testmain.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+const QByteArray Template = "<?php\r\n"
+                            "define(\"_HELLO\",\"Hello\");\r\n"
+                            "define(\"_BYE\",\"Bye\");\r\n"
+                            "define(\"_OK\",\"OK\");\r\n"
+                            "define(\"_TAB\",\"a\tb\");\r\n";
+const QByteArray Translation = "define(\"_HELLO\",\"Bonjour\");\r\n"
+                               "define(\"_BYE\",\"Bye\");\r\n";
+
+// Exposes how the delegate prepares a cell for painting.
+class PaintProbe : public PhraseDelegate
+{
+public:
+    using PhraseDelegate::initStyleOption;
+    using PhraseDelegate::PhraseDelegate;
+};
+
+} // namespace
+
+class TestPhraseGrid : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void modelIsConsistent();
+    void cellTexts();
+    void typingStoresEveryKeystroke();
+    void escapePutsBackTextButKeepsState();
+    void keyColumnNeverStores_data();
+    void keyColumnNeverStores();
+    void editorOpening_data();
+    void editorOpening();
+    void jumpWhileEditingCommitsFirst();
+    void stateColours();
+    void copySelection_data();
+    void copySelection();
+    void copyWhileEditingCopiesCells();
+    void layoutColumns();
+    void toggles();
+    void fontChooser();
+
+private:
+    TPhraseGrid* Grid() { return m_form->DrawGrid(); }
+    QModelIndex Cell(int row, int col) { return m_form->Model()->index(row, col); }
+    void Select(int top, int left, int bottom, int right);
+
+    QTemporaryDir* m_dir = nullptr;
+    ScriptedSeam* m_seam = nullptr;
+    TMainForm* m_form = nullptr;
+};
+
+void TestPhraseGrid::init()
+{
+    m_dir = new QTemporaryDir;
+    m_seam = new ScriptedSeam;
+    m_form = new TMainForm(*m_seam);
+    m_form->resize(800, 600);
+    m_form->show();
+    QApplication::setActiveWindow(m_form);
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    auto write = [this](const char* name, const QByteArray& bytes) {
+        QFile f(m_dir->filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    };
+    m_seam->files.enqueue(write("lang-english.php", Template));
+    m_seam->files.enqueue(write("lang-french.php", Translation));
+    m_form->Action("FileOpenAction")->trigger();
+    QCOMPARE(m_form->Document().PhraseCount(), 4);
+}
+
+void TestPhraseGrid::cleanup()
+{
+    QCOMPARE(m_seam->unexpected, 0);
+    delete m_form;
+    delete m_seam;
+    delete m_dir;
+}
+
+void TestPhraseGrid::Select(int top, int left, int bottom, int right)
+{
+    Grid()->selectionModel()->setCurrentIndex(Cell(top, left), QItemSelectionModel::ClearAndSelect);
+    Grid()->selectionModel()->select(QItemSelection(Cell(top, left), Cell(bottom, right)),
+                                     QItemSelectionModel::ClearAndSelect);
+}
+
+void TestPhraseGrid::modelIsConsistent()
+{
+    QAbstractItemModelTester tester(m_form->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    TypeKeys(Grid(), "Hi");
+    PressKey(Grid(), Qt::Key_Escape);
+    m_form->ShowOriginalActionExecute();
+    m_seam->confirms.enqueue(DialogSeam::Answer::No);
+    m_seam->files.enqueue(std::nullopt);
+    m_form->Action("FileNewAction")->trigger();
+}
+
+void TestPhraseGrid::cellTexts()
+{
+    PhraseTableModel* m = m_form->Model();
+    QCOMPARE(m->GetCellText(0, 0), QByteArray("Line #"));
+    QCOMPARE(m->GetCellText(1, 0), QByteArray("Original"));
+    QCOMPARE(m->GetCellText(2, 0), QByteArray("Translated"));
+    QCOMPARE(m->GetCellText(0, 1), QByteArray("1")); // zero-based template line
+    QCOMPARE(m->GetCellText(1, 1), QByteArray("Hello")); // define files show originals
+    QCOMPARE(m->headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QString("1"));
+    m_form->ShowOriginalActionExecute();
+    QCOMPARE(m->GetCellText(1, 1), QByteArray("_HELLO"));
+    QCOMPARE(m->GetCellText(1, 0), QByteArray("Original")); // header stays
+    QVERIFY(!(m->flags(Cell(0, 0)) & Qt::ItemIsSelectable));
+    QVERIFY(m->flags(Cell(0, 2)) & Qt::ItemIsEditable);
+}
+
+void TestPhraseGrid::typingStoresEveryKeystroke()
+{
+    PhraseDocument& doc = m_form->Document();
+    Grid()->setCurrentIndex(Cell(2, 2)); // _OK, missing
+    TypeKeys(Grid(), "Da");
+    QCOMPARE(doc.PhraseTranslation(2), QByteArray("Da"));
+    QCOMPARE(doc.PhraseState(2), tsTranslated);
+    QVERIFY(doc.Modified());
+    QVERIFY(m_form->Action("FileSaveAction")->isEnabled());
+    // Back to exactly the template's text: still translated.
+    PressKey(Grid(), Qt::Key_Backspace);
+    PressKey(Grid(), Qt::Key_Backspace);
+    TypeKeys(Grid(), "OK");
+    QCOMPARE(doc.PhraseTranslation(2), QByteArray("OK"));
+    QCOMPARE(doc.PhraseState(2), tsTranslated);
+    PressKey(Grid(), Qt::Key_Return);
+    QVERIFY(!Grid()->IsEditing());
+    // Deleting everything stores the empty text.
+    PressKey(Grid(), Qt::Key_Backspace);
+    QCOMPARE(doc.PhraseTranslation(2), QByteArray());
+}
+
+void TestPhraseGrid::escapePutsBackTextButKeepsState()
+{
+    PhraseDocument& doc = m_form->Document();
+    Grid()->setCurrentIndex(Cell(1, 2)); // _BYE, untranslated
+    PressKey(Grid(), Qt::Key_Return);
+    PressKey(Grid(), Qt::Key_Escape); // no change made: nothing at all happens
+    QCOMPARE(doc.PhraseState(1), tsUntranslated);
+    QVERIFY(!doc.Modified());
+
+    TypeKeys(Grid(), "Au revoir");
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray("Au revoir"));
+    PressKey(Grid(), Qt::Key_Escape);
+    QVERIFY(!Grid()->IsEditing());
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray("Bye"));
+    QCOMPARE(doc.PhraseState(1), tsTranslated);
+    QVERIFY(doc.Modified());
+    QCOMPARE(Grid()->SavedEditText(), QByteArray("Bye"));
+}
+
+void TestPhraseGrid::keyColumnNeverStores_data()
+{
+    QTest::addColumn<int>("opener");
+    QTest::newRow("typed letter") << int(Qt::Key_X);
+    QTest::newRow("enter then letter") << int(Qt::Key_Return);
+    QTest::newRow("f2 then escape") << int(Qt::Key_F2);
+}
+
+void TestPhraseGrid::keyColumnNeverStores()
+{
+    QFETCH(int, opener);
+    PhraseDocument& doc = m_form->Document();
+    Grid()->setCurrentIndex(Cell(0, 1));
+    PressKey(Grid(), Qt::Key(opener));
+    if (opener == Qt::Key_Return)
+        TypeKeys(Grid(), "y");
+    if (opener == Qt::Key_F2) {
+        QVERIFY(Grid()->IsEditing());
+        PressKey(Grid(), Qt::Key_Escape);
+    }
+    QVERIFY(!Grid()->IsEditing());
+    QCOMPARE(m_form->Model()->GetCellText(1, 1), QByteArray("Hello"));
+    QCOMPARE(doc.PhraseKey(0), QByteArray("_HELLO"));
+    QVERIFY(!doc.Modified());
+}
+
+void TestPhraseGrid::editorOpening_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("allSelected");
+    QTest::addColumn<QByteArray>("after"); // after typing "!"
+    QTest::newRow("F2 puts the caret at the end") << int(Qt::Key_F2) << false << QByteArray("Bonjour!");
+    QTest::newRow("Enter selects everything") << int(Qt::Key_Return) << true << QByteArray("!");
+}
+
+void TestPhraseGrid::editorOpening()
+{
+    QFETCH(int, key);
+    QFETCH(bool, allSelected);
+    QFETCH(QByteArray, after);
+    PressKey(Grid(), Qt::Key(key));
+    auto* editor = qobject_cast<QLineEdit*>(Grid()->indexWidget(Grid()->currentIndex()));
+    QVERIFY(editor);
+    QCOMPARE(editor->text(), QString("Bonjour"));
+    QCOMPARE(editor->selectedText() == editor->text(), allSelected);
+    TypeKeys(Grid(), "!");
+    QCOMPARE(m_form->Document().PhraseTranslation(0), after);
+}
+
+void TestPhraseGrid::jumpWhileEditingCommitsFirst()
+{
+    PhraseDocument& doc = m_form->Document();
+    TypeKeys(Grid(), "Salut");
+    m_form->Action("NextMissingAction")->trigger();
+    QVERIFY(!Grid()->IsEditing());
+    QCOMPARE(Grid()->currentIndex(), Cell(2, 2));
+    QCOMPARE(doc.PhraseTranslation(0), QByteArray("Salut"));
+    QCOMPARE(doc.PhraseState(0), tsTranslated);
+    // The jump keeps the current column.
+    Grid()->setCurrentIndex(Cell(0, 1));
+    m_form->Action("NextMissingAction")->trigger();
+    QCOMPARE(Grid()->currentIndex(), Cell(2, 1));
+}
+
+void TestPhraseGrid::stateColours()
+{
+    PhraseTableModel* m = m_form->Model();
+    QCOMPARE(m->data(Cell(0, 2), Qt::ForegroundRole).value<QColor>(), QColor(0, 128, 0));
+    QCOMPARE(m->data(Cell(1, 2), Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 128));
+    QCOMPARE(m->data(Cell(2, 2), Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+    QVERIFY(!m->data(Cell(2, 1), Qt::ForegroundRole).isValid());
+
+    // In a selected range, translation cells keep their state colour; the current one does not.
+    Select(0, 1, 2, 2);
+    PaintProbe probe(nullptr);
+    auto highlightText = [&](int row) {
+        QStyleOptionViewItem opt;
+        opt.initFrom(Grid());
+        opt.widget = Grid();
+        probe.initStyleOption(&opt, Cell(row, 2));
+        return opt.palette.color(QPalette::Active, QPalette::HighlightedText);
+    };
+    QCOMPARE(highlightText(1), QColor(0, 0, 128));
+    QCOMPARE(highlightText(2), QColor(255, 0, 0));
+    Grid()->selectionModel()->setCurrentIndex(Cell(2, 2), QItemSelectionModel::NoUpdate);
+    QCOMPARE(highlightText(2), Grid()->palette().color(QPalette::Active, QPalette::HighlightedText));
+}
+
+void TestPhraseGrid::copySelection_data()
+{
+    QTest::addColumn<QRect>("range"); // left, top, right, bottom in model cells
+    QTest::addColumn<QString>("text");
+    QTest::newRow("single cell") << QRect(QPoint(2, 0), QPoint(2, 0)) << "Bonjour";
+    QTest::newRow("two columns, three rows")
+        << QRect(QPoint(1, 0), QPoint(2, 2)) << "Hello\tBonjour\r\nBye\tBye\r\nOK\tOK";
+    QTest::newRow("tab inside a cell is copied as is")
+        << QRect(QPoint(1, 3), QPoint(2, 3)) << "a\tb\ta\tb";
+}
+
+void TestPhraseGrid::copySelection()
+{
+    QFETCH(QRect, range);
+    QFETCH(QString, text);
+    Select(range.top(), range.left(), range.bottom(), range.right());
+    m_form->Action("EditCopyAction")->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), text);
+}
+
+void TestPhraseGrid::copyWhileEditingCopiesCells()
+{
+    TypeKeys(Grid(), "Salut");
+    auto* editor = qobject_cast<QLineEdit*>(Grid()->indexWidget(Grid()->currentIndex()));
+    QVERIFY(editor);
+    editor->setSelection(0, 2); // "Sa" selected inside the editor
+    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QString("Salut"));
+}
+
+void TestPhraseGrid::layoutColumns()
+{
+    const QFontMetrics fm(Grid()->font());
+    QCOMPARE(Grid()->verticalHeader()->defaultSectionSize(), fm.height() * 4 / 3);
+    QCOMPARE(Grid()->columnWidth(1), Grid()->columnWidth(2));
+    const int w0 = Grid()->verticalHeader()->width();
+    QCOMPARE(w0, std::max(fm.horizontalAdvance("999999"),
+                          QFontMetrics(Grid()->verticalHeader()->font()).horizontalAdvance("Line #")) + 20);
+    const int used = 2 * Grid()->columnWidth(1);
+    QVERIFY(used <= Grid()->viewport()->width());
+    QVERIFY(Grid()->viewport()->width() - used <= 1);
+    m_form->resize(900, 600);
+    QCOMPARE(Grid()->columnWidth(1), Grid()->columnWidth(2));
+    QVERIFY(Grid()->viewport()->width() - 2 * Grid()->columnWidth(1) <= 1);
+}
+
+void TestPhraseGrid::toggles()
+{
+    QAction* grid = m_form->Action("ShowGridAction");
+    QVERIFY(!grid->isChecked());
+    grid->trigger();
+    QVERIFY(grid->isChecked());
+    QCOMPARE(Grid()->GridLineWidth(), 1);
+    m_form->SetGridLineWidth(3); // a stored width above one shows as checked, then toggles off
+    QVERIFY(grid->isChecked());
+    grid->trigger();
+    QCOMPARE(Grid()->GridLineWidth(), 0);
+    QVERIFY(!grid->isChecked());
+
+    QAction* original = m_form->Action("ShowOriginalAction");
+    QVERIFY(original->isChecked()); // define lines win
+    original->trigger();
+    QVERIFY(!original->isChecked());
+    QCOMPARE(m_form->Model()->data(Cell(0, 1), Qt::DisplayRole).toString(), QString("_HELLO"));
+
+    QAction* bar = m_form->Action("ViewToolBarAction");
+    QVERIFY(bar->isChecked());
+    auto* hide = m_form->ToolBar()->findChild<QToolButton*>("ToolBarButton");
+    QVERIFY(hide);
+    QCOMPARE(hide->toolTip(), QString("Hide toolbar"));
+    hide->click();
+    QVERIFY(m_form->ToolBar()->isHidden());
+    QVERIFY(!bar->isChecked());
+    bar->trigger();
+    QVERIFY(!m_form->ToolBar()->isHidden());
+    QVERIFY(bar->isChecked());
+}
+
+void TestPhraseGrid::fontChooser()
+{
+    QFont big(QStringLiteral("DejaVu Sans"), 20);
+    big.setBold(true);
+    m_seam->fonts.enqueue(std::pair{big, QColor(10, 20, 30)});
+    m_form->Action("SetupFontAction")->trigger();
+    QCOMPARE(Grid()->font().pointSize(), 20);
+    QVERIFY(Grid()->font().bold());
+    QCOMPARE(Grid()->palette().color(QPalette::Text), QColor(10, 20, 30));
+    QCOMPARE(Grid()->verticalHeader()->defaultSectionSize(), QFontMetrics(Grid()->font()).height() * 4 / 3);
+    QCOMPARE(m_form->GridFont().color, quint32(0x001E140A));
+
+    m_seam->fonts.enqueue(std::nullopt); // cancelled: nothing changes
+    m_form->Action("SetupFontAction")->trigger();
+    QCOMPARE(Grid()->font().pointSize(), 20);
+}
+
+QUILLMAR_GUI_TEST_MAIN(TestPhraseGrid)
+#include "tst_phrasegrid.moc"
