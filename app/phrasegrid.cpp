@@ -277,6 +277,9 @@ void TPhraseGrid::PaintCorner(QWidget* corner)
     QStylePainter painter(corner);
     QStyleOptionHeader opt;
     opt.initFrom(corner);
+    // The corner button is disabled (it selects nothing), but its title must not look greyed.
+    opt.palette = horizontalHeader()->palette();
+    opt.palette.setCurrentColorGroup(QPalette::Active);
     opt.state = QStyle::State_Raised | QStyle::State_Enabled;
     opt.rect = corner->rect();
     opt.position = QStyleOptionHeader::OnlyOneSection;

@@ -2,6 +2,8 @@
 
 #include "errors.h"
 #include "phrasedocument.h"
+#include "phrasesearch.h"
+#include "textcodec.h"
 #include "textlines.h"
 
 #include <QFile>
@@ -16,6 +18,8 @@ constexpr char Usage[] =
     "       quillmar-cli stats TEMPLATE [TRANSLATION]\n"
     "       quillmar-cli list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
     "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT\n"
+    "       quillmar-cli find TEMPLATE [TRANSLATION] PATTERN [--in original|translated|both]\n"
+    "                         [--case-sensitive] [--literal] [--encoding NAME]\n"
     "       quillmar-cli --help\n";
 
 constexpr char Help[] =
@@ -30,6 +34,10 @@ constexpr char Help[] =
     "                      TAB, translation\n"
     "  merge TEMPLATE [TRANSLATION] -o OUTPUT\n"
     "                      writes the translation rebuilt on the template, as the editor saves\n"
+    "  find TEMPLATE [TRANSLATION] PATTERN [--in original|translated|both] [--case-sensitive]\n"
+    "       [--literal] [--encoding NAME]\n"
+    "                      every phrase the editor's Find would stop at, in list's format; a\n"
+    "                      pattern with '*' or '?' is a whole-text mask unless --literal\n"
     "\n"
     "Texts are written as bytes; backslash, TAB, LF, CR and other control bytes are escaped\n"
     "as \\\\, \\t, \\n, \\r and \\xHH. Exit status: 0 done, 1 file error, 2 wrong usage.\n";
@@ -129,6 +137,48 @@ int Stats(const Arguments& a, QIODevice& out)
     return 0;
 }
 
+void WritePhrase(QByteArray& buf, const PhraseDocument& doc, int i)
+{
+    buf += QByteArray::number(doc.PhraseKeyTag(i)) + '\t' + StateName(doc.PhraseState(i)) + '\t' +
+           EscapeField(doc.PhraseKey(i)) + '\t' + EscapeField(doc.PhraseOriginal(i)) + '\t' +
+           EscapeField(doc.PhraseTranslation(i)) + '\n';
+}
+
+int Find(const Arguments& a, QIODevice& out)
+{
+    if (a.positional.size() < 2 || a.positional.size() > 3)
+        throw UsageError{};
+    SearchRequest request;
+    request.pattern = a.positional.last(); // bytes as given, not trimmed
+    if (const auto in = a.option("--in")) {
+        request.inOriginal = *in == "original" || *in == "both";
+        request.inTranslated = *in == "translated" || *in == "both";
+        if (!request.inOriginal && !request.inTranslated)
+            throw UsageError{};
+    }
+    request.caseSensitive = a.option("--case-sensitive").has_value();
+    request.masksAsOrdinary = a.option("--literal").has_value();
+    const auto encoding = a.option("--encoding");
+    const TextCodec codec = encoding ? TextCodec(*encoding) : TextCodec::Locale();
+    if (encoding && !codec.valid())
+        throw Exception(QStringLiteral("Unknown encoding %1").arg(QString::fromLatin1(*encoding)));
+
+    PhraseDocument doc;
+    LoadDocument(doc, a.positional.mid(0, a.positional.size() - 1));
+    QByteArray buf;
+    // Each hit is where Find stops; Find again then goes on from the phrase after it.
+    for (std::optional<int> hit = FindPhrase(doc, 0, request, codec); hit;
+         hit = FindPhrase(doc, *hit + 1, request, codec)) {
+        WritePhrase(buf, doc, *hit);
+        if (buf.size() > (1 << 20)) {
+            out.write(buf);
+            buf.clear();
+        }
+    }
+    out.write(buf);
+    return 0;
+}
+
 int List(const Arguments& a, QIODevice& out)
 {
     if (a.positional.isEmpty() || a.positional.size() > 2)
@@ -150,9 +200,7 @@ int List(const Arguments& a, QIODevice& out)
     for (int i = 0; i < doc.PhraseCount(); ++i) {
         if (only && doc.PhraseState(i) != *only)
             continue;
-        buf += QByteArray::number(doc.PhraseKeyTag(i)) + '\t' + StateName(doc.PhraseState(i)) +
-               '\t' + EscapeField(doc.PhraseKey(i)) + '\t' + EscapeField(doc.PhraseOriginal(i)) +
-               '\t' + EscapeField(doc.PhraseTranslation(i)) + '\n';
+        WritePhrase(buf, doc, i);
         if (buf.size() > (1 << 20)) {
             out.write(buf);
             buf.clear();
@@ -232,6 +280,8 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
             return List(Arguments(rest, {"--state"}, {}), out);
         if (command == "merge")
             return Merge(Arguments(rest, {"-o"}, {}));
+        if (command == "find")
+            return Find(Arguments(rest, {"--in", "--encoding"}, {"--case-sensitive", "--literal"}), out);
         throw UsageError{};
     } catch (const UsageError&) {
         err.write(Usage);

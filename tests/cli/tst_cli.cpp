@@ -46,6 +46,8 @@ private slots:
     void mergeWritesWhatSaveWrites();
     void errors_data();
     void errors();
+    void find_data();
+    void find();
     void escape_data();
     void escape();
     void longLines();
@@ -104,6 +106,12 @@ void TestCli::errors_data()
                                     << QByteArray("usage:");
     QTest::newRow("missing file") << A{"stats", "/no/such/file.php"} << 1
                                   << QByteArray("Cannot open file /no/such/file.php\n");
+    QTest::newRow("invalid mask") << A{"find", DataArg("template.php"), "*["} << 1
+                                  << QByteArray("'*[' is an invalid mask at (3)\n");
+    QTest::newRow("find needs a pattern") << A{"find", DataArg("template.php")} << 2
+                                          << QByteArray("usage:");
+    QTest::newRow("unknown encoding") << A{"find", DataArg("template.php"), "x", "--encoding", "klingon"}
+                                      << 1 << QByteArray("Unknown encoding klingon\n");
     QTest::newRow("unwritable output")
         << A{"merge", DataArg("template.php"), "-o", "/no/such/dir/out.php"} << 1
         << QByteArray("Cannot create file /no/such/dir/out.php\n");
@@ -118,6 +126,46 @@ void TestCli::errors()
     QCOMPARE(r.status, status);
     QVERIFY2(r.err.startsWith(errStart), r.err.constData());
     QCOMPARE(r.out, QByteArray());
+}
+
+void TestCli::find_data()
+{
+    QTest::addColumn<QList<QByteArray>>("options");
+    QTest::addColumn<QByteArray>("keys"); // keys of the phrases found, in order, joined by ' '
+    using A = QList<QByteArray>;
+    QTest::newRow("plain, any case") << A{"BONJOUR"} << QByteArray("Hello");
+    QTest::newRow("plain, case-sensitive") << A{"BONJOUR", "--case-sensitive"} << QByteArray();
+    QTest::newRow("mask in translations") << A{"*S*", "--in", "translated"} << QByteArray("_SAY");
+    QTest::newRow("mask must fit the whole text") << A{"S*", "--in", "original"} << QByteArray("_SAY");
+    QTest::newRow("question marks") << A{"B??"} << QByteArray("Bye");
+    QTest::newRow("literal asterisk finds nothing") << A{"*", "--literal"} << QByteArray();
+    QTest::newRow("star matches every phrase")
+        << A{"*"} << QByteArray("Hello Bye _SAY _PATH Tab _ETE");
+    QTest::newRow("8-bit capitals by the encoding")
+        << A{"\xC9T\xC9", "--encoding", "windows-1252"} << QByteArray("_ETE");
+    QTest::newRow("leading blank is part of the pattern") << A{" b"} << QByteArray();
+}
+
+void TestCli::find()
+{
+    QFETCH(QList<QByteArray>, options);
+    QFETCH(QByteArray, keys);
+    // Test data cannot hold raw 8-bit bytes portably in a table name; unescape \xHH here.
+    QByteArray pattern = options.takeFirst();
+    if (pattern.startsWith("\\x")) {
+        QByteArray raw;
+        for (const QByteArray& part : pattern.split('\\'))
+            raw += part.startsWith('x') ? QByteArray::fromHex(part.mid(1, 2)) + part.mid(3) : part;
+        pattern = raw;
+    }
+    const Run r = Cli(QList<QByteArray>{"find", DataArg("template.php"), DataArg("translation.php"), pattern} + options);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.status, 0);
+    QList<QByteArray> found;
+    for (const QByteArray& line : r.out.split('\n'))
+        if (!line.isEmpty())
+            found << line.split('\t').at(2);
+    QCOMPARE(found.join(' '), keys);
 }
 
 void TestCli::escape_data()
