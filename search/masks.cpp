@@ -34,9 +34,18 @@ EMaskError::EMaskError(QByteArrayView mask, int position, const LeadByteTable& l
 {
 }
 
-TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead) : m_lead(lead)
+TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead)
 {
+    // Character lengths by first byte are looked up once here, as every search steps by them.
+    m_length.fill(1);
     m_multiByte = std::find(lead.lead.begin(), lead.lead.end(), true) != lead.lead.end();
+    if (m_multiByte) {
+        for (int b = 0; b < 256; ++b) {
+            const Byte probe[4] = {static_cast<Byte>(b), 0x80, 0x80, 0x80};
+            m_length[static_cast<std::size_t>(b)] =
+                static_cast<Byte>(lead.CharLength(probe, probe + 4));
+        }
+    }
 
     const QByteArrayView mask = UpToNul(maskView);
     const auto* const m = reinterpret_cast<const Byte*>(mask.data());
@@ -45,7 +54,7 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead) : m_lead(lead)
     const auto fail = [&](qsizetype position) {
         throw EMaskError(mask, static_cast<int>(position), lead);
     };
-    const auto isLead = [&](Byte b) { return m_multiByte && m_lead.IsLead(b); };
+    const auto isLead = [&](Byte b) { return m_length[b] > 1; };
 
     bool pendingStar = false;
     int starGroups = 0;
@@ -84,7 +93,7 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead) : m_lead(lead)
                 const Byte b = m[j];
                 if (isLead(b)) {
                     // A multi-byte character is never a member: skip it whole.
-                    j += static_cast<qsizetype>(m_lead.CharLength(m + j, mend));
+                    j += static_cast<qsizetype>(CharLength(m + j, mend));
                 } else if (b == '-') {
                     if (last < 0)
                         fail(j + 1);
@@ -94,7 +103,7 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead) : m_lead(lead)
                     // The range end may be any byte, ']' included. When it begins a multi-byte
                     // character, the whole character goes, so that its trail byte is neither
                     // read as a member nor taken for the closing ']'.
-                    j += isLead(m[j]) ? static_cast<qsizetype>(m_lead.CharLength(m + j, mend)) : 1;
+                    j += isLead(m[j]) ? static_cast<qsizetype>(CharLength(m + j, mend)) : 1;
                     for (int v = last; v <= to; ++v)
                         step.Members.set(static_cast<std::size_t>(v));
                 } else {
@@ -109,8 +118,8 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead) : m_lead(lead)
                 fail(j + 1);
             append(step, j + 1);
             i = j + 1;
-        } else if (isLead(c) && m_lead.CharLength(m + i, mend) > 1) {
-            const auto len = m_lead.CharLength(m + i, mend);
+        } else if (isLead(c) && CharLength(m + i, mend) > 1) {
+            const auto len = CharLength(m + i, mend);
             step.kind = MaskStep::mkDoubleByte;
             step.ByteCount = static_cast<Byte>(len);
             std::copy_n(m + i, len, step.Bytes.begin());
@@ -155,16 +164,38 @@ int TMask::Pass(const MaskStep& step, const Byte* p, const Byte* end) const
 // The first position at p or later, on a character boundary, where the step passes; else end.
 const TMask::Byte* TMask::Find(const MaskStep& step, const Byte* p, const Byte* end) const
 {
+    if (p == end)
+        return end;
     if (step.kind == MaskStep::mkChar) {
         if (step.Char == 0)
             return end;
+        // The hot loop of a "*WORD*" search: no folding, just both spellings of the byte.
+        const Byte upper = step.Char;
+        const Byte lower = upper >= 'A' && upper <= 'Z' ? upper + ('a' - 'A') : upper;
         if (!m_multiByte) {
-            // The hot loop of a "*WORD*" search: no folding, just both spellings of the byte.
-            const Byte upper = step.Char;
-            const Byte lower = upper >= 'A' && upper <= 'Z' ? upper + ('a' - 'A') : upper;
-            while (p < end && *p != upper && *p != lower)
-                ++p;
-            return p;
+            auto hit = static_cast<const Byte*>(std::memchr(p, upper, end - p));
+            if (lower != upper) {
+                const Byte* const limit = hit ? hit : end;
+                if (auto first = static_cast<const Byte*>(std::memchr(p, lower, limit - p)))
+                    hit = first;
+            }
+            return hit ? hit : end;
+        }
+        // By index, so that stepping over a character cut short by the end forms no pointer
+        // beyond it.
+        const auto n = static_cast<std::size_t>(end - p);
+        std::size_t i = 0;
+        for (;;) {
+            // Runs of one-byte characters are the common case; stepping over them by one rather
+            // than by the looked-up length lets the scan run ahead of the loads.
+            for (; i < n && m_length[p[i]] == 1; ++i)
+                if (p[i] == upper || p[i] == lower)
+                    return p + i;
+            if (i >= n)
+                return end;
+            if (p[i] == upper || p[i] == lower)
+                return p + i;
+            i += m_length[p[i]];
         }
     }
     while (p < end && Pass(step, p, end) < 0)
@@ -180,9 +211,8 @@ bool TMask::Accepts(QByteArrayView textView) const
     const MaskStep* const steps = m_steps.data();
     const auto count = m_steps.size();
 
-    // Each entry resumes the search of one '*' group one character further on. An attempt
-    // pushes at most once per star step and only for steps after the one it resumed, so the
-    // stack holds at most one entry per star group.
+    // Each entry resumes the search of one '*' group one character further on. Reaching a star
+    // step empties the stack first (see below), so it holds at most one entry.
     struct Entry
     {
         const Byte* p;
@@ -198,6 +228,11 @@ bool TMask::Accepts(QByteArrayView textView) const
         for (; k < count; ++k) {
             const MaskStep& step = steps[k];
             if (step.AfterStar) {
+                // Every step takes exactly one character, so once a later star group is reached
+                // at the earliest place, moving an earlier group can only end further right:
+                // its entries can never lead to a match. Dropping them keeps a failing text
+                // linear in the number of star groups instead of trying every combination.
+                top = 0;
                 p = Find(step, p, end);
                 if (p != end)
                     stack[top++] = {p + CharLength(p, end), k};
@@ -214,8 +249,8 @@ bool TMask::Accepts(QByteArrayView textView) const
         if (top == 0)
             return false;
         --top;
-        p = stack[0].p;
-        k = stack[0].k;
+        p = stack[top].p;
+        k = stack[top].k;
     }
 }
 

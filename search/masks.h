@@ -8,7 +8,7 @@
 #include <bitset>
 #include <vector>
 
-/// At most this many steps of one mask may follow a group of '*'; it also sizes the backtrack stack.
+/// At most this many steps of a mask may follow a group of '*'; it also sizes the backtrack stack.
 inline constexpr int MaxStarGroups = 30;
 
 /// A mask that cannot be compiled: "'<mask>' is an invalid mask at (<position>)".
@@ -35,11 +35,11 @@ struct MaskStep
 
     bool AfterStar = false; // a group of '*' stands before this step
     Kind kind = mkChar;
-    unsigned char Char = 0;    // mkChar: the ASCII upper-cased byte; 0 marks the end of the mask
-    bool Negated = false;      // mkCharSet: the set began with '!'
-    std::bitset<256> Members;  // mkCharSet: ASCII upper-cased byte values in the set
+    unsigned char Char = 0;   // mkChar: the ASCII upper-cased byte; 0 marks the end of the mask
+    bool Negated = false;     // mkCharSet: the set began with '!'
+    std::bitset<256> Members; // mkCharSet: ASCII upper-cased byte values in the set
     std::array<unsigned char, 4> Bytes{}; // mkDoubleByte: one whole character, exactly as written
-    unsigned char ByteCount = 0;          // mkDoubleByte: 2 for double-byte code pages, 2-4 in UTF-8
+    unsigned char ByteCount = 0; // mkDoubleByte: 2 for double-byte code pages, 2-4 in UTF-8
 };
 
 /// A compiled wildcard mask: '*' any run, '?' one character, [set], [!set], literal otherwise.
@@ -49,7 +49,7 @@ public:
     /// Compiles mask; throws EMaskError. lead: which bytes begin multi-byte characters.
     explicit TMask(QByteArrayView mask, const LeadByteTable& lead = LeadByteTable::SingleByte());
 
-    /// True when the whole text (up to its first NUL) fits the mask; ASCII letters fold case.
+    /// True when the whole text (up to its first NUL) fits the mask; only ASCII letters fold case.
     bool Accepts(QByteArrayView text) const;
 
 private:
@@ -57,14 +57,19 @@ private:
 
     const Byte* Find(const MaskStep& step, const Byte* p, const Byte* end) const;
     int Pass(const MaskStep& step, const Byte* p, const Byte* end) const;
+    // Bytes of the text character at p (p < end); a character cut short by the end is shorter.
     std::size_t CharLength(const Byte* p, const Byte* end) const
     {
-        return m_multiByte ? m_lead.CharLength(p, end) : 1;
+        if (!m_multiByte)
+            return 1;
+        const std::size_t n = m_length[*p];
+        const auto left = static_cast<std::size_t>(end - p);
+        return n < left ? n : left;
     }
 
     std::vector<MaskStep> m_steps;
-    LeadByteTable m_lead;
-    bool m_multiByte = false; // some byte begins a multi-byte character
+    std::array<unsigned char, 256> m_length{}; // character length by first byte, from lead
+    bool m_multiByte = false;                  // some byte begins a multi-byte character
 };
 
 /// Compiles mask and tests text against it in one call; an invalid mask throws EMaskError.

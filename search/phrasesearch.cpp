@@ -30,9 +30,9 @@ std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchR
             try {
                 mask.emplace(pattern, codec.leadBytes());
             } catch (const EMaskError& e) {
+                // One arg() call, so a '%1' inside the mask (printf patterns) stays as typed.
                 throw Exception(QString::fromLatin1(strings::InvalidMask)
-                                    .arg(codec.ToUnicode(e.mask()))
-                                    .arg(e.position()));
+                                    .arg(codec.ToUnicode(e.mask()), QString::number(e.position())));
             }
         }
         return mask->Accepts(subject);
