@@ -31,8 +31,12 @@ void ExecuteNextMissing(TMainForm* w) { w->GotoNextState(tsMissing); }
 
 QIcon ActionIcon(const char* themeName, const char* image)
 {
-    const QIcon bundled(QStringLiteral(":/icons/%1.png").arg(QLatin1String(image)));
-    return QIcon::fromTheme(QLatin1String(themeName), bundled);
+    // A theme icon counts only when it can be drawn: a theme of SVG icons without Qt's SVG
+    // plugin would otherwise leave blank buttons.
+    const QIcon themed = QIcon::fromTheme(QLatin1String(themeName));
+    if (!themed.isNull() && !themed.pixmap(24, 24).isNull())
+        return themed;
+    return QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(image)));
 }
 
 } // namespace
