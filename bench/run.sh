@@ -32,5 +32,5 @@ if [ -x "$build/bench/bench_search" ]; then
     "$build/bench/bench_search" "$work/template.php" "$work/translation.php"
 fi
 if [ -x "$build/app/quillmar" ] && [ -x "$build/bench/bench_gui" ]; then
-    QT_QPA_PLATFORM=offscreen "$build/bench/bench_gui" "$work/template.php" "$work/translation.php"
+    XDG_CONFIG_HOME="$work" QT_QPA_PLATFORM=offscreen "$build/bench/bench_gui" "$work/template.php" "$work/translation.php"
 fi

@@ -1,0 +1,97 @@
+// Times the program's grid on a generated document, offscreen:
+//   QT_QPA_PLATFORM=offscreen bench_gui TEMPLATE TRANSLATION
+// Opening through File > Open, scrolling to the end, moving the current cell there and typing.
+#include "mainform.h"
+#include "phrasegrid.h"
+#include "phrasemodel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+class Answers : public DialogSeam
+{
+public:
+    QStringList files;
+    std::optional<QString> ChooseFile(FileChooserOptions&) override
+    {
+        if (files.isEmpty())
+            return std::nullopt;
+        return files.takeFirst();
+    }
+    Answer Confirm(const QString&) override { return Answer::No; }
+    void ShowError(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void ShowNotice(const QString&) override {}
+    std::optional<std::pair<QFont, QColor>> ChooseFont(const QFont&, const QColor&) override
+    {
+        return std::nullopt;
+    }
+    void OpenUrl(const QUrl&) override {}
+};
+
+double Seconds(QElapsedTimer& t)
+{
+    QApplication::processEvents();
+    const double s = t.nsecsElapsed() / 1e9;
+    t.restart();
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: bench_gui TEMPLATE TRANSLATION\n");
+        return 2;
+    }
+    Answers answers;
+    answers.files = {QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2])};
+    TMainForm form(answers);
+    form.resize(1000, 700);
+    form.show();
+    QApplication::processEvents();
+    TPhraseGrid* grid = form.DrawGrid();
+
+    QElapsedTimer t;
+    t.start();
+    form.Action("FileOpenAction")->trigger();
+    grid->viewport()->repaint();
+    std::printf("%-40s %7.3f s\n", "open template and translation, painted", Seconds(t));
+
+    grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+    grid->viewport()->repaint();
+    std::printf("%-40s %7.3f s\n", "scroll to the end, painted", Seconds(t));
+
+    const int last = form.Model()->rowCount() - 1;
+    auto moveAndType = [&](int row, const char* label) {
+        grid->setCurrentIndex(form.Model()->index(row, 2));
+        grid->viewport()->repaint();
+        std::printf("%-40s %7.3f s\n", label, Seconds(t));
+        QTest::keyClick(grid, Qt::Key_X);
+        QWidget* editor = grid->indexWidget(grid->currentIndex());
+        for (int i = 0; i < 20; ++i)
+            QTest::keyClick(editor, Qt::Key_Y);
+        grid->viewport()->repaint();
+        std::printf("%-40s %7.3f s\n", "  21 keystrokes stored and painted", Seconds(t));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QApplication::processEvents();
+        t.restart();
+    };
+    moveAndType(0, "move to row 1, painted");
+    moveAndType(last, "move to the last row, painted");
+    grid->setCurrentIndex(form.Model()->index(0, 2));
+    t.restart();
+    for (int i = 0; i < 1000; ++i)
+        form.Action("NextMissingAction")->trigger();
+    grid->viewport()->repaint();
+    std::printf("%-40s %7.3f s\n", "1,000 x Ctrl+M, painted", Seconds(t));
+    form.Document().ClearDocument(); // no question at exit
+    return 0;
+}
