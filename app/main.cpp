@@ -11,6 +11,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Quillmar"));
     QtDialogSeam seam;
     TMainForm mainForm(seam);
+    seam.SetParent(&mainForm); // choosers open over the main window
     mainForm.show();
     return app.exec();
 }

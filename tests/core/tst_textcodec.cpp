@@ -1,3 +1,4 @@
+#include "encodingdetect.h"
 #include "textcodec.h"
 
 #include <QTest>
@@ -12,6 +13,10 @@ private slots:
     void upperCase_data();
     void upperCase();
     void leadBytes();
+    void detect_data();
+    void detect();
+    void utf8Validity_data();
+    void utf8Validity();
 };
 
 void TestTextCodec::roundTrip_data()
@@ -76,6 +81,54 @@ void TestTextCodec::leadBytes()
     QCOMPARE(TextCodec("windows-1251").leadBytes().scheme, LeadByteTable::Scheme::SingleByte);
     QCOMPARE(TextCodec("GBK").leadBytes().scheme, LeadByteTable::Scheme::DoubleByte);
     QCOMPARE(TextCodec("utf8").leadBytes().scheme, LeadByteTable::Scheme::Utf8);
+}
+
+void TestTextCodec::detect_data()
+{
+    QTest::addColumn<QByteArray>("templ");
+    QTest::addColumn<QByteArray>("translation");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QByteArray>("encoding");
+    const QByteArray english = "define(\"_HI\",\"Hello\");\n";
+    QTest::newRow("utf-8 pair") << english << QByteArray("define(\"_HI\",\"\xD0\x9F\xD1\x80\xD0\xB8\");") << "ru_RU" << QByteArray("UTF-8");
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF") + english << QByteArray() << "de_DE" << QByteArray("UTF-8");
+    QTest::newRow("windows-1251 russian") << english << QByteArray("define(\"_HI\",\"\xCF\xF0\xE8\");") << "ru_RU" << QByteArray("windows-1251");
+    QTest::newRow("windows-1252 german") << english << QByteArray("define(\"_HI\",\"Gr\xFC\xDF\");") << "de_DE" << QByteArray("windows-1252");
+    QTest::newRow("shift_jis japanese") << english << QByteArray("define(\"_HI\",\"\x93\xFA\x96\x7B\");") << "ja_JP" << QByteArray("Shift_JIS");
+    QTest::newRow("polish") << english << QByteArray("\xB9") << "pl_PL" << QByteArray("windows-1250");
+    QTest::newRow("traditional chinese") << english << QByteArray("\xA4\xA4") << "zh_TW" << QByteArray("Big5");
+    QTest::newRow("ascii only") << english << english << "ru_RU" << QByteArray("UTF-8");
+}
+
+void TestTextCodec::detect()
+{
+    QFETCH(QByteArray, templ);
+    QFETCH(QByteArray, translation);
+    QFETCH(QString, locale);
+    QFETCH(QByteArray, encoding);
+    const QByteArray got = DetectEncoding({templ, translation}, QLocale(locale));
+    QCOMPARE(got, encoding);
+    QVERIFY(TextCodec(got).valid()); // every detected name is one Qt can convert
+}
+
+void TestTextCodec::utf8Validity_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("ascii") << QByteArray("abc") << true;
+    QTest::newRow("four bytes") << QByteArray("\xF0\x9F\x98\x80") << true;
+    QTest::newRow("overlong") << QByteArray("\xC0\xAF") << false;
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << false;
+    QTest::newRow("truncated at end") << QByteArray("ok\xD0") << false;
+    QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
+    QTest::newRow("latin-1 e acute") << QByteArray("caf\xE9") << false;
+}
+
+void TestTextCodec::utf8Validity()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, valid);
+    QCOMPARE(IsValidUtf8(bytes), valid);
 }
 
 QTEST_GUILESS_MAIN(TestTextCodec)

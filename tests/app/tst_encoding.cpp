@@ -1,0 +1,195 @@
+#include "gridkeys.h"
+#include "mainform.h"
+#include "phrasegrid.h"
+#include "phrasemodel.h"
+#include "scriptedseam.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+
+const QByteArray Template = "<?php\r\n"
+                            "define(\"_HELLO\",\"Hello\");\r\n"
+                            "define(\"_YES\",\"Yes\");\r\n"
+                            "define(\"_ODD\",\"odd\");\r\n";
+// A Russian translation in windows-1251; _ODD holds 0x98, a byte that code page leaves undefined.
+const QByteArray Russian = "<?php\r\n"
+                           "define(\"_HELLO\",\"\xCF\xF0\xE8\xE2\xE5\xF2\");\r\n"
+                           "define(\"_YES\",\"Yes\");\r\n"
+                           "define(\"_ODD\",\"x\x98y\");\r\n";
+
+void SendText(QWidget* target, const QString& text)
+{
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+} // namespace
+
+class TestEncoding : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void detectsLegacyTranslation();
+    void detectsUtf8Pair();
+    void switchingChangesOnlyTheView();
+    void refusesCharactersTheEncodingLacks();
+    void savingKeepsEveryUneditedByte();
+    void clipboardGetsUnicode();
+    void everyOfferedEncodingWorks();
+
+private:
+    void Open(const QByteArray& templ, const QByteArray& translation);
+    QString Shown(int row, int col)
+    {
+        return m_form->Model()->data(m_form->Model()->index(row, col), Qt::DisplayRole).toString();
+    }
+
+    QTemporaryDir* m_dir = nullptr;
+    ScriptedSeam* m_seam = nullptr;
+    TMainForm* m_form = nullptr;
+    QString m_translation;
+};
+
+void TestEncoding::init()
+{
+    m_dir = new QTemporaryDir;
+    m_seam = new ScriptedSeam;
+    m_form = new TMainForm(*m_seam);
+}
+
+void TestEncoding::cleanup()
+{
+    QCOMPARE(m_seam->unexpected, 0);
+    m_form->Document().ClearDocument();
+    delete m_form;
+    delete m_seam;
+    delete m_dir;
+}
+
+void TestEncoding::Open(const QByteArray& templ, const QByteArray& translation)
+{
+    auto write = [this](const char* name, const QByteArray& bytes) {
+        QFile f(m_dir->filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    };
+    m_seam->files.enqueue(write("lang-english.php", templ));
+    m_translation = write("lang-russian.php", translation);
+    m_seam->files.enqueue(m_translation);
+    m_form->Action("FileOpenAction")->trigger();
+}
+
+void TestEncoding::detectsLegacyTranslation()
+{
+    Open(Template, Russian);
+    QCOMPARE(Shown(0, 2), QString::fromUtf8("Привет"));
+    QCOMPARE(m_form->EncodingLabel()->text(), QString("windows-1251"));
+}
+
+void TestEncoding::detectsUtf8Pair()
+{
+    Open(Template, "define(\"_HELLO\",\"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\");\r\n");
+    QCOMPARE(Shown(0, 2), QString::fromUtf8("Привет"));
+    QCOMPARE(m_form->EncodingLabel()->text(), QString("UTF-8"));
+}
+
+void TestEncoding::switchingChangesOnlyTheView()
+{
+    Open(Template, Russian);
+    const QByteArray before = m_form->Document().PhraseTranslation(0);
+    QAction* koi8 = nullptr;
+    for (QAction* a : m_form->findChild<QMenu*>("EncodingMenu")->actions())
+        if (a->data().toByteArray() == "KOI8-R")
+            koi8 = a;
+    QVERIFY(koi8);
+    koi8->trigger();
+    QVERIFY(koi8->isChecked());
+    QCOMPARE(m_form->EncodingLabel()->text(), QString("KOI8-R"));
+    QCOMPARE(Shown(0, 2), QString::fromUtf8("оПХБЕР"));
+    QCOMPARE(m_form->Document().PhraseTranslation(0), before);
+    QVERIFY(!m_form->Document().Modified());
+    QCOMPARE(m_form->EncodingName(), QByteArray("KOI8-R")); // kept for the next run
+    m_form->ChooseEncoding(QByteArray()); // automatic again
+    QCOMPARE(Shown(0, 2), QString::fromUtf8("Привет"));
+}
+
+void TestEncoding::refusesCharactersTheEncodingLacks()
+{
+    Open(Template, Russian);
+    TPhraseGrid* grid = m_form->DrawGrid();
+    PressKey(grid, Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(grid->currentIndex()));
+    QVERIFY(editor);
+    SendText(editor, QString::fromUtf8("é"));
+    QCOMPARE(editor->text(), QString::fromUtf8("Привет"));
+    QVERIFY(editor->toolTip().contains(QString::fromUtf8("é")));
+    QVERIFY(editor->toolTip().contains("windows-1251"));
+    QCOMPARE(m_form->Document().PhraseTranslation(0), QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2"));
+    SendText(editor, QString::fromUtf8("!"));
+    QCOMPARE(m_form->Document().PhraseTranslation(0), QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2!"));
+}
+
+void TestEncoding::savingKeepsEveryUneditedByte()
+{
+    Open(Template, Russian);
+    TPhraseGrid* grid = m_form->DrawGrid();
+    grid->setCurrentIndex(m_form->Model()->index(1, 2));
+    SendText(grid, QString::fromUtf8("Д"));
+    SendText(grid->indexWidget(grid->currentIndex()), QString::fromUtf8("а"));
+    PressKey(grid, Qt::Key_Return);
+    // The cell with an undefined byte is opened and left without a change: its bytes stay.
+    grid->setCurrentIndex(m_form->Model()->index(2, 2));
+    PressKey(grid, Qt::Key_F2);
+    PressKey(grid, Qt::Key_Return);
+    m_form->Action("FileSaveAction")->trigger();
+    QFile f(m_translation);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("<?php\r\n"
+                                     "define(\"_HELLO\",\"\xCF\xF0\xE8\xE2\xE5\xF2\");\r\n"
+                                     "define(\"_YES\",\"\xC4\xE0\");\r\n"
+                                     "define(\"_ODD\",\"x\x98y\");\r\n"));
+}
+
+void TestEncoding::clipboardGetsUnicode()
+{
+    Open(Template, Russian);
+    m_form->Action("EditCopyAction")->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), QString::fromUtf8("Привет"));
+}
+
+void TestEncoding::everyOfferedEncodingWorks()
+{
+    for (QAction* a : m_form->findChild<QMenu*>("EncodingMenu")->actions()) {
+        if (!a->isCheckable() || a->data().toByteArray().isEmpty())
+            continue;
+        a->trigger();
+        QCOMPARE(m_form->EncodingLabel()->text().toLatin1(), a->data().toByteArray());
+        QVERIFY2(m_form->Codec().valid(), a->data().toByteArray().constData());
+    }
+}
+
+int main(int argc, char** argv)
+{
+    // A Russian user on a UTF-8 desktop, with a settings store of the test's own.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    qputenv("LC_ALL", "ru_RU.UTF-8");
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    TestEncoding test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_encoding.moc"
