@@ -18,6 +18,7 @@
 #include <QSessionManager>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolTip>
 
 namespace {
@@ -243,14 +244,37 @@ void TMainForm::SetWindowLeft(int left)
 
 void TMainForm::SetWindowWidth(int width)
 {
-    const int frameExtra = frameGeometry().width() - geometry().width();
-    resize(std::max(1, width - frameExtra), height());
+    QSize outer = m_pendingOuterSize.value_or(frameGeometry().size());
+    outer.setWidth(width);
+    ApplyOuterSize(outer);
 }
 
 void TMainForm::SetWindowHeight(int height)
 {
-    const int frameExtra = frameGeometry().height() - geometry().height();
-    resize(width(), std::max(1, height - frameExtra));
+    QSize outer = m_pendingOuterSize.value_or(frameGeometry().size());
+    outer.setHeight(height);
+    ApplyOuterSize(outer);
+}
+
+void TMainForm::ApplyOuterSize(const QSize& outer)
+{
+    const QSize frameExtra = frameGeometry().size() - size();
+    resize(std::max(1, outer.width() - frameExtra.width()),
+           std::max(1, outer.height() - frameExtra.height()));
+    if (!isVisible())
+        m_pendingOuterSize = outer;
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_pendingOuterSize)
+        return;
+    // Once the window manager has framed the window, take the frame off the stored size.
+    QTimer::singleShot(0, this, [this] {
+        if (const auto outer = std::exchange(m_pendingOuterSize, std::nullopt))
+            ApplyOuterSize(*outer);
+    });
 }
 
 bool TMainForm::ToolBarVisible() const

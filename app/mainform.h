@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -113,6 +114,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -124,6 +126,7 @@ private:
     void ApplyCodec();
     QByteArray DetectedEncoding() const;
     bool FormCloseQuery();
+    void ApplyOuterSize(const QSize& outer);
 
     DialogSeam& m_seam;
     PhraseDocument m_doc;
@@ -148,5 +151,7 @@ private:
     TFindForm* m_findForm = nullptr;
     TAboutForm* m_aboutForm = nullptr;
     TCreditsForm* m_creditsForm = nullptr;
-    bool m_closing = false;
+    // Stored sizes are outer sizes; the frame is known only once the window is shown, so the
+    // inner size is corrected then.
+    std::optional<QSize> m_pendingOuterSize;
 };
