@@ -32,7 +32,9 @@ QString TMainForm::SelectionText() const
         top = bottom = m_grid->currentIndex().row();
         left = right = m_grid->currentIndex().column();
     } else {
-        return {};
+        // No phrase row: the header row is then the grid's only row, and its translation cell
+        // is the current one.
+        return QString::fromLatin1(m_model->GetCellText(PhraseTableModel::ColumnTranslated, 0));
     }
     QString text;
     for (int row = top; row <= bottom; ++row) {

@@ -11,7 +11,9 @@ std::vector<LineSpan> SplitLines(QByteArrayView text)
     std::vector<LineSpan> lines;
     const char* s = text.data();
     qsizetype n = text.size();
-    if (const void* nul = n > 0 ? std::memchr(s, '\0', size_t(n)) : nullptr)
+    if (n == 0)
+        return lines; // an empty view may have no data pointer at all
+    if (const void* nul = std::memchr(s, '\0', size_t(n)))
         n = static_cast<const char*>(nul) - s;
     lines.reserve(size_t(n / 40 + 1));
     qsizetype start = 0;

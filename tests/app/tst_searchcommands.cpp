@@ -247,6 +247,7 @@ void TestSearchCommands::templateOnlyEverythingMissing()
     f.close();
     m_form->Action("FileNewAction")->trigger();
     QVERIFY(m_form->Action("NextMissingAction")->isEnabled());
+    QCOMPARE(m_form->SelectionText(), QString("Translated")); // the header row's current cell
     m_form->Action("NextMissingAction")->trigger();
     m_form->FindForm()->FindEdit()->setText(QStringLiteral("x"));
     m_form->FindText(false);
