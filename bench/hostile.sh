@@ -41,11 +41,14 @@ run() { # label, input bytes, command...
 }
 size() { stat -c %s "$1"; }
 
-run "100 MB line, stats" "$(size noline.php)" "$cli" stats noline.php noline.php
-run "100 MB line, merge" "$(size noline.php)" "$cli" merge noline.php noline.php -o out.php
+# Sizes count every file the command reads: a file given as template and translation counts twice.
+run "100 MB line, stats (x2)" $(( 2 * $(size noline.php) )) "$cli" stats noline.php noline.php
+run "100 MB line, merge (x2)" $(( 2 * $(size noline.php) )) "$cli" merge noline.php noline.php -o out.php
 run "10,000,000 lines, stats" "$(size manylines.php)" "$cli" stats manylines.php
-run "10,000,000 lines, merge onto itself" "$(size manylines.php)" "$cli" merge manylines.php manylines.php -o out.php
-run "50 MB random bytes, merge" "$(size random.php)" "$cli" merge random.php random.php -o out.php
-run "quotes and backslashes, merge" "$(size quotes.php)" "$cli" merge quotes.php quotes.php -o out.php
+run "10,000,000 lines, merge (x2)" $(( 2 * $(size manylines.php) )) "$cli" merge manylines.php manylines.php -o out.php
+run "50 MB random bytes, merge (x2)" $(( 2 * $(size random.php) )) "$cli" merge random.php random.php -o out.php
+run "quotes and backslashes, merge (x2)" $(( 2 * $(size quotes.php) )) "$cli" merge quotes.php quotes.php -o out.php
 mask=$(python3 -c 'print("*a" * 29 + "*b")')
 run "30 star groups against 1 MB, find" "$(size bigtext.php)" "$cli" find bigtext.php "$mask" --in translated
+[ -s err.txt ] && { echo "find failed:" >&2; cat err.txt >&2; exit 1; }
+run "30 star groups, 1 MB that fits" "$(size bigtext.php)" "$cli" find bigtext.php "$(python3 -c 'print("*a" * 29 + "*")')" --in translated
