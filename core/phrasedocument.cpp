@@ -2,15 +2,11 @@
 #include "errors.h"
 #include "stringtable.h"
 
+#include <QIODevice>
+#include <algorithm>
 #include <cstring>
 
 namespace {
-
-// The literal of text in double quotes with a backslash before each inner quote.
-qsizetype QuotedSize(QByteArrayView text)
-{
-    return text.size() + 2 + text.count('"');
-}
 
 void AppendQuoted(QByteArray& out, QByteArrayView text)
 {
@@ -27,49 +23,45 @@ void AppendQuoted(QByteArray& out, QByteArrayView text)
     out.append('"');
 }
 
-const char* ShapeFor(PhraseLineKind kind)
+// An output shape cut at its two "%s": the key goes between prefix and middle, the
+// translation between middle and suffix. Cut once, not for every line written.
+struct Shape
 {
-    switch (kind) {
-    case lkCase:
-        return strings::CaseLine;
-    case lkDefine:
-        return strings::DefineLine;
-    case lkBracket:
-        return strings::BracketLine;
-    case lkCaseStrToLower:
-        return strings::CaseStrToLowerLine;
-    case lkNone:
-        break;
-    }
-    return nullptr;
+    QByteArrayView prefix, middle, suffix;
+};
+
+Shape CutShape(const char* shape)
+{
+    const QByteArrayView s(shape);
+    const qsizetype first = s.indexOf("%s");
+    const qsizetype second = s.indexOf("%s", first + 2);
+    return {s.first(first), s.sliced(first + 2, second - first - 2), s.sliced(second + 2)};
 }
 
-// Fills one output shape: each "%s" takes the next argument whole, uninterpreted; bracket lines
-// take their texts as they are, the other shapes as double-quoted literals.
-// With out null, only the size is computed, so the output can be allocated once.
-qsizetype AppendShape(QByteArray* out, PhraseLineKind kind, QByteArrayView first,
-                      QByteArrayView second)
+const Shape& ShapeFor(PhraseLineKind kind)
 {
-    const bool quoted = kind != lkBracket;
-    const char* p = ShapeFor(kind);
-    qsizetype size = 0;
-    int arg = 0;
-    while (const char* hole = std::strstr(p, "%s")) {
-        const QByteArrayView text = arg++ == 0 ? first : second;
-        size += (hole - p) + (quoted ? QuotedSize(text) : text.size());
-        if (out) {
-            out->append(p, hole - p);
-            if (quoted)
-                AppendQuoted(*out, text);
-            else
-                out->append(text);
-        }
-        p = hole + 2;
-    }
-    size += qsizetype(std::strlen(p));
-    if (out)
-        out->append(p);
-    return size;
+    static const Shape shapes[] = {CutShape(strings::CaseLine), CutShape(strings::DefineLine),
+                                   CutShape(strings::BracketLine),
+                                   CutShape(strings::CaseStrToLowerLine)};
+    return shapes[std::clamp(int(kind), 1, 4) - 1];
+}
+
+// Fills one output shape with key and translation, each taken whole and uninterpreted: bracket
+// lines as they are, the other shapes as double-quoted literals.
+void AppendShape(QByteArray& out, PhraseLineKind kind, QByteArrayView key, QByteArrayView text)
+{
+    const Shape& shape = ShapeFor(kind);
+    out.append(shape.prefix);
+    if (kind == lkBracket)
+        out.append(key);
+    else
+        AppendQuoted(out, key);
+    out.append(shape.middle);
+    if (kind == lkBracket)
+        out.append(text);
+    else
+        AppendQuoted(out, text);
+    out.append(shape.suffix);
 }
 
 } // namespace
@@ -187,38 +179,44 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
                       .arg(st.missing));
 }
 
+void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayView)>& sink) const
+{
+    // Handed over in pieces of about a megabyte, so a huge file is never held twice.
+    constexpr qsizetype Piece = 1 << 20;
+    QByteArray buffer;
+    buffer.reserve(Piece + 4096);
+    for (size_t l = 0; l < m_lines.size(); ++l) {
+        const int phrase = m_lineTags[l];
+        if (phrase < 0)
+            buffer.append(TemplateLine(int(l)));
+        else
+            AppendShape(buffer, m_kinds[size_t(phrase)], m_keys.at(phrase), m_translations.at(phrase));
+        buffer.append("\r\n", 2);
+        if (buffer.size() >= Piece) {
+            sink(buffer);
+            buffer.resize(0);
+        }
+    }
+    if (!buffer.isEmpty())
+        sink(buffer);
+}
+
 QByteArray PhraseDocument::BuildTranslationFile() const
 {
-    // Run once to size the output and once to fill it, so a million lines need one allocation.
-    auto build = [this](QByteArray* out) {
-        qsizetype size = 0;
-        for (size_t l = 0; l < m_lines.size(); ++l) {
-            const int phrase = m_lineTags[l];
-            if (phrase < 0) {
-                size += m_lines[l].length;
-                if (out)
-                    out->append(TemplateLine(int(l)));
-            } else {
-                size += AppendShape(out, m_kinds[size_t(phrase)], m_keys.at(phrase),
-                                    m_translations.at(phrase));
-            }
-            size += 2;
-            if (out)
-                out->append("\r\n", 2);
-        }
-        return size;
-    };
-    QByteArray result;
-    result.reserve(build(nullptr));
-    build(&result);
-    return result;
+    QByteArray out;
+    ProduceTranslationFile([&out](QByteArrayView piece) { out.append(piece); });
+    return out;
 }
 
 void PhraseDocument::SaveTranslation()
 {
-    // Built whole before the file is touched, so a failure here leaves the old file as it was.
-    const QByteArray bytes = BuildTranslationFile();
-    WriteFileAtomically(m_translationFileName, bytes);
+    WriteFileAtomically(m_translationFileName, [this](QIODevice& file) {
+        bool ok = true;
+        ProduceTranslationFile([&](QByteArrayView piece) {
+            ok = ok && file.write(piece.data(), piece.size()) == piece.size();
+        });
+        return ok;
+    });
     SetModified(false);
 }
 

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -87,6 +88,8 @@ public:
 
     /// The translation file's bytes: the template's lines, phrase lines rebuilt, CR LF after each.
     QByteArray BuildTranslationFile() const;
+    /// The same bytes handed to sink piece by piece, in order.
+    void ProduceTranslationFile(const std::function<void(QByteArrayView)>& sink) const;
     /// Writes the translation file to TranslationFileName and clears Modified.
     /// Throws EFCreateError or EWriteError, the previous file and Modified untouched.
     void SaveTranslation();

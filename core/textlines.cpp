@@ -77,6 +77,13 @@ QByteArray ReadFileBytes(const QString& path)
 
 void WriteFileAtomically(const QString& path, QByteArrayView bytes)
 {
+    WriteFileAtomically(path, [bytes](QIODevice& file) {
+        return file.write(bytes.data(), bytes.size()) == bytes.size();
+    });
+}
+
+void WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& writer)
+{
     // Write over the file a symbolic link points to, so the link itself survives.
     QString target = path;
     const QFileInfo info(path);
@@ -90,7 +97,7 @@ void WriteFileAtomically(const QString& path, QByteArrayView bytes)
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         throw EFCreateError(path);
-    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
+    if (!writer(file)) {
         file.cancelWriting();
         throw EWriteError();
     }

@@ -2,7 +2,10 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <vector>
+
+class QIODevice;
 
 /// One line of a text buffer: its bytes without the line break.
 struct LineSpan
@@ -21,3 +24,5 @@ QByteArray ReadFileBytes(const QString& path);
 /// Writes bytes to path so that the previous file stays intact until the new one is complete.
 /// Throws EFCreateError when the file cannot be created, EWriteError when writing fails.
 void WriteFileAtomically(const QString& path, QByteArrayView bytes);
+/// The same, with writer filling the new file; it returns false when a write failed.
+void WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& writer);
