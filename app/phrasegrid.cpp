@@ -117,7 +117,8 @@ TPhraseGrid::TPhraseGrid(const TextCodec* const& codec, QWidget* parent)
     setItemDelegate(m_delegate);
     setSelectionMode(ContiguousSelection);
     setSelectionBehavior(SelectItems);
-    setEditTriggers(EditKeyPressed | AnyKeyPressed | SelectedClicked);
+    // A double-click edits too: translators expect it, and it stores nothing by itself.
+    setEditTriggers(EditKeyPressed | AnyKeyPressed | SelectedClicked | DoubleClicked);
     setTabKeyNavigation(false);
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);

@@ -98,17 +98,10 @@ void PhraseDocument::LoadTemplate(const QString& path)
 void PhraseDocument::LoadTemplateData(QByteArray data)
 {
     emit AboutToReset();
+    ResetPhrases();
     m_templateData = std::move(data);
     m_lines = SplitLines(m_templateData);
     m_lineTags.assign(m_lines.size(), -1);
-    m_kinds.clear();
-    m_keys.clear();
-    m_keyLines.clear();
-    m_originals.clear();
-    m_translations.clear();
-    m_states.clear();
-    m_keyIndex.Clear();
-    m_mergedData.clear();
 
     int counts[4] = {0, 0, 0, 0}; // by kind; case strtolower lines are not counted
     QByteArray key;
@@ -243,9 +236,18 @@ void PhraseDocument::ClearDocument()
 {
     SetModified(false);
     emit AboutToReset();
-    m_templateData.clear();
+    ResetPhrases();
     m_lines.clear();
     m_lineTags.clear();
+    m_templateData.clear();
+    emit Cleared();
+    m_translationFileName.clear();
+    SetStatusText(QString());
+}
+
+void PhraseDocument::ResetPhrases()
+{
+    // The phrase lists refer into the file bytes, so they go before the bytes do.
     m_kinds.clear();
     m_keys.clear();
     m_keyLines.clear();
@@ -254,9 +256,6 @@ void PhraseDocument::ClearDocument()
     m_states.clear();
     m_keyIndex.Clear();
     m_mergedData.clear();
-    emit Cleared();
-    m_translationFileName.clear();
-    SetStatusText(QString());
 }
 
 PhraseStatistics PhraseDocument::Statistics() const

@@ -122,6 +122,7 @@ signals:
 
 private:
     void SetModified(bool modified);
+    void ResetPhrases();
     void SetStatusText(const QString& text);
 
     QString m_translationFileName;

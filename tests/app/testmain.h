@@ -1,6 +1,5 @@
 #pragma once
 #include <QApplication>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,7 +9,6 @@
     {                                                                                              \
         QTemporaryDir config;                                                                      \
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));                              \
-        QStandardPaths::setTestModeEnabled(true);                                                  \
         QApplication app(argc, argv);                                                              \
         QApplication::setOrganizationName(QStringLiteral("Pellovant"));                            \
         QApplication::setApplicationName(QStringLiteral("Quillmar"));                              \

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 namespace {
@@ -187,7 +186,6 @@ int main(int argc, char** argv)
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     qputenv("LC_ALL", "ru_RU.UTF-8");
-    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     TestEncoding test;
     return QTest::qExec(&test, argc, argv);
