@@ -45,8 +45,14 @@ std::uint64_t KeyIndex::Hash(QByteArrayView key) const
         n -= 8;
     }
     if (n > 0) {
+        // The last bytes: overlapping the previous word when the key is long enough, which
+        // avoids a copy of variable length.
         std::uint64_t v = 0;
-        std::memcpy(&v, p, n);
+        if (key.size() >= 8)
+            std::memcpy(&v, key.data() + key.size() - 8, 8);
+        else
+            for (std::size_t i = 0; i < n; ++i)
+                v |= std::uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
         h = (h ^ v) * 0x9FB21C651E98DF25ULL;
     }
     return Mix(h);

@@ -18,13 +18,13 @@ inline bool StartsWith(const unsigned char* p, qsizetype avail, const char* lite
 qsizetype ReadLiteral(const unsigned char* s, qsizetype i, qsizetype e, QByteArray& out, bool ref)
 {
     if (ref) {
-        // Most literals hold no escaped quote: refer to them where they stand.
-        qsizetype j = i;
-        while (j <= e && s[j] != '"' && !(s[j] == '\\' && j + 1 <= e && s[j + 1] == '"'))
-            ++j;
-        if (j > e || s[j] == '"') {
+        // Most literals hold no escaped quote: find the first quote; unless a backslash stands
+        // right before it, the literal ends there and is referred to where it stands.
+        const void* q = i <= e ? std::memchr(s + i, '"', size_t(e - i + 1)) : nullptr;
+        const qsizetype j = q ? static_cast<const unsigned char*>(q) - s : e + 1;
+        if (!q || j == i || s[j - 1] != '\\') {
             out = QByteArray::fromRawData(reinterpret_cast<const char*>(s + i), j - i);
-            return j > e ? j : j + 1;
+            return q ? j + 1 : j;
         }
     }
     qsizetype runStart = i;
