@@ -208,6 +208,10 @@ void TestPhraseDocument::merge_data()
     QTest::newRow("other shapes") << Lines({"case \"_B\": $tmp = \"Monde\"; break;", "[[_C]] = [[Bye]]"})
                                   << QByteArray("Hello|Monde|Bye") << QByteArray("021")
                                   << "Phrases: 3, Untranslated: 1, Missing: 1";
+    QTest::newRow("template of another application")
+        << Lines({"[[Welcome]] = [[Welcome]]", "case \"Login\": $tmp = \"Login\"; break;"})
+        << QByteArray("Hello|World|Bye") << QByteArray("000")
+        << "Phrases: 3, Untranslated: 0, Missing: 3";
     QTest::newRow("CR only endings") << QByteArray("define(\"_A\",\"X\");\rdefine(\"_B\",\"Y\");")
                                      << QByteArray("X|Y|Bye") << QByteArray("220")
                                      << "Phrases: 3, Untranslated: 0, Missing: 1";
