@@ -144,19 +144,18 @@ void TextCodec::UpperCaseInto(QByteArrayView bytes, QByteArray& out) const
         return;
     }
     // Multi-byte: plain ASCII needs no decoding, which keeps searches over English keys fast.
-    bool ascii = true;
-    for (qsizetype i = 0; i < n; ++i)
-        if (src[i] >= 0x80) {
-            ascii = false;
+    // One pass folds and watches for a byte that needs the decoder.
+    out.resize(n);
+    auto* dst = out.data();
+    qsizetype i = 0;
+    for (; i < n; ++i) {
+        const unsigned char c = src[i];
+        if (c >= 0x80)
             break;
-        }
-    if (ascii) {
-        out.resize(n);
-        auto* dst = out.data();
-        for (qsizetype i = 0; i < n; ++i)
-            dst[i] = (src[i] >= 'a' && src[i] <= 'z') ? char(src[i] - 32) : char(src[i]);
-        return;
+        dst[i] = (c >= 'a' && c <= 'z') ? char(c - 32) : char(c);
     }
+    if (i == n)
+        return;
     const QString upper = ToUnicode(bytes).toUpper();
     // A capital the encoding cannot hold: keep the text as it was rather than lose letters.
     if (auto enc = FromUnicode(upper))
