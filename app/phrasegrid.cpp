@@ -12,37 +12,25 @@
 #include <QScrollBar>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
-#include <QValidator>
 
 namespace {
 
 constexpr char EditedProperty[] = "quillmarEdited";
 
-// Refuses text holding a character the document's encoding cannot write, so nothing is ever
-// saved as '?' or dropped. Replacement characters stand for bytes that were undecodable already.
-class EncodableValidator : public QValidator
-{
-public:
-    EncodableValidator(const TextCodec* const& codec, std::function<void(QString)> refused,
-                       QObject* parent)
-        : QValidator(parent), m_codec(codec), m_refused(std::move(refused))
-    {
-    }
-    State validate(QString& input, int&) const override
-    {
-        QString probe = input;
-        probe.remove(QChar::ReplacementCharacter);
-        QString bad;
-        if (m_codec->FromUnicode(probe, &bad))
-            return Acceptable;
-        m_refused(bad);
-        return Invalid;
-    }
+constexpr char LastGoodProperty[] = "quillmarLastGood";
 
-private:
-    const TextCodec* const& m_codec;
-    std::function<void(QString)> m_refused;
-};
+// The first character of text that the document's encoding cannot write, or nothing. A
+// replacement character stands for bytes the encoding could not read: storing an edited text
+// that still holds it would lose those bytes, so it counts as unwritable too.
+std::optional<QString> Unwritable(const TextCodec& codec, const QString& text)
+{
+    if (text.contains(QChar::ReplacementCharacter))
+        return QString(QChar::ReplacementCharacter);
+    QString bad;
+    if (codec.FromUnicode(text, &bad))
+        return std::nullopt;
+    return bad;
+}
 
 } // namespace
 
@@ -56,16 +44,21 @@ QWidget* PhraseDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
 {
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
-    editor->setValidator(new EncodableValidator(
-        m_codec,
-        [this, editor](const QString& c) {
-            emit const_cast<PhraseDelegate*>(this)->CharacterRefused(editor, c);
-        },
-        editor));
     const QPersistentModelIndex where(index);
     connect(editor, &QLineEdit::textEdited, this, [this, editor, where](const QString& text) {
+        auto* self = const_cast<PhraseDelegate*>(this);
+        // A change the encoding cannot hold is taken back at once: nothing is ever stored as
+        // '?' or dropped, and the editor keeps the text it had.
+        if (const auto bad = Unwritable(*m_codec, text)) {
+            const int caret = editor->cursorPosition() - int(text.size() - editor->property(LastGoodProperty).toString().size());
+            editor->setText(editor->property(LastGoodProperty).toString());
+            editor->setCursorPosition(std::max(0, caret));
+            emit self->CharacterRefused(editor, *bad);
+            return;
+        }
+        editor->setProperty(LastGoodProperty, text);
         editor->setProperty(EditedProperty, true);
-        emit const_cast<PhraseDelegate*>(this)->EditorTextEdited(editor, where, text);
+        emit self->EditorTextEdited(editor, where, text);
     });
     return editor;
 }
@@ -81,6 +74,7 @@ void PhraseDelegate::setEditorData(QWidget* editor, const QModelIndex& index) co
     if (line->property(EditedProperty).isValid() && line->text() == text)
         return;
     line->setText(text);
+    line->setProperty(LastGoodProperty, text);
     line->selectAll();
     line->setProperty(EditedProperty, false);
 }

@@ -139,6 +139,27 @@ void TestEncoding::refusesCharactersTheEncodingLacks()
     QCOMPARE(m_form->Document().PhraseTranslation(0), QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2"));
     SendText(editor, QString::fromUtf8("!"));
     QCOMPARE(m_form->Document().PhraseTranslation(0), QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2!"));
+    PressKey(grid, Qt::Key_Return);
+
+    // A byte this code page leaves undefined still round-trips, so editing keeps it.
+    grid->setCurrentIndex(m_form->Model()->index(2, 2));
+    PressKey(grid, Qt::Key_F2);
+    SendText(grid->indexWidget(grid->currentIndex()), QString::fromUtf8("z"));
+    QCOMPARE(m_form->Document().PhraseTranslation(2), QByteArray("x\x98yz"));
+    PressKey(grid, Qt::Key_Return);
+
+    // Read as UTF-8, the windows-1251 bytes cannot be decoded: a partial edit would lose them, so
+    // it is refused; replacing the whole text is allowed.
+    m_form->ChooseEncoding("UTF-8");
+    grid->setCurrentIndex(m_form->Model()->index(0, 2));
+    PressKey(grid, Qt::Key_F2);
+    editor = qobject_cast<QLineEdit*>(grid->indexWidget(grid->currentIndex()));
+    QVERIFY(editor);
+    SendText(editor, QString::fromUtf8("z"));
+    QCOMPARE(m_form->Document().PhraseTranslation(0), QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2!"));
+    editor->selectAll();
+    SendText(editor, QString::fromUtf8("z"));
+    QCOMPARE(m_form->Document().PhraseTranslation(0), QByteArray("z"));
 }
 
 void TestEncoding::savingKeepsEveryUneditedByte()
