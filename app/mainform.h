@@ -133,7 +133,6 @@ private:
     std::unique_ptr<TextCodec> m_codec;
     const TextCodec* m_codecView = nullptr; // what the model and delegate read; follows m_codec
     QByteArray m_encodingName;               // "" = detected from the files
-    QByteArray m_templateBytesSample;        // the files' bytes the detection looked at
 
     PhraseTableModel* m_model = nullptr;
     TPhraseGrid* m_grid = nullptr;
