@@ -74,7 +74,7 @@ int KeyIndex::Find(const QList<QByteArray>& keys, QByteArrayView key) const
 
 int KeyIndex::FindOrInsert(const QList<QByteArray>& keys, QByteArrayView key, int newPosition)
 {
-    if ((m_count + 1) * 2 > m_slots.size())
+    if (Crowded())
         Grow(keys);
     const std::uint64_t h = Hash(key);
     const std::uint32_t tag = Tag(h);
@@ -94,7 +94,7 @@ int KeyIndex::FindOrInsert(const QList<QByteArray>& keys, QByteArrayView key, in
 
 void KeyIndex::Insert(const QList<QByteArray>& keys, int position)
 {
-    if ((m_count + 1) * 2 > m_slots.size())
+    if (Crowded())
         Grow(keys);
     Place(Hash(keys.at(position)), position);
     ++m_count;

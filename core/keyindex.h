@@ -23,11 +23,14 @@ public:
 
 private:
     std::uint64_t Hash(QByteArrayView key) const;
+    // Up to three quarters full: the hash tags keep probes cheap, and a million keys need half
+    // the slots that a half-full table would.
+    bool Crowded() const { return (m_count + 1) * 4 > m_slots.size() * 3; }
     void Grow(const QList<QByteArray>& keys);
 
     std::uint64_t m_seed;
     // A slot keeps the key's position and 32 bits of its hash, so most probes that miss never
-    // touch the key itself. -1 marks an empty slot; the size is a power of two, at most half full.
+    // touch the key itself. -1 marks an empty slot; the size is a power of two, at most three quarters full.
     struct Slot
     {
         int position = -1;

@@ -183,7 +183,7 @@ void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayV
         if (phrase < 0)
             buffer.append(TemplateLine(int(l)));
         else
-            AppendShape(buffer, m_kinds[size_t(phrase)], m_keys.at(phrase), m_translations.at(phrase));
+            AppendShape(buffer, PhraseLineKind(m_kinds[size_t(phrase)]), m_keys.at(phrase), m_translations.at(phrase));
         buffer.append("\r\n", 2);
         if (buffer.size() >= Piece) {
             sink(buffer);
@@ -262,7 +262,7 @@ PhraseStatistics PhraseDocument::Statistics() const
 {
     PhraseStatistics st;
     st.phrases = PhraseCount();
-    for (TranslationState s : m_states) {
+    for (quint8 s : m_states) {
         if (s == tsUntranslated)
             ++st.untranslated;
         else if (s == tsMissing)

@@ -57,12 +57,12 @@ public:
 
     // --- phrases
     int PhraseCount() const { return int(m_keys.size()); }
-    PhraseLineKind PhraseKind(int i) const { return m_kinds.at(size_t(i)); }
+    PhraseLineKind PhraseKind(int i) const { return PhraseLineKind(m_kinds.at(size_t(i))); }
     const QByteArray& PhraseKey(int i) const { return m_keys.at(i); }
     int PhraseKeyTag(int i) const { return m_keyLines.at(size_t(i)); } ///< its template line
     const QByteArray& PhraseOriginal(int i) const { return m_originals.at(i); }
     const QByteArray& PhraseTranslation(int i) const { return m_translations.at(i); }
-    TranslationState PhraseState(int i) const { return m_states.at(size_t(i)); }
+    TranslationState PhraseState(int i) const { return TranslationState(m_states.at(size_t(i))); }
     /// What the key column shows: the original text when ShowOriginal is set, else the key.
     const QByteArray& PhraseColumnText(int i) const
     {
@@ -138,12 +138,13 @@ private:
     std::vector<LineSpan> m_lines;
     std::vector<int> m_lineTags;
 
-    std::vector<PhraseLineKind> m_kinds;
+    // Kinds and states are small numbers: a byte each keeps a million phrases compact.
+    std::vector<quint8> m_kinds;
     QList<QByteArray> m_keys;
     std::vector<int> m_keyLines;
     QList<QByteArray> m_originals;
     QList<QByteArray> m_translations;
-    std::vector<TranslationState> m_states;
+    std::vector<quint8> m_states;
 
     // Key -> phrase index. Keys are unique by construction, so the first line carrying a key wins.
     KeyIndex m_keyIndex;
