@@ -103,6 +103,18 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     m_lines = SplitLines(m_templateData);
     m_lineTags.assign(m_lines.size(), -1);
 
+    // Room for every phrase line, counted first: growing ten million entries by doubling would
+    // leave up to half of each list unused.
+    qsizetype candidates = 0;
+    for (size_t l = 0; l < m_lines.size(); ++l)
+        candidates += PhraseLineKindOf(TemplateLine(int(l))) != lkNone;
+    m_keys.reserve(candidates);
+    m_keyLines.reserve(size_t(candidates));
+    m_originals.reserve(candidates);
+    m_translations.reserve(candidates);
+    m_states.reserve(size_t(candidates));
+    m_kinds.reserve(size_t(candidates));
+
     int counts[4] = {0, 0, 0, 0}; // by kind; case strtolower lines are not counted
     QByteArray key;
     QByteArray value;

@@ -70,31 +70,48 @@ qsizetype FindQuote(const unsigned char* s, qsizetype from, qsizetype e)
 
 } // namespace
 
-PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value,
-                               bool referenceLine)
+namespace {
+
+// Finds the trimmed line [b, e] and classifies it by the keyword it begins with.
+PhraseLineKind Classify(const unsigned char* s, qsizetype n, qsizetype& b, qsizetype& e)
 {
-    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
-    const qsizetype n = line.size();
-    qsizetype b = 0;
+    b = 0;
     while (b < n && IsBlank(s[b]))
         ++b;
     if (b == n)
         return lkNone;
-    qsizetype e = n - 1;
+    e = n - 1;
     while (IsBlank(s[e]))
         --e;
-
     const qsizetype avail = e - b + 1;
-    PhraseLineKind kind;
+    // The longer keyword first: "case strtolower" also begins with "case".
     if (StartsWith(s + b, avail, "case strtolower"))
-        kind = lkCaseStrToLower;
-    else if (StartsWith(s + b, avail, "case"))
-        kind = lkCase;
-    else if (StartsWith(s + b, avail, "define"))
-        kind = lkDefine;
-    else if (StartsWith(s + b, avail, "[["))
-        kind = lkBracket;
-    else
+        return lkCaseStrToLower;
+    if (StartsWith(s + b, avail, "case"))
+        return lkCase;
+    if (StartsWith(s + b, avail, "define"))
+        return lkDefine;
+    if (StartsWith(s + b, avail, "[["))
+        return lkBracket;
+    return lkNone;
+}
+
+} // namespace
+
+PhraseLineKind PhraseLineKindOf(QByteArrayView line)
+{
+    qsizetype b, e;
+    return Classify(reinterpret_cast<const unsigned char*>(line.data()), line.size(), b, e);
+}
+
+PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value,
+                               bool referenceLine)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
+    qsizetype b = 0;
+    qsizetype e = 0;
+    const PhraseLineKind kind = Classify(s, line.size(), b, e);
+    if (kind == lkNone)
         return lkNone;
 
     key.clear();

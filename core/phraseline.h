@@ -18,5 +18,8 @@ enum PhraseLineKind : int {
 PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value,
                                bool referenceLine = false);
 
+/// The kind of a line alone, without reading key or value.
+PhraseLineKind PhraseLineKindOf(QByteArrayView line);
+
 /// A double-quoted PHP literal of text: a backslash before every double quote, nothing else changed.
 QByteArray QuotePhpString(QByteArrayView text);

@@ -6,16 +6,11 @@
 #include <QSaveFile>
 #include <cstring>
 
-std::vector<LineSpan> SplitLines(QByteArrayView text)
+namespace {
+
+// Calls line(start, length) for every line of text (already cut at its first NUL).
+template <class Line> void ForEachLine(const char* s, qsizetype n, Line&& line)
 {
-    std::vector<LineSpan> lines;
-    const char* s = text.data();
-    qsizetype n = text.size();
-    if (n == 0)
-        return lines; // an empty view may have no data pointer at all
-    if (const void* nul = std::memchr(s, '\0', size_t(n)))
-        n = static_cast<const char*>(nul) - s;
-    lines.reserve(size_t(n / 40 + 1));
     qsizetype start = 0;
     // memchr finds the next LF quickly; a CR before it (CR-only files, CR LF) ends the line first.
     const char* nextLf = static_cast<const char*>(std::memchr(s, '\n', size_t(n)));
@@ -32,15 +27,33 @@ std::vector<LineSpan> SplitLines(QByteArrayView text)
             end = lf;
             next = lf + 1;
         } else {
-            lines.push_back({start, n - start});
+            line(start, n - start);
             break;
         }
-        lines.push_back({start, end - start});
+        line(start, end - start);
         start = next;
         if (nextLf && start > lf)
             nextLf = start < n ? static_cast<const char*>(std::memchr(s + start, '\n', size_t(n - start)))
                                : nullptr;
     }
+}
+
+} // namespace
+
+std::vector<LineSpan> SplitLines(QByteArrayView text)
+{
+    std::vector<LineSpan> lines;
+    const char* s = text.data();
+    qsizetype n = text.size();
+    if (n == 0)
+        return lines; // an empty view may have no data pointer at all
+    if (const void* nul = std::memchr(s, '\0', size_t(n)))
+        n = static_cast<const char*>(nul) - s;
+    // Counted first, so ten million lines take exactly their room and no more.
+    size_t count = 0;
+    ForEachLine(s, n, [&count](qsizetype, qsizetype) { ++count; });
+    lines.reserve(count);
+    ForEachLine(s, n, [&lines](qsizetype start, qsizetype length) { lines.push_back({start, length}); });
     return lines;
 }
 
