@@ -35,6 +35,8 @@ public:
     void UpperCaseInto(QByteArrayView bytes, QByteArray& out) const;
 
     const LeadByteTable& leadBytes() const { return m_lead; }
+    /// For single-byte encodings, the capital of every byte; null for multi-byte encodings.
+    const std::array<unsigned char, 256>* UpperTable() const { return m_upper.get(); }
 
 private:
     QByteArray m_name;

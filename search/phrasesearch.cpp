@@ -4,6 +4,54 @@
 #include "stringtable.h"
 
 #include <QByteArrayMatcher>
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// ASCII capitals, for texts in multi-byte encodings that hold no byte above 0x7F.
+const std::array<unsigned char, 256>& AsciiUpper()
+{
+    static const auto table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[size_t(b)] = (b >= 'a' && b <= 'z') ? static_cast<unsigned char>(b - 32) : static_cast<unsigned char>(b);
+        return t;
+    }();
+    return table;
+}
+
+enum class Folded { Found, NotFound, NeedsDecoding };
+
+// Looks for an upper-cased pattern in text, folding the text byte by byte as it goes instead of
+// copying it first. With asciiOnly, a byte above 0x7F stops the scan: in a multi-byte encoding
+// only the decoder knows its capital.
+Folded FoldedContains(QByteArrayView text, QByteArrayView pattern,
+                      const std::array<unsigned char, 256>& upper, bool asciiOnly)
+{
+    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* p = reinterpret_cast<const unsigned char*>(pattern.data());
+    const qsizetype n = text.size();
+    const qsizetype m = pattern.size();
+    if (asciiOnly)
+        for (qsizetype i = 0; i < n; ++i)
+            if (t[i] >= 0x80)
+                return Folded::NeedsDecoding;
+    if (m == 0)
+        return Folded::Found;
+    for (qsizetype i = 0; i + m <= n; ++i) {
+        if (upper[t[i]] != p[0])
+            continue;
+        qsizetype k = 1;
+        while (k < m && upper[t[i + k]] == p[k])
+            ++k;
+        if (k == m)
+            return Folded::Found;
+    }
+    return Folded::NotFound;
+}
+
+} // namespace
 
 std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchRequest& request,
                               const TextCodec& codec)
@@ -18,7 +66,18 @@ std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchR
     std::optional<TMask> mask;
     const QByteArrayMatcher matcher(pattern);
     QByteArray folded; // reused for every text: no allocation per phrase
+    // Plain searches fold as they scan: with a byte table (single-byte encodings), or with the
+    // ASCII table for texts without high bytes when the pattern itself is ASCII.
+    const std::array<unsigned char, 256>* table = codec.UpperTable();
+    const bool patternAscii =
+        std::all_of(pattern.begin(), pattern.end(), [](char c) { return (unsigned char)c < 0x80; });
+    const bool fusedFold = fold && !maskMode && (table || patternAscii);
     auto matches = [&](const QByteArray& text) {
+        if (fusedFold) {
+            const Folded r = FoldedContains(text, pattern, table ? *table : AsciiUpper(), !table);
+            if (r != Folded::NeedsDecoding)
+                return r == Folded::Found;
+        }
         QByteArrayView subject = text;
         if (fold) {
             codec.UpperCaseInto(text, folded);
