@@ -56,8 +56,47 @@ sanitize)
         ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L gui
     fi
     ;;
+fuzz)
+    # Each target runs on a copy of its corpus, so a run adds nothing to the checkout; crash inputs
+    # are kept in tests/fuzz/ (ignored by git) for minimising and adding to the corpus.
+    seconds=${2:-60}
+    if command -v apt-get > /dev/null; then
+        install_missing "${build_packages[@]}" clang libclang-rt-14-dev
+    fi
+    if ! command -v clang++ > /dev/null; then
+        echo "clang not found: fuzzing skipped"
+        exit 0
+    fi
+    cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+        -DQUILLMAR_FUZZ=ON -DQUILLMAR_GUI=OFF > /dev/null
+    cmake --build build-fuzz -j"$jobs" --target quillmar_fuzzers
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    failed=()
+    for corpus in tests/fuzz/corpus/*/; do
+        name=$(basename "$corpus")
+        target=build-fuzz/tests/fuzz/fuzz_$name
+        if [ ! -x "$target" ]; then
+            echo "fuzz_$name: not built, skipped"
+            continue
+        fi
+        cp -r "$corpus" "$work/$name"
+        echo "fuzz_$name: ${seconds}s"
+        if "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+            -dict="tests/fuzz/$name.dict" -artifact_prefix=tests/fuzz/ "$work/$name" > "$work/$name.log" 2>&1; then
+            grep -E '^#[0-9]+[[:space:]]+DONE' "$work/$name.log" | tail -n 1 || true
+        else
+            tail -n 60 "$work/$name.log"
+            failed+=("fuzz_$name")
+        fi
+    done
+    if [ ${#failed[@]} -gt 0 ]; then
+        echo "Fuzzing failed: ${failed[*]}" >&2
+        exit 1
+    fi
+    ;;
 *)
-    echo "usage: tools/dev.sh run|test|sanitize" >&2
+    echo "usage: tools/dev.sh run|test|sanitize|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -1,0 +1,261 @@
+// Loading a template, merging translations and writing the translation file, on any bytes.
+// The input is the template's bytes, then up to three translations, each behind a 0xFF 0x00 pair.
+// After every step the document's invariants are checked; the written file is then loaded as a
+// template and merged into the first template, and must give back what was written.
+#include "fuzzcheck.h"
+#include "phrasedocument.h"
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace {
+
+// Bytes in a block of exactly their size, handed over as raw data: a read past the end of a
+// template or translation is then a read past the block, which the address sanitizer reports.
+class ExactBytes
+{
+public:
+    explicit ExactBytes(QByteArrayView bytes)
+        : m_bytes(std::make_unique<char[]>(size_t(bytes.size()))), m_size(bytes.size())
+    {
+        if (m_size > 0)
+            std::memcpy(m_bytes.get(), bytes.data(), size_t(m_size));
+    }
+    QByteArray Raw() const { return QByteArray::fromRawData(m_bytes.get(), m_size); }
+
+private:
+    std::unique_ptr<char[]> m_bytes;
+    qsizetype m_size;
+};
+
+QByteArray Copy(QByteArrayView bytes)
+{
+    return bytes.toByteArray(); // a deep copy, also of raw data, so it outlives the document's
+}
+
+// A phrase as the document shows it, copied out so that it survives the next load.
+struct Phrase
+{
+    PhraseLineKind kind;
+    QByteArray key;
+    int line;
+    QByteArray original;
+    QByteArray translation;
+    TranslationState state;
+};
+
+std::vector<Phrase> Snapshot(const PhraseDocument& doc)
+{
+    std::vector<Phrase> phrases;
+    for (int i = 0; i < doc.PhraseCount(); ++i)
+        phrases.push_back({doc.PhraseKind(i), Copy(doc.PhraseKey(i)), doc.PhraseKeyTag(i),
+                           Copy(doc.PhraseOriginal(i)), Copy(doc.PhraseTranslation(i)),
+                           doc.PhraseState(i)});
+    return phrases;
+}
+
+// The written line of a phrase reads back with other texts in two cases: in a quoted literal, a
+// final backslash escapes the closing quote; in brackets, the text ends at its first "]]", and a
+// final ']' forms one with the closing brackets.
+bool ChangesWhenWritten(PhraseLineKind kind, const QByteArray& text)
+{
+    if (kind == lkBracket)
+        return text.endsWith(']') || text.contains("]]");
+    return text.endsWith('\\');
+}
+
+// For each phrase, the value on the last template line that repeats its key, if any. A repeated
+// line is written as it stands, so merging the written file ends with that value.
+std::vector<std::optional<QByteArray>> RepeatedValues(const PhraseDocument& doc)
+{
+    std::vector<std::optional<QByteArray>> repeated(size_t(doc.PhraseCount()));
+    QByteArray key, value;
+    for (int l = 0; l < doc.TemplateLineCount(); ++l) {
+        if (doc.TemplateLineTag(l) >= 0 || ParsePhraseLine(doc.TemplateLine(l), key, value) == lkNone)
+            continue;
+        if (const auto i = doc.FindKey(key))
+            repeated[size_t(*i)] = Copy(value);
+    }
+    return repeated;
+}
+
+// What holds after any load or merge: the per-phrase lists answer for every phrase (their index
+// checks are on in this build), tags point both ways between a phrase and its defining line,
+// phrases follow their lines' order, keys are unique, and each phrase is defined by the first
+// line that carries its key, with that line's kind, key and value.
+void CheckInvariants(const PhraseDocument& doc)
+{
+    const int lines = doc.TemplateLineCount();
+    const int phrases = doc.PhraseCount();
+    FUZZ_REQUIRE(doc.IsDocumentLoaded() == (lines > 0));
+    FUZZ_REQUIRE(phrases <= lines);
+
+    std::set<QByteArray> keys;
+    PhraseStatistics counted;
+    counted.phrases = phrases;
+    int previousLine = -1;
+    for (int i = 0; i < phrases; ++i) {
+        const int line = doc.PhraseKeyTag(i);
+        FUZZ_REQUIRE(line > previousLine && line < lines);
+        previousLine = line;
+        FUZZ_REQUIRE(doc.TemplateLineTag(line) == i);
+        FUZZ_REQUIRE(doc.PhraseKind(i) != lkNone);
+        FUZZ_REQUIRE(keys.insert(Copy(doc.PhraseKey(i))).second);
+        FUZZ_REQUIRE(doc.FindKey(doc.PhraseKey(i)) == i);
+        const TranslationState state = doc.PhraseState(i);
+        FUZZ_REQUIRE(state == tsMissing || state == tsUntranslated || state == tsTranslated);
+        if (state == tsMissing) {
+            FUZZ_REQUIRE(doc.PhraseTranslation(i) == doc.PhraseOriginal(i));
+            ++counted.missing;
+        } else if (state == tsUntranslated) {
+            ++counted.untranslated;
+        }
+    }
+    const PhraseStatistics st = doc.Statistics();
+    FUZZ_REQUIRE(st.phrases == counted.phrases && st.untranslated == counted.untranslated &&
+                 st.missing == counted.missing);
+
+    QByteArray key, value;
+    for (int l = 0; l < lines; ++l) {
+        const int tag = doc.TemplateLineTag(l);
+        FUZZ_REQUIRE(tag >= -1 && tag < phrases);
+        const PhraseLineKind kind = ParsePhraseLine(doc.TemplateLine(l), key, value);
+        if (kind == lkNone) {
+            FUZZ_REQUIRE(tag == -1);
+            continue;
+        }
+        const std::optional<int> owner = doc.FindKey(key);
+        FUZZ_REQUIRE(owner.has_value());
+        FUZZ_REQUIRE(doc.PhraseKey(*owner) == key);
+        if (tag < 0) {
+            FUZZ_REQUIRE(doc.PhraseKeyTag(*owner) < l);
+            continue;
+        }
+        FUZZ_REQUIRE(tag == *owner && doc.PhraseKeyTag(tag) == l);
+        FUZZ_REQUIRE(doc.PhraseKind(tag) == kind && doc.PhraseOriginal(tag) == value);
+    }
+}
+
+// The written file: one line per template line, each ended by CR LF, with no other break and no
+// NUL inside; lines that define no phrase stand as they are in the template.
+void CheckWritten(const PhraseDocument& doc, const QByteArray& written)
+{
+    const int lines = doc.TemplateLineCount();
+    FUZZ_REQUIRE(written.count("\r\n") == lines);
+    FUZZ_REQUIRE(written.count('\r') == lines && written.count('\n') == lines);
+    FUZZ_REQUIRE(lines == 0 || written.endsWith("\r\n"));
+    FUZZ_REQUIRE(!written.contains('\0'));
+    const std::vector<LineSpan> spans = SplitLines(written);
+    FUZZ_REQUIRE(spans.size() == size_t(lines));
+    for (int l = 0; l < lines; ++l) {
+        if (doc.TemplateLineTag(l) < 0)
+            FUZZ_REQUIRE(QByteArrayView(written).sliced(spans[size_t(l)].offset,
+                                                        spans[size_t(l)].length) ==
+                         doc.TemplateLine(l));
+    }
+}
+
+// Merges translation bytes and checks the outcome against what the merge promises: a phrase
+// whose key some line carries takes the value of the last such line, and each occurrence judges
+// the state against the text held at that moment; the other phrases keep text and state.
+void MergeAndCheck(PhraseDocument& doc, const ExactBytes& translation)
+{
+    std::vector<Phrase> expected = Snapshot(doc);
+    const QByteArray bytes = translation.Raw();
+    QByteArray key, value;
+    for (const LineSpan& s : SplitLines(bytes)) {
+        if (ParsePhraseLine(QByteArrayView(bytes).sliced(s.offset, s.length), key, value) == lkNone)
+            continue;
+        const std::optional<int> i = doc.FindKey(key);
+        if (!i)
+            continue;
+        Phrase& p = expected[size_t(*i)];
+        p.state = value == p.translation ? tsUntranslated : tsTranslated;
+        p.translation = Copy(value);
+    }
+
+    doc.MergeTranslationData(bytes);
+    CheckInvariants(doc);
+    FUZZ_REQUIRE(doc.PhraseCount() == int(expected.size()));
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        FUZZ_REQUIRE(doc.PhraseTranslation(i) == expected[size_t(i)].translation);
+        FUZZ_REQUIRE(doc.PhraseState(i) == expected[size_t(i)].state);
+    }
+}
+
+// The written file, loaded as a template, has the same lines and phrases, its originals being the
+// translations written; merged into the template it came from, it gives every phrase its written
+// translation back, or the value of a later line that repeats the key.
+void CheckWrittenReadsBack(PhraseDocument& doc, const ExactBytes& templ, const QByteArray& written)
+{
+    const std::vector<Phrase> before = Snapshot(doc);
+    const std::vector<std::optional<QByteArray>> repeated = RepeatedValues(doc);
+    const int lines = doc.TemplateLineCount();
+    // A key that reads back as another one may meet a key of its own document: nothing to compare.
+    for (const Phrase& p : before) {
+        if (ChangesWhenWritten(p.kind, p.key))
+            return;
+    }
+
+    const ExactBytes file(written);
+    doc.LoadTemplateData(file.Raw());
+    CheckInvariants(doc);
+    FUZZ_REQUIRE(doc.TemplateLineCount() == lines);
+    FUZZ_REQUIRE(doc.PhraseCount() == int(before.size()));
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        const Phrase& p = before[size_t(i)];
+        FUZZ_REQUIRE(doc.PhraseKey(i) == p.key);
+        FUZZ_REQUIRE(doc.PhraseKind(i) == p.kind);
+        FUZZ_REQUIRE(doc.PhraseKeyTag(i) == p.line);
+        if (!ChangesWhenWritten(p.kind, p.translation))
+            FUZZ_REQUIRE(doc.PhraseOriginal(i) == p.translation);
+    }
+
+    doc.LoadTemplateData(templ.Raw());
+    doc.MergeTranslationData(file.Raw());
+    CheckInvariants(doc);
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        const Phrase& p = before[size_t(i)];
+        FUZZ_REQUIRE(doc.PhraseState(i) != tsMissing);
+        const std::optional<QByteArray>& later = repeated[size_t(i)];
+        if (later)
+            FUZZ_REQUIRE(doc.PhraseTranslation(i) == *later);
+        else if (!ChangesWhenWritten(p.kind, p.translation))
+            FUZZ_REQUIRE(doc.PhraseTranslation(i) == p.translation);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    constexpr int MaxTranslations = 3;
+    const QByteArrayView input(reinterpret_cast<const char*>(data), qsizetype(size));
+    std::vector<ExactBytes> parts;
+    qsizetype start = 0;
+    while (int(parts.size()) < MaxTranslations) {
+        const qsizetype separator = input.indexOf(QByteArrayView("\xFF\x00", 2), start);
+        if (separator < 0)
+            break;
+        parts.emplace_back(input.sliced(start, separator - start));
+        start = separator + 2;
+    }
+    parts.emplace_back(input.sliced(start));
+
+    PhraseDocument doc;
+    const ExactBytes& templ = parts.front();
+    doc.LoadTemplateData(templ.Raw());
+    CheckInvariants(doc);
+    for (size_t t = 1; t < parts.size(); ++t)
+        MergeAndCheck(doc, parts[t]);
+
+    const QByteArray written = doc.BuildTranslationFile();
+    CheckWritten(doc, written);
+    CheckWrittenReadsBack(doc, templ, written);
+    return 0;
+}
