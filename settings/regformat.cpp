@@ -108,10 +108,17 @@ std::optional<QString> ParseSection(const QByteArray& line)
         path = path.mid(rootLength);
     else if (StartsWithNoCase(path, "HKEY_"))
         return std::nullopt;
+    // Parts are judged as the text they decode to, since that is what is written back: empty and
+    // blank-only parts (a stray byte order mark included) are dropped, blanks around a part are
+    // not kept, and a '/' would split the part in two, so such a key is not read at all.
     QStringList parts;
     for (const QByteArray& part : path.split('\\')) {
-        if (!part.isEmpty())
-            parts += QString::fromLocal8Bit(part);
+        const QString text = QString::fromLocal8Bit(part).trimmed();
+        if (text.isEmpty())
+            continue;
+        if (text.contains(u'/'))
+            return std::nullopt;
+        parts += text;
     }
     return parts.join(u'/');
 }
@@ -298,6 +305,8 @@ bool ReadRegFormat(QIODevice& device, QSettings::SettingsMap& map)
         if (!parsed || !section)
             continue;
         const QString name = QString::fromLocal8Bit(parsed->name);
+        if (name.isEmpty())
+            continue; // a name that was only a byte order mark
         const QString key = section->isEmpty() ? name : *section + u'/' + name;
         map.insert(key, QVariant::fromValue(parsed->value));
     }

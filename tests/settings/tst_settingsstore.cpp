@@ -140,6 +140,14 @@ void TestSettingsStore::readFormat_data()
                                     "[HKEY_CURRENT_USER\\Software\\Pellovant\\Quillmar]\r\n"
                                     "\"FontName\"=\"Arial\"\r\n\"Top\"=dword:00000064\r\n"))
         << QStringList{P + "FontName 1 417269616c00", P + "Top 4 64000000"};
+    // Keys are read as they will be written back, so a file read, saved and read again holds
+    // the same values.
+    QTest::newRow("blanks and byte order marks around key parts are dropped")
+        << QByteArray("[HKEY_CURRENT_USER\\Software\\Pellovant \\\xEF\xBB\xBF\\Quillmar\\]\n\"A\"=dword:1\n"
+                      "[Software\\Pellovant\\Quillmar]\n\"\xEF\xBB\xBF\"=dword:2\n")
+        << QStringList{P + "A 4 01000000"};
+    QTest::newRow("a slash in a key part keeps the key from being read")
+        << QByteArray("[Software\\Pellovant/x\\Quillmar]\n\"A\"=dword:1\n") << QStringList();
     QTest::newRow("empty") << QByteArray() << QStringList();
 }
 
