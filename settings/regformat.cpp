@@ -94,6 +94,14 @@ std::optional<QByteArray> ParseHexList(const QByteArray& text)
     return data;
 }
 
+// Key and value names as text. A leading byte order mark is kept as a character rather than
+// dropped, so that the name is written back with the bytes it was read with.
+QString DecodeName(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(bytes);
+}
+
 // The section's key path relative to the user's root, with '/' between the parts as QSettings
 // keys have them; nullopt for a section whose values are not to be read (a deletion, another root).
 std::optional<QString> ParseSection(const QByteArray& line)
@@ -113,7 +121,7 @@ std::optional<QString> ParseSection(const QByteArray& line)
     // not kept, and a '/' would split the part in two, so such a key is not read at all.
     QStringList parts;
     for (const QByteArray& part : path.split('\\')) {
-        const QString text = QString::fromLocal8Bit(part).trimmed();
+        const QString text = DecodeName(part).trimmed();
         if (text.isEmpty())
             continue;
         if (text.contains(u'/'))
@@ -304,7 +312,7 @@ bool ReadRegFormat(QIODevice& device, QSettings::SettingsMap& map)
         auto parsed = ParseValue(lines, i);
         if (!parsed || !section)
             continue;
-        const QString name = QString::fromLocal8Bit(parsed->name);
+        const QString name = DecodeName(parsed->name);
         if (name.isEmpty())
             continue; // a name that was only a byte order mark
         const QString key = section->isEmpty() ? name : *section + u'/' + name;
