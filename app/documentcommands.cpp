@@ -1,10 +1,8 @@
 // New, Open, Save, Save as and Exit, with the question about unsaved changes.
 #include "mainform.h"
 
-#include "phrasegrid.h"
 #include "stringtable.h"
 
-#include <QFileInfo>
 
 bool TMainForm::ConfirmDiscard()
 {

@@ -1,6 +1,5 @@
 #include "mainform.h"
 #include "qtdialogseam.h"
-#include "stringtable.h"
 
 #include <QApplication>
 

@@ -12,9 +12,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
-#include <QScreen>
 #include <QSessionManager>
 #include <QStatusBar>
 #include <QToolBar>
