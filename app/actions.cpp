@@ -14,7 +14,7 @@
 
 namespace {
 
-struct ActionSpec
+struct ActionEntry
 {
     const char* name;
     const char* caption;
@@ -44,7 +44,7 @@ QIcon ActionIcon(const char* themeName, const char* image)
 void TMainForm::CreateActions()
 {
     using K = QKeySequence;
-    const ActionSpec specs[] = {
+    const ActionEntry entries[] = {
         {"FileNewAction", "&New...", K(Qt::CTRL | Qt::Key_N), "Create new translation file",
          "document-new", "new", &TMainForm::FileNewActionExecute, false},
         {"FileOpenAction", "&Open...", K(Qt::CTRL | Qt::Key_O), "Open existing translation file",
@@ -83,7 +83,7 @@ void TMainForm::CreateActions()
          "edit-copy", "copy", &TMainForm::EditCopyActionExecute, false},
     };
     QList<QKeySequence> shortcuts;
-    for (const ActionSpec& s : specs) {
+    for (const ActionEntry& s : entries) {
         auto* action = new QAction(ActionIcon(s.themeIcon, s.image), QString::fromLatin1(s.caption), this);
         action->setObjectName(QString::fromLatin1(s.name));
         action->setShortcut(s.shortcut);
