@@ -96,11 +96,12 @@ void TMainForm::CreateActions()
             shortcuts.append(s.shortcut);
         addAction(action);
         if (s.execute) {
-            // Checkable actions derive their check mark from the state, never from the click.
-            connect(action, &QAction::triggered, this, [this, action, fn = s.execute] {
+            // The one guard of every command. Afterwards the rules are applied again: checkable
+            // actions take their mark from the state, never from the click, and a dialog the
+            // command showed may have changed what the rules read.
+            connect(action, &QAction::triggered, this, [this, fn = s.execute] {
                 Guarded([&] { (this->*fn)(); });
-                if (action->isCheckable())
-                    UpdateActions();
+                UpdateActions();
             });
         }
     }

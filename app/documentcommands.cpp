@@ -12,7 +12,8 @@ bool TMainForm::ConfirmDiscard()
             return false;
         case DialogSeam::Answer::Yes: {
             // The save chooser opens even when the document has a file name. A failed save
-            // abandons the whole command that asked.
+            // abandons the whole command that asked; closing the window asks too, outside any
+            // command, so the error is shown here.
             bool saved = false;
             if (!Guarded([&] { saved = SaveTranslation(true); }) || !saved)
                 return false;
@@ -64,28 +65,24 @@ bool TMainForm::SaveTranslation(bool askForName)
 
 void TMainForm::FileNewActionExecute()
 {
-    Guarded([this] {
-        if (ConfirmDiscard())
-            LoadTemplate();
-    });
+    if (ConfirmDiscard())
+        LoadTemplate();
 }
 
 void TMainForm::FileOpenActionExecute()
 {
-    Guarded([this] {
-        if (ConfirmDiscard() && LoadTemplate())
-            LoadTranslation();
-    });
+    if (ConfirmDiscard() && LoadTemplate())
+        LoadTranslation();
 }
 
 void TMainForm::FileSaveActionExecute()
 {
-    Guarded([this] { SaveTranslation(false); });
+    SaveTranslation(false);
 }
 
 void TMainForm::FileSaveAsActionExecute()
 {
-    Guarded([this] { SaveTranslation(true); });
+    SaveTranslation(true);
 }
 
 void TMainForm::FileExitActionExecute()

@@ -31,14 +31,13 @@ QSize DesignedSize(const QWidget* w)
 } // namespace
 
 TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
-    : QMainWindow(parent), m_seam(seam), m_codec(std::make_unique<TextCodec>(TextCodec::Locale()))
+    : QMainWindow(parent), m_seam(seam), m_codec(TextCodec::Locale())
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(strings::MainCaption));
-    m_codecView = m_codec.get();
 
-    m_model = new PhraseTableModel(m_doc, m_codecView, this);
-    m_grid = new TPhraseGrid(m_codecView, this);
+    m_model = new PhraseTableModel(m_doc, m_codec, this);
+    m_grid = new TPhraseGrid(m_codec, this);
     m_grid->setObjectName(QStringLiteral("DrawGrid"));
     m_grid->setModel(m_model);
     m_grid->setColumnHidden(PhraseTableModel::ColumnLine, true);
@@ -46,7 +45,7 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     connect(m_grid->Delegate(), &PhraseDelegate::CharacterRefused, this,
             [this](QWidget* editor, const QString& c) {
                 editor->setToolTip(tr("\"%1\" cannot be written in %2")
-                                       .arg(c, QString::fromLatin1(m_codec->name())));
+                                       .arg(c, QString::fromLatin1(m_codec.name())));
                 QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())),
                                    editor->toolTip(), editor);
             });
@@ -63,8 +62,7 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     ConnectDocument();
 
     // The grid font starts as the window's designed font until the settings give another.
-    m_gridFont.name = "MS Sans Serif";
-    m_gridFont.size = -8;
+    m_gridFont = DesignedGridFont();
     ApplyGridFont();
     resize(DesignedSize(this));
     m_grid->setFocus();
@@ -182,12 +180,11 @@ QByteArray TMainForm::DetectedEncoding() const
 void TMainForm::ApplyCodec()
 {
     const QByteArray name = m_encodingName.isEmpty() ? DetectedEncoding() : m_encodingName;
-    if (name != m_codec->name() || !m_codec->valid()) {
-        m_codec = std::make_unique<TextCodec>(name);
-        m_codecView = m_codec.get();
+    if (name != m_codec.name() || !m_codec.valid()) {
+        m_codec = TextCodec(name);
         m_model->RefreshAll();
     }
-    m_encodingLabel->setText(QString::fromLatin1(m_codec->name()));
+    m_encodingLabel->setText(QString::fromLatin1(m_codec.name()));
     UpdateActions();
 }
 

@@ -6,7 +6,6 @@
 #include "textcodec.h"
 
 #include <QMainWindow>
-#include <memory>
 #include <optional>
 
 class QAction;
@@ -41,9 +40,9 @@ public:
     TCreditsForm* CreditsForm() const { return m_creditsForm; }
     /// The action of that name ("FileSaveAction", ...); every command is one.
     QAction* Action(const char* name) const;
-    const TextCodec& Codec() const { return *m_codec; }
+    const TextCodec& Codec() const { return m_codec; }
 
-    // --- document commands
+    // --- document commands; the *Execute handlers may throw, their actions run them Guarded()
     bool ConfirmDiscard();
     bool LoadTemplate();
     bool LoadTranslation();
@@ -130,8 +129,8 @@ private:
 
     DialogSeam& m_seam;
     PhraseDocument m_doc;
-    std::unique_ptr<TextCodec> m_codec;
-    const TextCodec* m_codecView = nullptr; // what the model and delegate read; follows m_codec
+    // The grid's model and delegate read this one object; a new encoding is assigned into it.
+    TextCodec m_codec;
     QByteArray m_encodingName;               // "" = detected from the files
 
     PhraseTableModel* m_model = nullptr;

@@ -1,6 +1,7 @@
 #include "phrasegrid.h"
 
 #include "phrasemodel.h"
+#include "stringtable.h"
 #include "textcodec.h"
 
 #include <QAbstractButton>
@@ -34,7 +35,7 @@ std::optional<QString> Unwritable(const TextCodec& codec, const QString& text)
 
 } // namespace
 
-PhraseDelegate::PhraseDelegate(const TextCodec* const& codec, QObject* parent)
+PhraseDelegate::PhraseDelegate(const TextCodec& codec, QObject* parent)
     : QStyledItemDelegate(parent), m_codec(codec)
 {
 }
@@ -49,7 +50,7 @@ QWidget* PhraseDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
         auto* self = const_cast<PhraseDelegate*>(this);
         // A change the encoding cannot hold is taken back at once: nothing is ever stored as
         // '?' or dropped, and the editor keeps the text it had.
-        if (const auto bad = Unwritable(*m_codec, text)) {
+        if (const auto bad = Unwritable(m_codec, text)) {
             const int caret = editor->cursorPosition() - int(text.size() - editor->property(LastGoodProperty).toString().size());
             editor->setText(editor->property(LastGoodProperty).toString());
             editor->setCursorPosition(std::max(0, caret));
@@ -105,7 +106,7 @@ void PhraseDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelI
     }
 }
 
-TPhraseGrid::TPhraseGrid(const TextCodec* const& codec, QWidget* parent)
+TPhraseGrid::TPhraseGrid(const TextCodec& codec, QWidget* parent)
     : QTableView(parent), m_delegate(new PhraseDelegate(codec, this))
 {
     setItemDelegate(m_delegate);
@@ -156,7 +157,7 @@ void TPhraseGrid::LayoutColumns()
     const int h = fm.height();
     verticalHeader()->setDefaultSectionSize(h * 4 / 3);
     const int w0 = std::max(fm.horizontalAdvance(QStringLiteral("999999")),
-                            QFontMetrics(verticalHeader()->font()).horizontalAdvance(QStringLiteral("Line #"))) +
+                            QFontMetrics(verticalHeader()->font()).horizontalAdvance(QString::fromLatin1(strings::LineHeader))) +
                    20;
     verticalHeader()->setFixedWidth(w0);
 

@@ -10,7 +10,7 @@ class PhraseDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
-    PhraseDelegate(const TextCodec* const& codec, QObject* parent = nullptr);
+    PhraseDelegate(const TextCodec& codec, QObject* parent = nullptr);
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
@@ -28,7 +28,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
 private:
-    const TextCodec* const& m_codec;
+    const TextCodec& m_codec;
 };
 
 /// The phrase grid: a table whose current cell is edited in place. Column 0 ("Line #") is the
@@ -37,7 +37,7 @@ class TPhraseGrid : public QTableView
 {
     Q_OBJECT
 public:
-    explicit TPhraseGrid(const TextCodec* const& codec, QWidget* parent = nullptr);
+    explicit TPhraseGrid(const TextCodec& codec, QWidget* parent = nullptr);
 
     int GridLineWidth() const { return m_gridLineWidth; }
     void SetGridLineWidth(int width);

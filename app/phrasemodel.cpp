@@ -4,7 +4,7 @@
 #include "stringtable.h"
 #include "textcodec.h"
 
-PhraseTableModel::PhraseTableModel(PhraseDocument& document, const TextCodec* const& codec,
+PhraseTableModel::PhraseTableModel(PhraseDocument& document, const TextCodec& codec,
                                    QObject* parent)
     : QAbstractTableModel(parent), m_doc(document), m_codec(codec)
 {
@@ -83,7 +83,7 @@ QVariant PhraseTableModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return m_codec->ToUnicode(GetCellText(index.column(), index.row() + 1));
+        return m_codec.ToUnicode(GetCellText(index.column(), index.row() + 1));
     case Qt::ForegroundRole:
         if (index.column() == ColumnTranslated)
             return StateColor(m_doc.PhraseState(index.row()));
@@ -107,7 +107,7 @@ QVariant PhraseTableModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= ColumnCount)
             return {};
-        return m_codec->ToUnicode(GetCellText(section, 0));
+        return m_codec.ToUnicode(GetCellText(section, 0));
     }
     // The vertical header is the grid's "Line #" column.
     if (section < 0 || section >= rowCount())
@@ -133,7 +133,7 @@ bool PhraseTableModel::setData(const QModelIndex& index, const QVariant& value, 
     }
     if (role != Qt::EditRole)
         return false;
-    const auto bytes = m_codec->FromUnicode(value.toString());
+    const auto bytes = m_codec.FromUnicode(value.toString());
     if (!bytes)
         return false; // the editor refuses such characters; never store a lossy text
     // Unchanged text stores nothing, so cells the user did not edit keep their bytes.

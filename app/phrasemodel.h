@@ -19,7 +19,7 @@ public:
     /// back without touching its state (the editor's cancel).
     static constexpr int BytesRole = Qt::UserRole + 2;
 
-    PhraseTableModel(PhraseDocument& document, const TextCodec* const& codec,
+    PhraseTableModel(PhraseDocument& document, const TextCodec& codec,
                      QObject* parent = nullptr);
 
     /// The text of a grid cell; row 0 is the header row, row r >= 1 shows phrase r - 1.
@@ -40,5 +40,5 @@ public:
 
 private:
     PhraseDocument& m_doc;
-    const TextCodec* const& m_codec; // the main window's current codec, replaced on a change
+    const TextCodec& m_codec; // the main window's codec; a new encoding is assigned into it
 };

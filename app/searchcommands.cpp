@@ -11,13 +11,12 @@
 void TMainForm::EditFindActionExecute()
 {
     if (m_findForm->exec() != QDialog::Rejected)
-        Guarded([this] { FindText(false); });
-    UpdateActions();
+        FindText(false);
 }
 
 void TMainForm::EditAgainActionExecute()
 {
-    Guarded([this] { FindText(true); });
+    FindText(true);
 }
 
 void TMainForm::FindText(bool again)
@@ -29,13 +28,13 @@ void TMainForm::FindText(bool again)
     SearchRequest request;
     const QString typed = m_findForm->FindText();
     // A character the encoding cannot hold can match nothing; keep it as is so nothing is lost.
-    request.pattern = m_codec->FromUnicode(typed).value_or(typed.toUtf8());
+    request.pattern = m_codec.FromUnicode(typed).value_or(typed.toUtf8());
     request.inOriginal = m_findForm->FindInOriginal();
     request.inTranslated = m_findForm->FindInTranslated();
     request.caseSensitive = m_findForm->CaseSensitive();
     request.masksAsOrdinary = m_findForm->MasksAsOrdinary();
 
-    const std::optional<int> found = FindPhrase(m_doc, from, request, *m_codec);
+    const std::optional<int> found = FindPhrase(m_doc, from, request, m_codec);
     if (!found) {
         m_seam.ShowNotice(QString::fromLatin1(strings::TextNotFound));
         return;

@@ -39,7 +39,7 @@ QString TMainForm::SelectionText() const
     QString text;
     for (int row = top; row <= bottom; ++row) {
         for (int col = left; col <= right; ++col) {
-            text += m_codec->ToUnicode(m_model->GetCellText(col, row + 1));
+            text += m_codec.ToUnicode(m_model->GetCellText(col, row + 1));
             if (col != right)
                 text += u'\t';
         }

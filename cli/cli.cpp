@@ -93,6 +93,15 @@ struct Arguments
     }
 };
 
+// Output goes out in pieces of about a megabyte: a million records are never held at once.
+void FlushWhenFull(QByteArray& buf, QIODevice& out)
+{
+    if (buf.size() > (1 << 20)) {
+        out.write(buf);
+        buf.clear();
+    }
+}
+
 QString Path(const QByteArray& arg) { return QFile::decodeName(arg); }
 
 void LoadDocument(PhraseDocument& doc, const QList<QByteArray>& files)
@@ -116,10 +125,7 @@ int Parse(const Arguments& a, QIODevice& out)
         if (kind != lkNone)
             buf += '\t' + EscapeField(key) + '\t' + EscapeField(value);
         buf += '\n';
-        if (buf.size() > (1 << 20)) {
-            out.write(buf);
-            buf.clear();
-        }
+        FlushWhenFull(buf, out);
     }
     out.write(buf);
     return 0;
@@ -170,10 +176,7 @@ int Find(const Arguments& a, QIODevice& out)
     for (std::optional<int> hit = FindPhrase(doc, 0, request, codec); hit;
          hit = FindPhrase(doc, *hit + 1, request, codec)) {
         WritePhrase(buf, doc, *hit);
-        if (buf.size() > (1 << 20)) {
-            out.write(buf);
-            buf.clear();
-        }
+        FlushWhenFull(buf, out);
     }
     out.write(buf);
     return 0;
@@ -201,10 +204,7 @@ int List(const Arguments& a, QIODevice& out)
         if (only && doc.PhraseState(i) != *only)
             continue;
         WritePhrase(buf, doc, i);
-        if (buf.size() > (1 << 20)) {
-            out.write(buf);
-            buf.clear();
-        }
+        FlushWhenFull(buf, out);
     }
     out.write(buf);
     return 0;

@@ -1,6 +1,7 @@
 #include "mainform.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
+#include "fixture.h"
 #include "gridkeys.h"
 #include "scriptedseam.h"
 #include "testmain.h"
@@ -47,7 +48,6 @@ private slots:
     void choosersAreSetUpAndRemembered();
 
 private:
-    QString Write(const QString& name, const QByteArray& bytes);
     QAction* A(const char* name) { return m_form->Action(name); }
 
     QTemporaryDir* m_dir = nullptr;
@@ -57,22 +57,13 @@ private:
     QString m_translation;
 };
 
-QString TestDocumentCommands::Write(const QString& name, const QByteArray& bytes)
-{
-    const QString path = m_dir->filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write fixture");
-    return path;
-}
-
 void TestDocumentCommands::init()
 {
     m_dir = new QTemporaryDir;
     m_seam = new ScriptedSeam;
     m_form = new TMainForm(*m_seam);
-    m_template = Write("lang-english.php", Template);
-    m_translation = Write("lang-french.php", Translation);
+    m_template = WriteFixture(*m_dir, "lang-english.php", Template);
+    m_translation = WriteFixture(*m_dir, "lang-french.php", Translation);
 }
 
 void TestDocumentCommands::cleanup()

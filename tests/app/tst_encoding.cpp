@@ -1,3 +1,4 @@
+#include "fixture.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "phrasegrid.h"
@@ -79,14 +80,8 @@ void TestEncoding::cleanup()
 
 void TestEncoding::Open(const QByteArray& templ, const QByteArray& translation)
 {
-    auto write = [this](const char* name, const QByteArray& bytes) {
-        QFile f(m_dir->filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return f.fileName();
-    };
-    m_seam->files.enqueue(write("lang-english.php", templ));
-    m_translation = write("lang-russian.php", translation);
+    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php", templ));
+    m_translation = WriteFixture(*m_dir, "lang-russian.php", translation);
     m_seam->files.enqueue(m_translation);
     m_form->Action("FileOpenAction")->trigger();
 }

@@ -1,3 +1,4 @@
+#include "fixture.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "phrasegrid.h"
@@ -77,14 +78,8 @@ void TestPhraseGrid::init()
     m_form->show();
     QApplication::setActiveWindow(m_form);
     QVERIFY(QTest::qWaitForWindowActive(m_form));
-    auto write = [this](const char* name, const QByteArray& bytes) {
-        QFile f(m_dir->filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return f.fileName();
-    };
-    m_seam->files.enqueue(write("lang-english.php", Template));
-    m_seam->files.enqueue(write("lang-french.php", Translation));
+    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php", Template));
+    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-french.php", Translation));
     m_form->Action("FileOpenAction")->trigger();
     QCOMPARE(m_form->Document().PhraseCount(), 4);
 }
@@ -246,7 +241,7 @@ void TestPhraseGrid::stateColours()
 
     // In a selected range, translation cells keep their state colour; the current one does not.
     Select(0, 1, 2, 2);
-    PaintProbe probe(nullptr);
+    PaintProbe probe(m_form->Codec());
     auto highlightText = [&](int row) {
         QStyleOptionViewItem opt;
         opt.initFrom(Grid());

@@ -1,4 +1,5 @@
 #include "find.h"
+#include "fixture.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "phrasegrid.h"
@@ -70,17 +71,11 @@ void TestSearchCommands::cleanup()
 
 void TestSearchCommands::Open(const QByteArray& templ, const QByteArray& translation)
 {
-    auto write = [this](const char* name, const QByteArray& bytes) {
-        QFile f(m_dir->filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return f.fileName();
-    };
-    m_seam->files.enqueue(write("t.php", templ));
+    m_seam->files.enqueue(WriteFixture(*m_dir, "t.php", templ));
     if (translation.isNull())
         m_seam->files.enqueue(std::nullopt);
     else
-        m_seam->files.enqueue(write("tr.php", translation));
+        m_seam->files.enqueue(WriteFixture(*m_dir, "tr.php", translation));
     m_form->Action("FileOpenAction")->trigger();
 }
 
@@ -240,11 +235,7 @@ void TestSearchCommands::templateOnlyEverythingMissing()
     QCOMPARE(Row(), 0);
 
     // Lines but no phrase: the commands are enabled and do nothing.
-    m_seam->files.enqueue(m_dir->filePath("t.php"));
-    QFile f(m_dir->filePath("t.php"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("<?php\n?>\n");
-    f.close();
+    m_seam->files.enqueue(WriteFixture(*m_dir, "t.php", "<?php\n?>\n"));
     m_form->Action("FileNewAction")->trigger();
     QVERIFY(m_form->Action("NextMissingAction")->isEnabled());
     QCOMPARE(m_form->SelectionText(), QString("Translated")); // the header row's current cell
