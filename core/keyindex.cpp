@@ -17,8 +17,6 @@ inline std::uint64_t Mix(std::uint64_t x)
     return x;
 }
 
-inline std::uint32_t Tag(std::uint64_t hash) { return std::uint32_t(hash >> 32); }
-
 } // namespace
 
 // A seed per run, so that a hand-crafted file cannot line its keys up in one probe chain.
@@ -26,7 +24,8 @@ KeyIndex::KeyIndex() : m_seed(QRandomGenerator::system()->generate64()), m_slots
 
 void KeyIndex::Clear()
 {
-    m_slots.assign(InitialSlots, Slot{});
+    // Swapped out rather than assigned, so the slots of a huge file go back to the system.
+    std::vector<Slot>(InitialSlots).swap(m_slots);
     m_count = 0;
 }
 
@@ -58,62 +57,25 @@ std::uint64_t KeyIndex::Hash(QByteArrayView key) const
     return Mix(h);
 }
 
-int KeyIndex::Find(const QList<QByteArray>& keys, QByteArrayView key) const
+void KeyIndex::Reserve(std::size_t count)
 {
-    const std::uint64_t h = Hash(key);
-    const std::uint32_t tag = Tag(h);
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-        const Slot& slot = m_slots[i];
-        if (slot.position < 0)
-            return -1;
-        if (slot.tag == tag && keys.at(slot.position) == key)
-            return slot.position;
-    }
-}
-
-int KeyIndex::FindOrInsert(const QList<QByteArray>& keys, QByteArrayView key, int newPosition)
-{
-    if (Crowded())
-        Grow(keys);
-    const std::uint64_t h = Hash(key);
-    const std::uint32_t tag = Tag(h);
-    const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = h & mask;
-    for (;; i = (i + 1) & mask) {
-        const Slot& slot = m_slots[i];
-        if (slot.position < 0)
-            break;
-        if (slot.tag == tag && keys.at(slot.position) == key)
-            return slot.position;
-    }
-    m_slots[i] = Slot{newPosition, tag};
-    ++m_count;
-    return -1;
-}
-
-void KeyIndex::Insert(const QList<QByteArray>& keys, int position)
-{
-    if (Crowded())
-        Grow(keys);
-    Place(Hash(keys.at(position)), position);
-    ++m_count;
+    // Only an empty index is resized here; one that holds keys grows as it fills.
+    const std::size_t slotCount = count + count / 3 + 1;
+    if (m_count != 0 || slotCount <= m_slots.size())
+        return;
+    m_slots.assign(slotCount, Slot{});
 }
 
 void KeyIndex::Place(std::uint64_t hash, int position)
 {
-    const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = hash & mask;
+    std::size_t i = Home(hash);
     while (m_slots[i].position >= 0)
-        i = (i + 1) & mask;
+        i = Next(i);
     m_slots[i] = Slot{position, Tag(hash)};
 }
 
-void KeyIndex::Grow(const QList<QByteArray>& keys)
+void KeyIndex::Rebuild(std::size_t slotCount, std::vector<Slot>& old)
 {
-    std::vector<Slot> old(m_slots.size() * 2);
+    old.assign(slotCount, Slot{});
     old.swap(m_slots);
-    for (const Slot& slot : old)
-        if (slot.position >= 0)
-            Place(Hash(keys.at(slot.position)), slot.position);
 }

@@ -1,43 +1,91 @@
 #pragma once
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QList>
 #include <cstdint>
 #include <vector>
 
-/// An open-addressing index from key bytes to a position in a list of keys that the owner keeps.
-/// It stores only positions, so the keys are held once; lookups compare with the owner's list.
+/// An open-addressing index from key bytes to positions in a list of keys that the owner keeps.
+/// It stores only positions and hash bits, so the keys are held once, by the owner; lookups
+/// compare with keyAt(position), which returns the key at a position (anything comparable with
+/// a QByteArrayView).
 class KeyIndex
 {
 public:
     KeyIndex();
 
     void Clear();
-    /// The position of key in keys, or -1.
-    int Find(const QList<QByteArray>& keys, QByteArrayView key) const;
-    /// Records that keys[position] is now indexed; the key must not be indexed yet.
-    void Insert(const QList<QByteArray>& keys, int position);
-    /// The position of key in keys; when it is absent, indexes it at newPosition (where the
-    /// caller appends it next) and returns -1. Hashes the key once for both steps.
-    int FindOrInsert(const QList<QByteArray>& keys, QByteArrayView key, int newPosition);
+    /// Makes room for count keys in an empty index, so that filling it never rehashes.
+    void Reserve(std::size_t count);
+    std::size_t Count() const { return m_count; }
+
+    /// The position of key, or -1.
+    template <class KeyAt> int Find(const KeyAt& keyAt, QByteArrayView key) const
+    {
+        const std::uint64_t h = Hash(key);
+        const std::uint32_t tag = Tag(h);
+        for (std::size_t i = Home(h);; i = Next(i)) {
+            const Slot& slot = m_slots[i];
+            if (slot.position < 0)
+                return -1;
+            if (slot.tag == tag && keyAt(slot.position) == key)
+                return slot.position;
+        }
+    }
+
+    /// The position of key; when it is absent, indexes it at newPosition (where the caller
+    /// appends it next) and returns -1. Hashes the key once for both steps.
+    template <class KeyAt> int FindOrInsert(const KeyAt& keyAt, QByteArrayView key, int newPosition)
+    {
+        if (Crowded())
+            Grow(keyAt);
+        const std::uint64_t h = Hash(key);
+        const std::uint32_t tag = Tag(h);
+        std::size_t i = Home(h);
+        for (;; i = Next(i)) {
+            const Slot& slot = m_slots[i];
+            if (slot.position < 0)
+                break;
+            if (slot.tag == tag && keyAt(slot.position) == key)
+                return slot.position;
+        }
+        m_slots[i] = Slot{newPosition, tag};
+        ++m_count;
+        return -1;
+    }
 
 private:
-    std::uint64_t Hash(QByteArrayView key) const;
-    // Up to three quarters full: the hash tags keep probes cheap, and a million keys need half
-    // the slots that a half-full table would.
-    bool Crowded() const { return (m_count + 1) * 4 > m_slots.size() * 3; }
-    void Grow(const QList<QByteArray>& keys);
-
-    std::uint64_t m_seed;
     // A slot keeps the key's position and 32 bits of its hash, so most probes that miss never
-    // touch the key itself. -1 marks an empty slot; the size is a power of two, at most three quarters full.
+    // touch the key itself. -1 marks an empty slot.
     struct Slot
     {
         int position = -1;
         std::uint32_t tag = 0;
     };
-    void Place(std::uint64_t hash, int position);
 
+    std::uint64_t Hash(QByteArrayView key) const;
+    static std::uint32_t Tag(std::uint64_t hash) { return std::uint32_t(hash >> 32); }
+    // The slot count need not be a power of two: the home slot scales the hash into the table
+    // (a multiply and a shift), so the table can be sized to the keys, not to the next power.
+    std::size_t Home(std::uint64_t hash) const
+    {
+        return std::size_t((unsigned __int128)hash * m_slots.size() >> 64);
+    }
+    std::size_t Next(std::size_t i) const { return i + 1 == m_slots.size() ? 0 : i + 1; }
+    // At most three quarters full: the hash tags keep probes cheap at that load.
+    bool Crowded() const { return (m_count + 1) * 4 > m_slots.size() * 3; }
+    void Place(std::uint64_t hash, int position);
+    void Rebuild(std::size_t slotCount, std::vector<Slot>& old);
+
+    template <class KeyAt> void Grow(const KeyAt& keyAt)
+    {
+        std::vector<Slot> old;
+        Rebuild(m_slots.size() * 2, old);
+        for (const Slot& slot : old)
+            if (slot.position >= 0)
+                Place(Hash(keyAt(slot.position)), slot.position);
+    }
+
+    std::uint64_t m_seed;
     std::vector<Slot> m_slots;
     std::size_t m_count = 0;
 };

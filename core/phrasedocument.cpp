@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -64,6 +65,31 @@ void AppendShape(QByteArray& out, PhraseLineKind kind, QByteArrayView key, QByte
     out.append(shape.suffix);
 }
 
+// Offsets into a file's bytes take 40 bits (a terabyte), which leaves room beside them.
+constexpr int OffsetBits = 40;
+constexpr quint64 OffsetMask = (quint64(1) << OffsetBits) - 1;
+
+// A phrase's template line: its offset, and its length in the 24 bits above (all ones for a line
+// too long to say, which is measured again when read).
+constexpr quint64 LongLine = 0xffffff;
+quint64 LineSpanCode(qsizetype start, qsizetype length)
+{
+    return quint64(start) | std::min(quint64(length), LongLine) << OffsetBits;
+}
+
+// A translation reference. With the top bit set, the low 32 bits index the typed texts. Else 0
+// stands for the phrase's own template value, and otherwise bits 56..62 name the merged file
+// (from 1), bits 40..55 give the value's length and bits 0..39 its offset there.
+constexpr quint64 OwnedBit = quint64(1) << 63;
+constexpr quint64 OwnedIndexMask = 0xffffffffu;
+constexpr quint64 TemplateRef = 0;
+constexpr int SourceShift = 56;
+constexpr quint64 MaxSource = 0x7f;
+constexpr quint64 MaxMergedLength = 0xffff;
+
+// Empties a vector and gives its memory back; clear() alone would keep a huge file's capacity.
+template <class T> void Release(std::vector<T>& v) { std::vector<T>().swap(v); }
+
 } // namespace
 
 PhraseDocument::PhraseDocument(QObject* parent) : QObject(parent) {}
@@ -76,15 +102,88 @@ void PhraseDocument::SetShowOriginal(bool show)
     emit ShowOriginalChanged(show);
 }
 
-QByteArrayView PhraseDocument::TemplateLine(int line) const
+int PhraseDocument::TemplateLineTag(int line) const
 {
-    const LineSpan& s = m_lines.at(size_t(line));
-    return QByteArrayView(m_templateData.constData() + s.offset, s.length);
+    const auto it = std::lower_bound(m_phraseLines.begin(), m_phraseLines.end(), line);
+    return it != m_phraseLines.end() && *it == line ? int(it - m_phraseLines.begin()) : -1;
+}
+
+QByteArrayView PhraseDocument::PhraseLine(int i) const
+{
+    const quint64 code = m_phraseSpans.at(size_t(i));
+    const qsizetype start = qsizetype(code & OffsetMask);
+    const quint64 length = code >> OffsetBits;
+    return m_templateText.sliced(start, length == LongLine ? LineLengthAt(m_templateText, start)
+                                                           : qsizetype(length));
+}
+
+void PhraseDocument::ParseTemplatePhrase(int i, QByteArray& key, QByteArray& value) const
+{
+    ParsePhraseLine(PhraseLine(i), key, value, true);
+}
+
+QByteArray PhraseDocument::PhraseKey(int i) const
+{
+    QByteArray key, value;
+    ParseTemplatePhrase(i, key, value);
+    return key;
+}
+
+QByteArray PhraseDocument::PhraseOriginal(int i) const
+{
+    QByteArray key, value;
+    ParseTemplatePhrase(i, key, value);
+    return value;
+}
+
+QByteArray PhraseDocument::PhraseTranslation(int i) const
+{
+    return TextOf(i, m_translations.at(size_t(i)));
+}
+
+void PhraseDocument::ReadPhraseTexts(int i, QByteArray* columnText, QByteArray* translation) const
+{
+    const quint64 ref = m_translations.at(size_t(i));
+    if (!columnText && !translation)
+        return;
+    if (!columnText && ref != TemplateRef) {
+        *translation = TextOf(i, ref);
+        return;
+    }
+    QByteArray key, value;
+    ParseTemplatePhrase(i, key, value);
+    if (columnText)
+        *columnText = m_showOriginal ? value : key;
+    if (translation)
+        *translation = ref == TemplateRef ? value : TextOf(i, ref);
+}
+
+QByteArray PhraseDocument::TextOf(int phrase, quint64 ref) const
+{
+    if (ref & OwnedBit)
+        return m_ownedTexts.at(size_t(ref & OwnedIndexMask));
+    const quint64 source = ref >> SourceShift;
+    if (source == 0)
+        return PhraseOriginal(phrase);
+    const QByteArrayView text = m_mergedTexts.at(size_t(source - 1));
+    return QByteArray::fromRawData(text.data() + (ref & OffsetMask),
+                                   qsizetype(ref >> OffsetBits & MaxMergedLength));
+}
+
+void PhraseDocument::SetTranslation(int phrase, const QByteArray& text)
+{
+    quint64& ref = m_translations[size_t(phrase)];
+    if (ref & OwnedBit) {
+        m_ownedTexts[size_t(ref & OwnedIndexMask)] = text;
+    } else {
+        ref = OwnedBit | quint64(m_ownedTexts.size());
+        m_ownedTexts.push_back(text);
+    }
 }
 
 std::optional<int> PhraseDocument::FindKey(QByteArrayView key) const
 {
-    const int i = m_keyIndex.Find(m_keys, key);
+    const int i = m_keyIndex.Find([this](int p) { return PhraseKey(p); }, key);
     if (i < 0)
         return std::nullopt;
     return i;
@@ -97,44 +196,53 @@ void PhraseDocument::LoadTemplate(const QString& path)
 
 void PhraseDocument::LoadTemplateData(QByteArray data)
 {
+    // Counted first: the lines must fit a line number, and every list takes exactly its room,
+    // since growing ten million entries by doubling would leave up to half of each unused.
+    qsizetype lines = 0;
+    qsizetype candidates = 0;
+    const QByteArrayView counted = TextBeforeNul(data);
+    ForEachLine(counted, [&](qsizetype start, qsizetype length) {
+        ++lines;
+        candidates += PhraseLineKindOf(counted.sliced(start, length)) != lkNone;
+    });
+    if (lines >= std::numeric_limits<int>::max())
+        throw EListError(lines);
+    if (quint64(counted.size()) > OffsetMask)
+        throw EListError(counted.size());
+
     emit AboutToReset();
     ResetPhrases();
     m_templateData = std::move(data);
-    m_lines = SplitLines(m_templateData);
-    m_lineTags.assign(m_lines.size(), -1);
-
-    // Room for every phrase line, counted first: growing ten million entries by doubling would
-    // leave up to half of each list unused.
-    qsizetype candidates = 0;
-    for (size_t l = 0; l < m_lines.size(); ++l)
-        candidates += PhraseLineKindOf(TemplateLine(int(l))) != lkNone;
-    m_keys.reserve(candidates);
-    m_keyLines.reserve(size_t(candidates));
-    m_originals.reserve(candidates);
-    m_translations.reserve(candidates);
-    m_states.reserve(size_t(candidates));
+    m_templateText = TextBeforeNul(m_templateData);
+    m_lineCount = int(lines);
+    m_phraseSpans.reserve(size_t(candidates));
+    m_phraseLines.reserve(size_t(candidates));
     m_kinds.reserve(size_t(candidates));
+    m_states.reserve(size_t(candidates));
+    m_translations.reserve(size_t(candidates));
+    m_keyIndex.Reserve(size_t(candidates));
 
     int counts[4] = {0, 0, 0, 0}; // by kind; case strtolower lines are not counted
+    const auto keyAt = [this](int p) { return PhraseKey(p); };
     QByteArray key;
     QByteArray value;
-    for (size_t l = 0; l < m_lines.size(); ++l) {
-        const PhraseLineKind kind = ParsePhraseLine(TemplateLine(int(l)), key, value, true);
+    int line = 0;
+    ForEachLine(m_templateText, [&](qsizetype start, qsizetype length) {
+        const int l = line++;
+        const PhraseLineKind kind =
+            ParsePhraseLine(m_templateText.sliced(start, length), key, value, true);
         if (kind == lkNone)
-            continue;
+            return;
         if (kind <= lkBracket)
             ++counts[kind];
-        const int phrase = int(m_keys.size());
-        if (m_keyIndex.FindOrInsert(m_keys, key, phrase) >= 0)
-            continue;
-        m_keys.append(key);
-        m_keyLines.push_back(int(l));
-        m_originals.append(value);
-        m_translations.append(value);
+        if (m_keyIndex.FindOrInsert(keyAt, key, PhraseCount()) >= 0)
+            return;
+        m_phraseSpans.push_back(LineSpanCode(start, length));
+        m_phraseLines.push_back(l);
+        m_kinds.push_back(quint8(kind));
         m_states.push_back(tsMissing);
-        m_kinds.push_back(kind);
-        m_lineTags[l] = phrase;
-    }
+        m_translations.push_back(TemplateRef);
+    });
 
     // Case lines win ties, then define lines beat bracket lines only when strictly more.
     PhraseLineKind winner = lkCase;
@@ -158,24 +266,52 @@ void PhraseDocument::LoadTranslation(const QString& path)
 
 void PhraseDocument::MergeTranslationData(QByteArray data)
 {
-    // Merged texts refer into the file's bytes, which stay with the document until it is reset.
+    // Merged texts are read from the file's lines, so its bytes stay until the document is reset.
     m_mergedData.append(std::move(data));
-    const QByteArray& bytes = m_mergedData.constLast();
+    m_mergedTexts.push_back(TextBeforeNul(m_mergedData.constLast()));
+    const QByteArrayView text = m_mergedTexts.back();
+    const quint64 source = m_mergedTexts.size();
+    // The template line last read for a key comparison is kept: it is the found phrase's line,
+    // whose value the state is judged against.
+    int parsed = -1;
+    QByteArray parsedKey;
+    QByteArray parsedValue;
+    const auto keyAt = [&](int p) -> const QByteArray& {
+        ParseTemplatePhrase(p, parsedKey, parsedValue);
+        parsed = p;
+        return parsedKey;
+    };
     QByteArray key;
     QByteArray value;
-    for (const LineSpan& s : SplitLines(bytes)) {
-        const PhraseLineKind kind = ParsePhraseLine(
-            QByteArrayView(bytes.constData() + s.offset, s.length), key, value, true);
-        if (kind == lkNone)
-            continue;
-        const int i = m_keyIndex.Find(m_keys, key);
+    ForEachLine(text, [&](qsizetype start, qsizetype length) {
+        if (ParsePhraseLine(text.sliced(start, length), key, value, true) == lkNone)
+            return;
+        const int i = m_keyIndex.Find(keyAt, key);
         if (i < 0)
-            continue;
+            return;
         // Compared with the text held now, so a key repeated in the file is judged against the
         // text its previous occurrence stored, and the last occurrence decides.
-        m_states[size_t(i)] = (value == m_translations.at(i)) ? tsUntranslated : tsTranslated;
-        m_translations[i] = value;
-    }
+        quint64& ref = m_translations[size_t(i)];
+        const bool same = (ref == TemplateRef && parsed == i) ? value == parsedValue
+                                                               : value == TextOf(i, ref);
+        m_states[size_t(i)] = same ? tsUntranslated : tsTranslated;
+        // A value read where it stands is referred to there; one that was unescaped, or that a
+        // reference cannot name, is held as a text.
+        // (Compared as addresses: an unescaped value lies in a block of its own.)
+        const quintptr at = quintptr(value.constData());
+        const quintptr base = quintptr(text.data());
+        const quint64 offset = value.isEmpty() ? 0 : quint64(at - base);
+        const bool inPlace =
+            value.isEmpty() || (at >= base && at + quintptr(value.size()) <= base + quintptr(text.size()));
+        if (!inPlace || source > MaxSource || quint64(value.size()) > MaxMergedLength ||
+            offset > OffsetMask) {
+            SetTranslation(i, value);
+            return;
+        }
+        if (ref & OwnedBit)
+            m_ownedTexts[size_t(ref & OwnedIndexMask)] = QByteArray(); // no longer shown
+        ref = source << SourceShift | quint64(value.size()) << OffsetBits | offset;
+    });
     emit TranslationsMerged();
     const PhraseStatistics st = Statistics();
     SetStatusText(QString::fromLatin1(strings::Statistics)
@@ -190,18 +326,26 @@ void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayV
     constexpr qsizetype Piece = 1 << 20;
     QByteArray buffer;
     buffer.reserve(Piece + 4096);
-    for (size_t l = 0; l < m_lines.size(); ++l) {
-        const int phrase = m_lineTags[l];
-        if (phrase < 0)
-            buffer.append(TemplateLine(int(l)));
-        else
-            AppendShape(buffer, PhraseLineKind(m_kinds[size_t(phrase)]), m_keys.at(phrase), m_translations.at(phrase));
+    size_t phrase = 0; // the next phrase, whose line comes at or after the current one
+    QByteArray key;
+    QByteArray value;
+    ForEachLine(m_templateText, [&](qsizetype start, qsizetype length) {
+        const QByteArrayView line = m_templateText.sliced(start, length);
+        if (phrase < m_phraseSpans.size() &&
+            qsizetype(m_phraseSpans[phrase] & OffsetMask) == start) {
+            const PhraseLineKind kind = ParsePhraseLine(line, key, value, true);
+            const quint64 ref = m_translations[phrase];
+            AppendShape(buffer, kind, key, ref == TemplateRef ? value : TextOf(int(phrase), ref));
+            ++phrase;
+        } else {
+            buffer.append(line);
+        }
         buffer.append("\r\n", 2);
         if (buffer.size() >= Piece) {
             sink(buffer);
             buffer.resize(0);
         }
-    }
+    });
     if (!buffer.isEmpty())
         sink(buffer);
 }
@@ -227,10 +371,10 @@ void PhraseDocument::SaveTranslation()
 
 bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& text)
 {
-    if (phrase < 0 || phrase >= PhraseCount() || m_translations.at(phrase) == text)
+    if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text)
         return false;
     m_states[size_t(phrase)] = tsTranslated;
-    m_translations[phrase] = text;
+    SetTranslation(phrase, text);
     SetModified(true);
     emit TranslationChanged(phrase);
     return true;
@@ -238,9 +382,9 @@ bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& text)
 
 void PhraseDocument::RestoreTranslationText(int phrase, const QByteArray& text)
 {
-    if (phrase < 0 || phrase >= PhraseCount() || m_translations.at(phrase) == text)
+    if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text)
         return;
-    m_translations[phrase] = text;
+    SetTranslation(phrase, text);
     emit TranslationChanged(phrase);
 }
 
@@ -249,8 +393,8 @@ void PhraseDocument::ClearDocument()
     SetModified(false);
     emit AboutToReset();
     ResetPhrases();
-    m_lines.clear();
-    m_lineTags.clear();
+    m_lineCount = 0;
+    m_templateText = QByteArrayView();
     m_templateData.clear();
     emit Cleared();
     m_translationFileName.clear();
@@ -260,13 +404,14 @@ void PhraseDocument::ClearDocument()
 void PhraseDocument::ResetPhrases()
 {
     // The phrase lists refer into the file bytes, so they go before the bytes do.
-    m_kinds.clear();
-    m_keys.clear();
-    m_keyLines.clear();
-    m_originals.clear();
-    m_translations.clear();
-    m_states.clear();
+    Release(m_phraseSpans);
+    Release(m_phraseLines);
+    Release(m_kinds);
+    Release(m_states);
+    Release(m_translations);
+    Release(m_ownedTexts);
     m_keyIndex.Clear();
+    Release(m_mergedTexts);
     m_mergedData.clear();
 }
 

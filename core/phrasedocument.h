@@ -51,34 +51,39 @@ public:
     const QList<QByteArray>& MergedData() const { return m_mergedData; }
 
     // --- template lines
-    int TemplateLineCount() const { return int(m_lines.size()); }
-    QByteArrayView TemplateLine(int line) const;
-    int TemplateLineTag(int line) const { return m_lineTags.at(size_t(line)); }
+    int TemplateLineCount() const { return m_lineCount; }
+    /// The phrase that line defines, or -1 (a search among the phrases' lines).
+    int TemplateLineTag(int line) const;
 
     // --- phrases
-    int PhraseCount() const { return int(m_keys.size()); }
+    // Keys, originals and merged translations are read from their lines when asked for; the
+    // returned texts refer into the file bytes and stay valid until the next load or clear.
+    int PhraseCount() const { return int(m_kinds.size()); }
     PhraseLineKind PhraseKind(int i) const { return PhraseLineKind(m_kinds.at(size_t(i))); }
-    const QByteArray& PhraseKey(int i) const { return m_keys.at(i); }
-    int PhraseKeyTag(int i) const { return m_keyLines.at(size_t(i)); } ///< its template line
-    const QByteArray& PhraseOriginal(int i) const { return m_originals.at(i); }
-    const QByteArray& PhraseTranslation(int i) const { return m_translations.at(i); }
+    QByteArray PhraseKey(int i) const;
+    int PhraseKeyTag(int i) const { return m_phraseLines.at(size_t(i)); } ///< its template line
+    QByteArray PhraseOriginal(int i) const;
+    QByteArray PhraseTranslation(int i) const;
     TranslationState PhraseState(int i) const { return TranslationState(m_states.at(size_t(i))); }
     /// What the key column shows: the original text when ShowOriginal is set, else the key.
-    const QByteArray& PhraseColumnText(int i) const
+    QByteArray PhraseColumnText(int i) const
     {
         return m_showOriginal ? PhraseOriginal(i) : PhraseKey(i);
     }
+    /// PhraseColumnText and PhraseTranslation of phrase i, its template line parsed once for
+    /// both, as a scan over every phrase wants them; a null pointer skips that text.
+    void ReadPhraseTexts(int i, QByteArray* columnText, QByteArray* translation) const;
 
     /// True once a template with at least one line is loaded.
-    bool IsDocumentLoaded() const { return !m_lines.empty(); }
+    bool IsDocumentLoaded() const { return m_lineCount > 0; }
 
     /// The index of the phrase whose key equals key byte for byte, if any.
     std::optional<int> FindKey(QByteArrayView key) const;
 
     /// Reads a template file into the cleared document; throws EFOpenError, leaving it empty.
     void LoadTemplate(const QString& path);
-    /// Builds the phrase table from template bytes already in memory.
-    /// The texts returned by the accessors stay valid until the next load or clear.
+    /// Builds the phrase table from template bytes already in memory. Throws EListError, the
+    /// document untouched, when the lines outnumber what a line number can count.
     void LoadTemplateData(QByteArray data);
 
     /// Takes path as the translation file name, then reads and merges it; throws EFOpenError.
@@ -124,27 +129,37 @@ private:
     void SetModified(bool modified);
     void ResetPhrases();
     void SetStatusText(const QString& text);
+    QByteArrayView PhraseLine(int i) const;
+    /// Parses phrase i's template line into key and value (referring into the template).
+    void ParseTemplatePhrase(int i, QByteArray& key, QByteArray& value) const;
+    /// The bytes a translation reference stands for.
+    QByteArray TextOf(int phrase, quint64 ref) const;
+    void SetTranslation(int phrase, const QByteArray& text);
 
     QString m_translationFileName;
     bool m_modified = false;
     bool m_showOriginal = false;
     QString m_statusText;
 
-    // The template's bytes; lines, keys and originals refer into them (QByteArray::fromRawData),
-    // so the template is held once. Likewise merged translations refer into m_mergedData.
-    // Both are released only after every list that refers into them has been emptied.
+    // The template's bytes, and the same up to the NUL that ends its text. Phrases are read from
+    // them on demand, so the template is held once and each phrase costs a few fixed bytes.
     QByteArray m_templateData;
+    QByteArrayView m_templateText;
+    int m_lineCount = 0;
+    // Every merged file's bytes, kept while any translation refers to one of its lines; likewise
+    // cut at their NUL. Released only after the references into them.
     QList<QByteArray> m_mergedData;
-    std::vector<LineSpan> m_lines;
-    std::vector<int> m_lineTags;
+    std::vector<QByteArrayView> m_mergedTexts;
 
-    // Kinds and states are small numbers: a byte each keeps a million phrases compact.
+    // Per phrase, in the order of their lines. Kinds and states are small numbers, a byte each.
+    std::vector<quint64> m_phraseSpans; // where its defining line lies in the template, packed
+    std::vector<int> m_phraseLines;     // that line's number
     std::vector<quint8> m_kinds;
-    QList<QByteArray> m_keys;
-    std::vector<int> m_keyLines;
-    QList<QByteArray> m_originals;
-    QList<QByteArray> m_translations;
     std::vector<quint8> m_states;
+    // Where each translation's text is: the phrase's own template value, a value in a merged
+    // file, or a text typed in (an entry of m_ownedTexts). Encoded in phrasedocument.cpp.
+    std::vector<quint64> m_translations;
+    std::vector<QByteArray> m_ownedTexts;
 
     // Key -> phrase index. Keys are unique by construction, so the first line carrying a key wins.
     KeyIndex m_keyIndex;

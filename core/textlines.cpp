@@ -4,56 +4,56 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <bit>
 #include <cstring>
 
-namespace {
-
-// Calls line(start, length) for every line of text (already cut at its first NUL).
-template <class Line> void ForEachLine(const char* s, qsizetype n, Line&& line)
+QByteArrayView TextBeforeNul(QByteArrayView text)
 {
-    qsizetype start = 0;
-    // memchr finds the next LF quickly; a CR before it (CR-only files, CR LF) ends the line first.
-    const char* nextLf = static_cast<const char*>(std::memchr(s, '\n', size_t(n)));
-    while (start < n) {
-        const qsizetype lf = nextLf ? nextLf - s : n;
-        const void* cr = std::memchr(s + start, '\r', size_t(lf - start));
-        qsizetype end;
-        qsizetype next;
-        if (cr) {
-            end = static_cast<const char*>(cr) - s;
-            // CR LF is one break; LF CR is two, so only CR may swallow a following LF.
-            next = (end + 1 == lf) ? lf + 1 : end + 1;
-        } else if (nextLf) {
-            end = lf;
-            next = lf + 1;
-        } else {
-            line(start, n - start);
-            break;
-        }
-        line(start, end - start);
-        start = next;
-        if (nextLf && start > lf)
-            nextLf = start < n ? static_cast<const char*>(std::memchr(s + start, '\n', size_t(n - start)))
-                               : nullptr;
-    }
+    if (text.isEmpty())
+        return text; // an empty view may have no data pointer at all
+    if (const void* nul = std::memchr(text.data(), '\0', size_t(text.size())))
+        return text.first(static_cast<const char*>(nul) - text.data());
+    return text;
 }
 
-} // namespace
+qsizetype LineLengthAt(QByteArrayView text, qsizetype start)
+{
+    // Eight bytes at a time: lines are read again whenever a phrase is shown or searched, and
+    // memchr for LF alone could run to the end of a CR-only file for every line.
+    const char* const begin = text.data() + start;
+    const char* const end = text.data() + text.size();
+    const char* p = begin;
+    constexpr quint64 Ones = 0x0101010101010101ULL;
+    constexpr quint64 Highs = 0x8080808080808080ULL;
+    while (end - p >= 8) {
+        quint64 w;
+        std::memcpy(&w, p, 8);
+        const quint64 lf = w ^ (Ones * '\n');
+        const quint64 cr = w ^ (Ones * '\r');
+        const quint64 nul = w;
+        // A byte's high bit is set when it was zero; the lowest such byte is exact.
+        const quint64 hits = ((lf - Ones) & ~lf) | ((cr - Ones) & ~cr) | ((nul - Ones) & ~nul);
+        if (const quint64 found = hits & Highs) {
+            if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN)
+                return (p - begin) + std::countr_zero(found) / 8;
+            break; // big-endian: the byte loop below finds it
+        }
+        p += 8;
+    }
+    while (p != end && *p != '\n' && *p != '\r' && *p != '\0')
+        ++p;
+    return p - begin;
+}
 
 std::vector<LineSpan> SplitLines(QByteArrayView text)
 {
     std::vector<LineSpan> lines;
-    const char* s = text.data();
-    qsizetype n = text.size();
-    if (n == 0)
-        return lines; // an empty view may have no data pointer at all
-    if (const void* nul = std::memchr(s, '\0', size_t(n)))
-        n = static_cast<const char*>(nul) - s;
+    const QByteArrayView lineText = TextBeforeNul(text);
     // Counted first, so ten million lines take exactly their room and no more.
     size_t count = 0;
-    ForEachLine(s, n, [&count](qsizetype, qsizetype) { ++count; });
+    ForEachLine(lineText, [&count](qsizetype, qsizetype) { ++count; });
     lines.reserve(count);
-    ForEachLine(s, n, [&lines](qsizetype start, qsizetype length) { lines.push_back({start, length}); });
+    ForEachLine(lineText, [&lines](qsizetype start, qsizetype length) { lines.push_back({start, length}); });
     return lines;
 }
 

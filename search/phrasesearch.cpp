@@ -97,10 +97,14 @@ std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchR
         return mask->Accepts(subject);
     };
 
+    QByteArray columnText;
+    QByteArray translation;
     for (int i = std::max(from, 0); i < doc.PhraseCount(); ++i) {
-        if (request.inOriginal && matches(doc.PhraseColumnText(i)))
+        doc.ReadPhraseTexts(i, request.inOriginal ? &columnText : nullptr,
+                            request.inTranslated ? &translation : nullptr);
+        if (request.inOriginal && matches(columnText))
             return i;
-        if (request.inTranslated && matches(doc.PhraseTranslation(i)))
+        if (request.inTranslated && matches(translation))
             return i;
     }
     return std::nullopt;

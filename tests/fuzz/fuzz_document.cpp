@@ -71,12 +71,23 @@ bool ChangesWhenWritten(PhraseLineKind kind, const QByteArray& text)
 
 // For each phrase, the value on the last template line that repeats its key, if any. A repeated
 // line is written as it stands, so merging the written file ends with that value.
+// The template's lines, read apart from the document.
+std::vector<QByteArrayView> TemplateLines(const PhraseDocument& doc)
+{
+    const QByteArrayView data = doc.TemplateData();
+    std::vector<QByteArrayView> lines;
+    for (const LineSpan& s : SplitLines(data))
+        lines.push_back(data.sliced(s.offset, s.length));
+    return lines;
+}
+
 std::vector<std::optional<QByteArray>> RepeatedValues(const PhraseDocument& doc)
 {
     std::vector<std::optional<QByteArray>> repeated(size_t(doc.PhraseCount()));
+    const std::vector<QByteArrayView> lines = TemplateLines(doc);
     QByteArray key, value;
     for (int l = 0; l < doc.TemplateLineCount(); ++l) {
-        if (doc.TemplateLineTag(l) >= 0 || ParsePhraseLine(doc.TemplateLine(l), key, value) == lkNone)
+        if (doc.TemplateLineTag(l) >= 0 || ParsePhraseLine(lines[size_t(l)], key, value) == lkNone)
             continue;
         if (const auto i = doc.FindKey(key))
             repeated[size_t(*i)] = Copy(value);
@@ -92,6 +103,8 @@ void CheckInvariants(const PhraseDocument& doc)
 {
     const int lines = doc.TemplateLineCount();
     const int phrases = doc.PhraseCount();
+    const std::vector<QByteArrayView> lineTexts = TemplateLines(doc);
+    FUZZ_REQUIRE(lineTexts.size() == size_t(lines));
     FUZZ_REQUIRE(doc.IsDocumentLoaded() == (lines > 0));
     FUZZ_REQUIRE(phrases <= lines);
 
@@ -124,7 +137,7 @@ void CheckInvariants(const PhraseDocument& doc)
     for (int l = 0; l < lines; ++l) {
         const int tag = doc.TemplateLineTag(l);
         FUZZ_REQUIRE(tag >= -1 && tag < phrases);
-        const PhraseLineKind kind = ParsePhraseLine(doc.TemplateLine(l), key, value);
+        const PhraseLineKind kind = ParsePhraseLine(lineTexts[size_t(l)], key, value);
         if (kind == lkNone) {
             FUZZ_REQUIRE(tag == -1);
             continue;
@@ -152,11 +165,12 @@ void CheckWritten(const PhraseDocument& doc, const QByteArray& written)
     FUZZ_REQUIRE(!written.contains('\0'));
     const std::vector<LineSpan> spans = SplitLines(written);
     FUZZ_REQUIRE(spans.size() == size_t(lines));
+    const std::vector<QByteArrayView> lineTexts = TemplateLines(doc);
     for (int l = 0; l < lines; ++l) {
         if (doc.TemplateLineTag(l) < 0)
             FUZZ_REQUIRE(QByteArrayView(written).sliced(spans[size_t(l)].offset,
                                                         spans[size_t(l)].length) ==
-                         doc.TemplateLine(l));
+                         lineTexts[size_t(l)]);
     }
 }
 

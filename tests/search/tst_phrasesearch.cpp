@@ -47,7 +47,7 @@ void TestPhraseSearch::agreesWithFoldedCopies()
 {
     QRandomGenerator rng(4711);
     const QByteArray alphabet = "aAbBzZ \xC3\xA9\xC3\x89\xD0\xBF\xD0\x9F";
-    for (const QByteArray encoding : {QByteArray("UTF-8"), QByteArray("windows-1252"), QByteArray("windows-1251")}) {
+    for (const QByteArray& encoding : {QByteArray("UTF-8"), QByteArray("windows-1252"), QByteArray("windows-1251")}) {
         const TextCodec codec(encoding);
         QByteArray templ;
         QList<QByteArray> texts;
