@@ -18,10 +18,34 @@ public:
     void Reserve(std::size_t count);
     std::size_t Count() const { return m_count; }
 
+    /// The hash a key is filed under; lookups given it need not hash again.
+    std::uint64_t HashOf(QByteArrayView key) const { return Hash(key); }
+    /// Asks the processor for the slot a key with this hash is looked for in first, so that the
+    /// cache misses of many lookups overlap.
+    void Prefetch(std::uint64_t hash) const
+    {
+#if defined(__GNUC__)
+        __builtin_prefetch(&m_slots[Home(hash)]);
+#else
+        (void)hash;
+#endif
+    }
+    /// The position filed in the first slot for this hash when its hash bits match, else -1:
+    /// most likely the answer of a lookup, for fetching what that lookup will read.
+    int Likely(std::uint64_t hash) const
+    {
+        const Slot& slot = m_slots[Home(hash)];
+        return slot.tag == Tag(hash) ? slot.position : -1;
+    }
+
     /// The position of key, or -1.
     template <class KeyAt> int Find(const KeyAt& keyAt, QByteArrayView key) const
     {
-        const std::uint64_t h = Hash(key);
+        return Find(keyAt, key, Hash(key));
+    }
+    /// The same, with key's hash (HashOf) given.
+    template <class KeyAt> int Find(const KeyAt& keyAt, QByteArrayView key, std::uint64_t h) const
+    {
         const std::uint32_t tag = Tag(h);
         for (std::size_t i = Home(h);; i = Next(i)) {
             const Slot& slot = m_slots[i];
@@ -36,9 +60,14 @@ public:
     /// appends it next) and returns -1. Hashes the key once for both steps.
     template <class KeyAt> int FindOrInsert(const KeyAt& keyAt, QByteArrayView key, int newPosition)
     {
+        return FindOrInsert(keyAt, key, Hash(key), newPosition);
+    }
+    /// The same, with key's hash (HashOf) given.
+    template <class KeyAt>
+    int FindOrInsert(const KeyAt& keyAt, QByteArrayView key, std::uint64_t h, int newPosition)
+    {
         if (Crowded())
             Grow(keyAt);
-        const std::uint64_t h = Hash(key);
         const std::uint32_t tag = Tag(h);
         std::size_t i = Home(h);
         for (;; i = Next(i)) {

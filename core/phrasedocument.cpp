@@ -4,24 +4,64 @@
 
 #include <QIODevice>
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <cstring>
 #include <limits>
 
 namespace {
 
-void AppendQuoted(QByteArray& out, QByteArrayView text)
+// Collects the translation file's bytes and hands them on in pieces of about a megabyte, so a
+// huge file is never held twice. Bytes are copied in with memcpy: lines are short and many.
+class PieceWriter
 {
-    out.append('"');
-    qsizetype run = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '"') {
-            out.append(text.sliced(run, i - run));
-            out.append('\\');
-            run = i;
-        }
+public:
+    static constexpr qsizetype Piece = 1 << 20;
+    explicit PieceWriter(const std::function<void(QByteArrayView)>& sink) : m_sink(sink)
+    {
+        m_buffer.resize(Piece + 4096);
     }
-    out.append(text.sliced(run));
-    out.append('"');
+    void Put(QByteArrayView bytes)
+    {
+        if (m_used + bytes.size() > m_buffer.size())
+            m_buffer.resize(m_used + bytes.size());
+        if (!bytes.isEmpty())
+            std::memcpy(m_buffer.data() + m_used, bytes.data(), size_t(bytes.size()));
+        m_used += bytes.size();
+    }
+    void Put(char c) { Put(QByteArrayView(&c, 1)); }
+    void EndLine()
+    {
+        Put(QByteArrayView("\r\n", 2));
+        if (m_used >= Piece)
+            Flush();
+    }
+    void Flush()
+    {
+        if (m_used > 0)
+            m_sink(QByteArrayView(m_buffer.constData(), m_used));
+        m_used = 0;
+    }
+
+private:
+    const std::function<void(QByteArrayView)>& m_sink;
+    QByteArray m_buffer;
+    qsizetype m_used = 0;
+};
+
+// A double-quoted literal: a backslash before every double quote, nothing else changed.
+void PutQuoted(PieceWriter& out, QByteArrayView text)
+{
+    out.Put('"');
+    while (const void* q = text.isEmpty() ? nullptr : std::memchr(text.data(), '"', size_t(text.size()))) {
+        const qsizetype at = static_cast<const char*>(q) - text.data();
+        out.Put(text.first(at));
+        out.Put('\\');
+        out.Put('"');
+        text = text.sliced(at + 1);
+    }
+    out.Put(text);
+    out.Put('"');
 }
 
 // An output shape cut at its two "%s": the key goes between prefix and middle, the
@@ -49,20 +89,20 @@ const Shape& ShapeFor(PhraseLineKind kind)
 
 // Fills one output shape with key and translation, each taken whole and uninterpreted: bracket
 // lines as they are, the other shapes as double-quoted literals.
-void AppendShape(QByteArray& out, PhraseLineKind kind, QByteArrayView key, QByteArrayView text)
+void PutShape(PieceWriter& out, PhraseLineKind kind, QByteArrayView key, QByteArrayView text)
 {
     const Shape& shape = ShapeFor(kind);
-    out.append(shape.prefix);
+    out.Put(shape.prefix);
     if (kind == lkBracket)
-        out.append(key);
+        out.Put(key);
     else
-        AppendQuoted(out, key);
-    out.append(shape.middle);
+        PutQuoted(out, key);
+    out.Put(shape.middle);
     if (kind == lkBracket)
-        out.append(text);
+        out.Put(text);
     else
-        AppendQuoted(out, text);
-    out.append(shape.suffix);
+        PutQuoted(out, text);
+    out.Put(shape.suffix);
 }
 
 // Offsets into a file's bytes take 40 bits (a terabyte), which leaves room beside them.
@@ -86,6 +126,62 @@ constexpr quint64 TemplateRef = 0;
 constexpr int SourceShift = 56;
 constexpr quint64 MaxSource = 0x7f;
 constexpr quint64 MaxMergedLength = 0xffff;
+
+inline void PrefetchAt(const void* p)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
+// One line as ForEachParsedLine hands it over: where it lies and, for a phrase line, its key,
+// value and the hash of its key.
+struct ParsedLine
+{
+    qsizetype start = 0;
+    qsizetype length = 0;
+    PhraseLineKind kind = lkNone;
+    QByteArray key;
+    QByteArray value;
+    std::uint64_t hash = 0;
+};
+
+// Calls handle(line) for every line of text, in order. Lines are parsed in batches and their
+// index slots fetched together, then each stage(line) runs over the batch to fetch what the
+// handling will read; so the cache misses of a huge file overlap instead of following each other.
+template <class Handle, class... Stages>
+void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& handle, Stages&&... stages)
+{
+    constexpr int BatchSize = 16;
+    std::array<ParsedLine, BatchSize> batch;
+    int count = 0;
+    const auto flush = [&] {
+        [[maybe_unused]] const auto runStage = [&](auto& stage) {
+            for (int j = 0; j < count; ++j)
+                if (batch[size_t(j)].kind != lkNone)
+                    stage(std::as_const(batch[size_t(j)]));
+        };
+        (runStage(stages), ...);
+        for (int j = 0; j < count; ++j)
+            handle(std::as_const(batch[size_t(j)]));
+        count = 0;
+    };
+    ForEachLine(text, [&](qsizetype start, qsizetype length) {
+        ParsedLine& line = batch[size_t(count++)];
+        line.start = start;
+        line.length = length;
+        line.kind = ParsePhraseLine(text.sliced(start, length), line.key, line.value, true);
+        if (line.kind != lkNone) {
+            line.hash = index.HashOf(line.key);
+            index.Prefetch(line.hash);
+        }
+        if (count == BatchSize)
+            flush();
+    });
+    flush();
+}
 
 // Empties a vector and gives its memory back; clear() alone would keep a huge file's capacity.
 template <class T> void Release(std::vector<T>& v) { std::vector<T>().swap(v); }
@@ -224,22 +320,18 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
 
     int counts[4] = {0, 0, 0, 0}; // by kind; case strtolower lines are not counted
     const auto keyAt = [this](int p) { return PhraseKey(p); };
-    QByteArray key;
-    QByteArray value;
     int line = 0;
-    ForEachLine(m_templateText, [&](qsizetype start, qsizetype length) {
+    ForEachParsedLine(m_templateText, m_keyIndex, [&](const ParsedLine& parsed) {
         const int l = line++;
-        const PhraseLineKind kind =
-            ParsePhraseLine(m_templateText.sliced(start, length), key, value, true);
-        if (kind == lkNone)
+        if (parsed.kind == lkNone)
             return;
-        if (kind <= lkBracket)
-            ++counts[kind];
-        if (m_keyIndex.FindOrInsert(keyAt, key, PhraseCount()) >= 0)
+        if (parsed.kind <= lkBracket)
+            ++counts[parsed.kind];
+        if (m_keyIndex.FindOrInsert(keyAt, parsed.key, parsed.hash, PhraseCount()) >= 0)
             return;
-        m_phraseSpans.push_back(LineSpanCode(start, length));
+        m_phraseSpans.push_back(LineSpanCode(parsed.start, parsed.length));
         m_phraseLines.push_back(l);
-        m_kinds.push_back(quint8(kind));
+        m_kinds.push_back(quint8(parsed.kind));
         m_states.push_back(tsMissing);
         m_translations.push_back(TemplateRef);
     });
@@ -281,12 +373,26 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
         parsed = p;
         return parsedKey;
     };
-    QByteArray key;
-    QByteArray value;
-    ForEachLine(text, [&](qsizetype start, qsizetype length) {
-        if (ParsePhraseLine(text.sliced(start, length), key, value, true) == lkNone)
+    // Before a batch is handled, the phrase each line most likely names is fetched, then the
+    // template line its key is compared with.
+    const auto fetchPhrase = [this](const ParsedLine& line) {
+        const int p = m_keyIndex.Likely(line.hash);
+        if (p < 0)
             return;
-        const int i = m_keyIndex.Find(keyAt, key);
+        PrefetchAt(&m_phraseSpans[size_t(p)]);
+        PrefetchAt(&m_translations[size_t(p)]);
+        PrefetchAt(&m_states[size_t(p)]);
+    };
+    const auto fetchLine = [this](const ParsedLine& line) {
+        const int p = m_keyIndex.Likely(line.hash);
+        if (p >= 0)
+            PrefetchAt(m_templateText.data() + (m_phraseSpans[size_t(p)] & OffsetMask));
+    };
+    ForEachParsedLine(text, m_keyIndex, [&](const ParsedLine& line) {
+        if (line.kind == lkNone)
+            return;
+        const QByteArray& value = line.value;
+        const int i = m_keyIndex.Find(keyAt, line.key, line.hash);
         if (i < 0)
             return;
         // Compared with the text held now, so a key repeated in the file is judged against the
@@ -311,7 +417,7 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
         if (ref & OwnedBit)
             m_ownedTexts[size_t(ref & OwnedIndexMask)] = QByteArray(); // no longer shown
         ref = source << SourceShift | quint64(value.size()) << OffsetBits | offset;
-    });
+    }, fetchPhrase, fetchLine);
     emit TranslationsMerged();
     const PhraseStatistics st = Statistics();
     SetStatusText(QString::fromLatin1(strings::Statistics)
@@ -322,10 +428,7 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
 
 void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayView)>& sink) const
 {
-    // Handed over in pieces of about a megabyte, so a huge file is never held twice.
-    constexpr qsizetype Piece = 1 << 20;
-    QByteArray buffer;
-    buffer.reserve(Piece + 4096);
+    PieceWriter out(sink);
     size_t phrase = 0; // the next phrase, whose line comes at or after the current one
     QByteArray key;
     QByteArray value;
@@ -335,19 +438,14 @@ void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayV
             qsizetype(m_phraseSpans[phrase] & OffsetMask) == start) {
             const PhraseLineKind kind = ParsePhraseLine(line, key, value, true);
             const quint64 ref = m_translations[phrase];
-            AppendShape(buffer, kind, key, ref == TemplateRef ? value : TextOf(int(phrase), ref));
+            PutShape(out, kind, key, ref == TemplateRef ? value : TextOf(int(phrase), ref));
             ++phrase;
         } else {
-            buffer.append(line);
+            out.Put(line);
         }
-        buffer.append("\r\n", 2);
-        if (buffer.size() >= Piece) {
-            sink(buffer);
-            buffer.resize(0);
-        }
+        out.EndLine();
     });
-    if (!buffer.isEmpty())
-        sink(buffer);
+    out.Flush();
 }
 
 QByteArray PhraseDocument::BuildTranslationFile() const
