@@ -56,6 +56,7 @@ private slots:
     void merge_data();
     void merge();
     void mergeFailureKeepsChosenName();
+    void manyMergesAndEdits();
     void write_data();
     void write();
     void saveClearsModifiedAndTracksName();
@@ -212,6 +213,13 @@ void TestPhraseDocument::merge_data()
         << Lines({"[[Welcome]] = [[Welcome]]", "case \"Login\": $tmp = \"Login\"; break;"})
         << QByteArray("Hello|World|Bye") << QByteArray("000")
         << "Phrases: 3, Untranslated: 0, Missing: 3";
+    QTest::newRow("escaped quote") << Lines({"define(\"_A\",\"Say \\\"hi\\\"\");"})
+                                   << QByteArray("Say \"hi\"|World|Bye") << QByteArray("200")
+                                   << "Phrases: 3, Untranslated: 0, Missing: 2";
+    const QByteArray longText(70000, 'x'); // longer than a text referred to in place may be
+    QTest::newRow("long text") << "define(\"_B\",\"" + longText + "\");\r\n"
+                               << "Hello|" + longText + "|Bye" << QByteArray("020")
+                               << "Phrases: 3, Untranslated: 0, Missing: 2";
     QTest::newRow("CR only endings") << QByteArray("define(\"_A\",\"X\");\rdefine(\"_B\",\"Y\");")
                                      << QByteArray("X|Y|Bye") << QByteArray("220")
                                      << "Phrases: 3, Untranslated: 0, Missing: 1";
@@ -239,6 +247,34 @@ void TestPhraseDocument::merge()
     QCOMPARE(doc.StatusText(), status);
     QCOMPARE(statusSpy.count(), 1);
     QVERIFY(!doc.Modified());
+    CheckInvariants(doc);
+}
+
+// Each merged file stays readable while a translation comes from it, however many were merged,
+// and typed texts give way to later merges and back.
+void TestPhraseDocument::manyMergesAndEdits()
+{
+    PhraseDocument doc;
+    doc.LoadTemplateData(Lines({"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");",
+                                "define(\"_C\",\"Bye\");"}));
+    QVERIFY(doc.CommitTranslation(1, "typed"));
+    for (int k = 0; k < 200; ++k) {
+        QByteArray file = "define(\"_A\",\"a" + QByteArray::number(k) + "\");\n";
+        if (k == 5)
+            file += "define(\"_C\",\"c5\");\n";
+        if (k == 150)
+            file += "define(\"_B\",\"b150\");\n";
+        doc.MergeTranslationData(file);
+    }
+    QCOMPARE(doc.PhraseTranslation(0), QByteArray("a199"));
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray("b150"));
+    QCOMPARE(doc.PhraseTranslation(2), QByteArray("c5"));
+    QVERIFY(doc.CommitTranslation(1, "typed again"));
+    QVERIFY(doc.CommitTranslation(2, "c6"));
+    QVERIFY(doc.CommitTranslation(2, "c7"));
+    QCOMPARE(doc.BuildTranslationFile(), Lines({"define(\"_A\",\"a199\");",
+                                                "define(\"_B\",\"typed again\");",
+                                                "define(\"_C\",\"c7\");"}));
     CheckInvariants(doc);
 }
 
