@@ -33,6 +33,28 @@ std::optional<QString> Unwritable(const TextCodec& codec, const QString& text)
     return bad;
 }
 
+bool IsLineBreak(QChar c) { return c == u'\n' || c == u'\r' || c == QChar(0); }
+
+// A translation is one line. Of a pasted text only its first line goes in, as a single-line edit
+// control does: the part that differs from the text before is cut at its first break (only the
+// new part can hold one). Returns the caret position after the kept part, or -1 for no break.
+int KeepFirstPastedLine(const QString& before, QString& text)
+{
+    const QString& after = text; // read through a const view: indexing must not detach text
+    const qsizetype cut = std::find_if(after.cbegin(), after.cend(), IsLineBreak) - after.cbegin();
+    if (cut == after.size())
+        return -1;
+    qsizetype prefix = 0;
+    const qsizetype most = std::min(before.size(), text.size());
+    while (prefix < most && before[prefix] == after[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < most - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    text = after.first(cut) + after.last(suffix);
+    return int(cut);
+}
+
 } // namespace
 
 PhraseDelegate::PhraseDelegate(const TextCodec& codec, QObject* parent)
@@ -46,8 +68,15 @@ QWidget* PhraseDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
     const QPersistentModelIndex where(index);
-    connect(editor, &QLineEdit::textEdited, this, [this, editor, where](const QString& text) {
+    connect(editor, &QLineEdit::textEdited, this, [this, editor, where](const QString& edited) {
         auto* self = const_cast<PhraseDelegate*>(this);
+        QString text = edited;
+        const int caretAfterPaste =
+            KeepFirstPastedLine(editor->property(LastGoodProperty).toString(), text);
+        if (caretAfterPaste >= 0) {
+            editor->setText(text);
+            editor->setCursorPosition(caretAfterPaste);
+        }
         // A change the encoding cannot hold is taken back at once: nothing is ever stored as
         // '?' or dropped, and the editor keeps the text it had.
         if (const auto bad = Unwritable(m_codec, text)) {

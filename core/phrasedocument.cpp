@@ -467,8 +467,11 @@ void PhraseDocument::SaveTranslation()
     SetModified(false);
 }
 
-bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& text)
+bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& typed)
 {
+    // A break written inside a phrase line would split it, and a NUL would end the file's text
+    // there: the saved file must read back line for line.
+    const QByteArray text = typed.first(LineLengthAt(typed, 0));
     if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text)
         return false;
     m_states[size_t(phrase)] = tsTranslated;
@@ -478,8 +481,9 @@ bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& text)
     return true;
 }
 
-void PhraseDocument::RestoreTranslationText(int phrase, const QByteArray& text)
+void PhraseDocument::RestoreTranslationText(int phrase, const QByteArray& typed)
 {
+    const QByteArray text = typed.first(LineLengthAt(typed, 0));
     if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text)
         return;
     SetTranslation(phrase, text);

@@ -99,7 +99,8 @@ public:
     /// Throws EFCreateError or EWriteError, the previous file and Modified untouched.
     void SaveTranslation();
 
-    /// Stores an edited translation; returns false when text equals the stored one.
+    /// Stores an edited translation, up to its first line break or NUL (a translation is one
+    /// line of the file); returns false when that equals the stored text.
     bool CommitTranslation(int phrase, const QByteArray& text);
     /// Puts back a translation's text alone, as the editor's cancel does; state and Modified stay.
     void RestoreTranslationText(int phrase, const QByteArray& text);

@@ -55,6 +55,8 @@ private slots:
     void copySelection_data();
     void copySelection();
     void copyWhileEditingCopiesCells();
+    void pasteKeepsFirstLine_data();
+    void pasteKeepsFirstLine();
     void layoutColumns();
     void toggles();
     void fontChooser();
@@ -283,6 +285,40 @@ void TestPhraseGrid::copyWhileEditingCopiesCells()
     editor->setSelection(0, 2); // "Sa" selected inside the editor
     QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QString("Salut"));
+}
+
+void TestPhraseGrid::pasteKeepsFirstLine_data()
+{
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("caretAfter");
+    QTest::newRow("CR LF at the end") << 3 << "X\r\nY" << "ByeX" << 4;
+    QTest::newRow("LF in the middle") << 1 << "12\n34" << "B12ye" << 3;
+    QTest::newRow("CR first") << 0 << "\rZ" << "Bye" << 0;
+    QTest::newRow("NUL") << 3 << QString("a") + QChar(0) + "b" << "Byea" << 4;
+    QTest::newRow("one line") << 3 << "!" << "Bye!" << 4;
+}
+
+// A translation is one line of the file: of a pasted text only its first line goes in, so the
+// saved file keeps its lines.
+void TestPhraseGrid::pasteKeepsFirstLine()
+{
+    QFETCH(int, caret);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, text);
+    QFETCH(int, caretAfter);
+    Grid()->setCurrentIndex(Cell(1, 2)); // _BYE
+    PressKey(Grid(), Qt::Key_Return);
+    auto* editor = qobject_cast<QLineEdit*>(Grid()->indexWidget(Grid()->currentIndex()));
+    QVERIFY(editor);
+    editor->setCursorPosition(caret);
+    QApplication::clipboard()->setText(clipboard);
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(editor->text(), text);
+    QCOMPARE(editor->cursorPosition(), caretAfter);
+    QCOMPARE(m_form->Document().PhraseTranslation(1), text.toLatin1());
+    QCOMPARE(m_form->Document().BuildTranslationFile().count('\n'), 5);
 }
 
 void TestPhraseGrid::layoutColumns()

@@ -377,12 +377,18 @@ void TestPhraseDocument::commitAndRestore()
     QCOMPARE(doc.PhraseState(0), tsTranslated);
     QVERIFY(doc.CommitTranslation(1, ""));
     QCOMPARE(doc.PhraseTranslation(1), QByteArray());
+    // One line of the file each: a break or NUL ends the stored text.
+    for (const QByteArray& typed : {QByteArray("a\r\nb"), QByteArray("a\nb"), QByteArray("a\0b", 3)}) {
+        QVERIFY(doc.CommitTranslation(0, "x"));
+        QVERIFY(doc.CommitTranslation(0, typed));
+        QCOMPARE(doc.PhraseTranslation(0), QByteArray("a"));
+    }
     QCOMPARE(doc.PhraseState(1), tsTranslated);
     doc.RestoreTranslationText(1, "World");
     QCOMPARE(doc.PhraseTranslation(1), QByteArray("World"));
     QCOMPARE(doc.PhraseState(1), tsTranslated);
     QVERIFY(doc.Modified());
-    QCOMPARE(changed.count(), 4);
+    QCOMPARE(changed.count(), 10);
     QVERIFY(!doc.CommitTranslation(2, "out of range"));
     QVERIFY(!doc.CommitTranslation(-1, "out of range"));
 }

@@ -1,10 +1,12 @@
 // Loading a template, merging translations and writing the translation file, on any bytes.
 // The input is the template's bytes, then up to three translations, each behind a 0xFF 0x00 pair.
-// After every step the document's invariants are checked; the written file is then loaded as a
+// Before each merge a text is typed into one phrase. After every step the document's invariants
+// are checked; the written file is then loaded as a
 // template and merged into the first template, and must give back what was written.
 #include "fuzzcheck.h"
 #include "phrasedocument.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -67,6 +69,13 @@ bool ChangesWhenWritten(PhraseLineKind kind, const QByteArray& text)
     if (kind == lkBracket)
         return text.endsWith(']') || text.contains("]]");
     return text.endsWith('\\');
+}
+
+// A line's value is read only after a non-empty key: a text typed for a phrase without a key is
+// written but does not read back.
+bool TranslationReadsBack(const Phrase& p)
+{
+    return !p.key.isEmpty() && !ChangesWhenWritten(p.kind, p.translation);
 }
 
 // For each phrase, the value on the last template line that repeats its key, if any. A repeated
@@ -226,7 +235,7 @@ void CheckWrittenReadsBack(PhraseDocument& doc, const ExactBytes& templ, const Q
         FUZZ_REQUIRE(doc.PhraseKey(i) == p.key);
         FUZZ_REQUIRE(doc.PhraseKind(i) == p.kind);
         FUZZ_REQUIRE(doc.PhraseKeyTag(i) == p.line);
-        if (!ChangesWhenWritten(p.kind, p.translation))
+        if (TranslationReadsBack(p))
             FUZZ_REQUIRE(doc.PhraseOriginal(i) == p.translation);
     }
 
@@ -239,7 +248,7 @@ void CheckWrittenReadsBack(PhraseDocument& doc, const ExactBytes& templ, const Q
         const std::optional<QByteArray>& later = repeated[size_t(i)];
         if (later)
             FUZZ_REQUIRE(doc.PhraseTranslation(i) == *later);
-        else if (!ChangesWhenWritten(p.kind, p.translation))
+        else if (TranslationReadsBack(p))
             FUZZ_REQUIRE(doc.PhraseTranslation(i) == p.translation);
     }
 }
@@ -265,8 +274,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ExactBytes& templ = parts.front();
     doc.LoadTemplateData(templ.Raw());
     CheckInvariants(doc);
-    for (size_t t = 1; t < parts.size(); ++t)
+    for (size_t t = 1; t < parts.size(); ++t) {
+        // A text typed before each merge, taken from the translation's first bytes, into a
+        // phrase picked by its size: typed texts are held apart from the files' bytes.
+        const QByteArray bytes = parts[t].Raw();
+        if (doc.PhraseCount() > 0) {
+            const int phrase = int(bytes.size() % doc.PhraseCount());
+            const QByteArray typed = Copy(bytes.first(std::min<qsizetype>(bytes.size(), 8)));
+            const QByteArray stored = typed.first(LineLengthAt(typed, 0)); // one line at most
+            const QByteArray before = Copy(doc.PhraseTranslation(phrase));
+            const TranslationState state = doc.PhraseState(phrase);
+            FUZZ_REQUIRE(doc.CommitTranslation(phrase, typed) == (stored != before));
+            FUZZ_REQUIRE(doc.PhraseTranslation(phrase) == stored);
+            FUZZ_REQUIRE(doc.PhraseState(phrase) == (stored != before ? tsTranslated : state));
+        }
         MergeAndCheck(doc, parts[t]);
+    }
 
     const QByteArray written = doc.BuildTranslationFile();
     CheckWritten(doc, written);
