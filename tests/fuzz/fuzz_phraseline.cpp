@@ -12,7 +12,8 @@ namespace {
 
 // Lines: each starts right behind the break of the one before; between them stands exactly one
 // break (CR LF counts as one, LF CR as two); the last may run to the end of the text or stop at
-// a final break that starts no further line; nothing from the first NUL on is read.
+// a final break that starts no further line; nothing from the first NUL on is read. Each line's
+// length is found again from where it starts.
 void CheckSplitLines(QByteArrayView text, const std::vector<LineSpan>& lines)
 {
     const void* nul = text.empty() ? nullptr : std::memchr(text.data(), 0, size_t(text.size()));
@@ -25,6 +26,8 @@ void CheckSplitLines(QByteArrayView text, const std::vector<LineSpan>& lines)
         FUZZ_REQUIRE(s.length >= 0 && s.length <= end - s.offset);
         const QByteArrayView line = text.sliced(s.offset, s.length);
         FUZZ_REQUIRE(!line.contains('\r') && !line.contains('\n'));
+        // Measured again from its start alone, as a phrase's line is when it is read back.
+        FUZZ_REQUIRE(LineLengthAt(text, s.offset) == s.length);
         pos = s.offset + s.length;
         if (pos == end) {
             FUZZ_REQUIRE(i + 1 == lines.size());
