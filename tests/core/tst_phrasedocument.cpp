@@ -57,6 +57,7 @@ private slots:
     void merge();
     void mergeFailureKeepsChosenName();
     void manyMergesAndEdits();
+    void lineLongerThanSixteenMegabytes();
     void write_data();
     void write();
     void saveClearsModifiedAndTracksName();
@@ -276,6 +277,21 @@ void TestPhraseDocument::manyMergesAndEdits()
                                                 "define(\"_B\",\"typed again\");",
                                                 "define(\"_C\",\"c7\");"}));
     CheckInvariants(doc);
+}
+
+// A phrase line's length is kept beside its offset up to 16 MB; a longer one is measured again.
+void TestPhraseDocument::lineLongerThanSixteenMegabytes()
+{
+    const QByteArray text(17 << 20, 'x');
+    const QByteArray templ = Lines({"<?php"}) + "define(\"_L\",\"" + text + "\");\r\n" +
+                             Lines({"define(\"_B\",\"b\");"});
+    PhraseDocument doc;
+    doc.LoadTemplateData(templ);
+    QCOMPARE(doc.PhraseCount(), 2);
+    QCOMPARE(doc.PhraseKey(0), QByteArray("_L"));
+    QVERIFY(doc.PhraseOriginal(0) == text);
+    QCOMPARE(doc.FindKey("_B"), std::optional<int>(1));
+    QVERIFY(doc.BuildTranslationFile() == templ);
 }
 
 void TestPhraseDocument::mergeFailureKeepsChosenName()
