@@ -45,7 +45,7 @@ int KeepFirstPastedLine(const QString& before, QString& text)
     if (cut == after.size())
         return -1;
     qsizetype prefix = 0;
-    const qsizetype most = std::min(before.size(), text.size());
+    const qsizetype most = std::min(before.size(), after.size());
     while (prefix < most && before[prefix] == after[prefix])
         ++prefix;
     qsizetype suffix = 0;

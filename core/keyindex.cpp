@@ -73,9 +73,3 @@ void KeyIndex::Place(std::uint64_t hash, int position)
         i = Next(i);
     m_slots[i] = Slot{position, Tag(hash)};
 }
-
-void KeyIndex::Rebuild(std::size_t slotCount, std::vector<Slot>& old)
-{
-    old.assign(slotCount, Slot{});
-    old.swap(m_slots);
-}

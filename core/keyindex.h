@@ -19,7 +19,7 @@ public:
     std::size_t Count() const { return m_count; }
 
     /// The hash a key is filed under; lookups given it need not hash again.
-    std::uint64_t HashOf(QByteArrayView key) const { return Hash(key); }
+    std::uint64_t Hash(QByteArrayView key) const;
     /// Asks the processor for the slot a key with this hash is looked for in first, so that the
     /// cache misses of many lookups overlap.
     void Prefetch(std::uint64_t hash) const
@@ -43,7 +43,7 @@ public:
     {
         return Find(keyAt, key, Hash(key));
     }
-    /// The same, with key's hash (HashOf) given.
+    /// The same, with key's hash (Hash) given.
     template <class KeyAt> int Find(const KeyAt& keyAt, QByteArrayView key, std::uint64_t h) const
     {
         const std::uint32_t tag = Tag(h);
@@ -62,7 +62,7 @@ public:
     {
         return FindOrInsert(keyAt, key, Hash(key), newPosition);
     }
-    /// The same, with key's hash (HashOf) given.
+    /// The same, with key's hash (Hash) given.
     template <class KeyAt>
     int FindOrInsert(const KeyAt& keyAt, QByteArrayView key, std::uint64_t h, int newPosition)
     {
@@ -91,7 +91,6 @@ private:
         std::uint32_t tag = 0;
     };
 
-    std::uint64_t Hash(QByteArrayView key) const;
     static std::uint32_t Tag(std::uint64_t hash) { return std::uint32_t(hash >> 32); }
     // The slot count need not be a power of two: the home slot scales the hash into the table
     // (a multiply and a shift), so the table can be sized to the keys, not to the next power.
@@ -103,12 +102,11 @@ private:
     // At most three quarters full: the hash tags keep probes cheap at that load.
     bool Crowded() const { return (m_count + 1) * 4 > m_slots.size() * 3; }
     void Place(std::uint64_t hash, int position);
-    void Rebuild(std::size_t slotCount, std::vector<Slot>& old);
 
     template <class KeyAt> void Grow(const KeyAt& keyAt)
     {
-        std::vector<Slot> old;
-        Rebuild(m_slots.size() * 2, old);
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
         for (const Slot& slot : old)
             if (slot.position >= 0)
                 Place(Hash(keyAt(slot.position)), slot.position);

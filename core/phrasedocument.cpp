@@ -174,7 +174,7 @@ void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& hand
         line.length = length;
         line.kind = ParsePhraseLine(text.sliced(start, length), line.key, line.value, true);
         if (line.kind != lkNone) {
-            line.hash = index.HashOf(line.key);
+            line.hash = index.Hash(line.key);
             index.Prefetch(line.hash);
         }
         if (count == BatchSize)
@@ -182,6 +182,10 @@ void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& hand
     });
     flush();
 }
+
+// A typed text up to its first line break or NUL: a break written inside a phrase line would
+// split it, and a NUL would end the file's text there.
+QByteArray FirstLine(const QByteArray& typed) { return typed.first(LineLengthAt(typed, 0)); }
 
 // Empties a vector and gives its memory back; clear() alone would keep a huge file's capacity.
 template <class T> void Release(std::vector<T>& v) { std::vector<T>().swap(v); }
@@ -240,16 +244,14 @@ QByteArray PhraseDocument::PhraseTranslation(int i) const
 void PhraseDocument::ReadPhraseTexts(int i, QByteArray* columnText, QByteArray* translation) const
 {
     const quint64 ref = m_translations.at(size_t(i));
-    if (!columnText && !translation)
-        return;
-    if (!columnText && ref != TemplateRef) {
-        *translation = TextOf(i, ref);
+    if (!columnText) {
+        if (translation)
+            *translation = TextOf(i, ref);
         return;
     }
     QByteArray key, value;
     ParseTemplatePhrase(i, key, value);
-    if (columnText)
-        *columnText = m_showOriginal ? value : key;
+    *columnText = m_showOriginal ? value : key;
     if (translation)
         *translation = ref == TemplateRef ? value : TextOf(i, ref);
 }
@@ -308,8 +310,8 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
 
     emit AboutToReset();
     ResetPhrases();
-    m_templateData = std::move(data);
-    m_templateText = TextBeforeNul(m_templateData);
+    m_templateData = std::move(data); // moved, not copied: counted still points at its bytes
+    m_templateText = QByteArrayView(m_templateData.constData(), counted.size());
     m_lineCount = int(lines);
     m_phraseSpans.reserve(size_t(candidates));
     m_phraseLines.reserve(size_t(candidates));
@@ -469,9 +471,7 @@ void PhraseDocument::SaveTranslation()
 
 bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& typed)
 {
-    // A break written inside a phrase line would split it, and a NUL would end the file's text
-    // there: the saved file must read back line for line.
-    const QByteArray text = typed.first(LineLengthAt(typed, 0));
+    const QByteArray text = FirstLine(typed);
     if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text)
         return false;
     m_states[size_t(phrase)] = tsTranslated;
@@ -483,7 +483,7 @@ bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& typed)
 
 void PhraseDocument::RestoreTranslationText(int phrase, const QByteArray& typed)
 {
-    const QByteArray text = typed.first(LineLengthAt(typed, 0));
+    const QByteArray text = FirstLine(typed);
     if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text)
         return;
     SetTranslation(phrase, text);
