@@ -1,6 +1,7 @@
 // Times the program's grid on a generated document, offscreen:
 //   QT_QPA_PLATFORM=offscreen bench_gui TEMPLATE TRANSLATION
-// Opening through File > Open, scrolling to the end, moving the current cell there and typing.
+// Opening through File > Open, scrolling to the end, moving the current cell there and typing,
+// then saving.
 #include "mainform.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
@@ -92,6 +93,14 @@ int main(int argc, char** argv)
         form.Action("NextMissingAction")->trigger();
     grid->viewport()->repaint();
     std::printf("%-40s %7.3f s\n", "1,000 x Ctrl+M, painted", Seconds(t));
+
+    // Saving: once to a new file beside the translation, then again over that file.
+    answers.files = {QString::fromLocal8Bit(argv[2]) + QStringLiteral(".saved.php")};
+    form.Action("FileSaveAsAction")->trigger();
+    std::printf("%-40s %7.3f s\n", "save as a new file", Seconds(t));
+    form.Action("FileSaveAction")->setEnabled(true);
+    form.FileSaveActionExecute();
+    std::printf("%-40s %7.3f s\n", "save over that file", Seconds(t));
     form.Document().ClearDocument(); // no question at exit
     return 0;
 }

@@ -1,14 +1,17 @@
 #include "cli.h"
 
 #include "errors.h"
+#include "fileio.h"
 #include "phrasedocument.h"
 #include "phrasesearch.h"
 #include "textcodec.h"
+#include "stringtable.h"
 #include "textlines.h"
 
 #include <QFile>
 #include <QIODevice>
 #include <QString>
+#include <new>
 #include <optional>
 
 namespace {
@@ -93,29 +96,42 @@ struct Arguments
     }
 };
 
+// Every write to the output is checked: a full disk or a closed pipe must not end in success.
+void Write(QIODevice& out, QByteArrayView bytes)
+{
+    if (out.write(bytes.data(), bytes.size()) != bytes.size())
+        throw Exception(QStringLiteral("Cannot write the output: %1").arg(out.errorString()));
+}
+
 // Output goes out in pieces of about a megabyte: a million records are never held at once.
 void FlushWhenFull(QByteArray& buf, QIODevice& out)
 {
     if (buf.size() > (1 << 20)) {
-        out.write(buf);
+        Write(out, buf);
         buf.clear();
     }
 }
 
-QString Path(const QByteArray& arg) { return QFile::decodeName(arg); }
+// Names are used as the bytes they were given, valid UTF-8 or not.
+FilePath Path(const QByteArray& arg) { return FilePath::FromNative(arg); }
+
+// A command line may read from a pipe or a FIFO, as in stats <(git show HEAD:lang.php).
+constexpr ReadOptions Input{.allowStreams = true};
 
 void LoadDocument(PhraseDocument& doc, const QList<QByteArray>& files)
 {
-    doc.LoadTemplate(Path(files.at(0)));
+    doc.LoadTemplate(Path(files.at(0)), Input);
     if (files.size() > 1)
-        doc.LoadTranslation(Path(files.at(1)));
+        doc.LoadTranslation(Path(files.at(1)), Input);
 }
 
 int Parse(const Arguments& a, QIODevice& out)
 {
     if (a.positional.size() != 1 || !a.options.isEmpty())
         throw UsageError{};
-    const QByteArray data = ReadFileBytes(Path(a.positional[0]));
+    const FilePath path = Path(a.positional[0]);
+    const QByteArray data = ReadFileBytes(path, Input);
+    RefuseWideEncoding(path, data);
     QByteArray buf;
     QByteArray key, value;
     int n = 0;
@@ -127,7 +143,7 @@ int Parse(const Arguments& a, QIODevice& out)
         buf += '\n';
         FlushWhenFull(buf, out);
     }
-    out.write(buf);
+    Write(out, buf);
     return 0;
 }
 
@@ -139,7 +155,7 @@ int Stats(const Arguments& a, QIODevice& out)
     LoadDocument(doc, a.positional);
     if (a.positional.size() == 1)
         doc.MergeTranslationData({}); // no translation: every phrase is missing
-    out.write(doc.StatusText().toUtf8() + '\n');
+    Write(out, doc.StatusText().toUtf8() + '\n');
     return 0;
 }
 
@@ -178,7 +194,7 @@ int Find(const Arguments& a, QIODevice& out)
         WritePhrase(buf, doc, *hit);
         FlushWhenFull(buf, out);
     }
-    out.write(buf);
+    Write(out, buf);
     return 0;
 }
 
@@ -206,7 +222,7 @@ int List(const Arguments& a, QIODevice& out)
         WritePhrase(buf, doc, i);
         FlushWhenFull(buf, out);
     }
-    out.write(buf);
+    Write(out, buf);
     return 0;
 }
 
@@ -217,7 +233,7 @@ int Merge(const Arguments& a)
         throw UsageError{};
     PhraseDocument doc;
     LoadDocument(doc, a.positional);
-    doc.SetTranslationFileName(Path(*output));
+    doc.SetTranslationPath(Path(*output));
     doc.SaveTranslation();
     return 0;
 }
@@ -267,9 +283,9 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
     const QList<QByteArray> rest = args.mid(1);
     try {
         if (command == "--help" || command == "-h" || command == "help") {
-            out.write(Help);
-            out.write("\n");
-            out.write(Usage);
+            Write(out, Help);
+            Write(out, "\n");
+            Write(out, Usage);
             return 0;
         }
         if (command == "parse")
@@ -288,6 +304,9 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
         return 2;
     } catch (const Exception& e) {
         err.write(e.message().toLocal8Bit() + '\n');
+        return 1;
+    } catch (const std::bad_alloc&) {
+        err.write(QByteArray(strings::OutOfMemory) + '\n');
         return 1;
     }
 }

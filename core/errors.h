@@ -21,6 +21,8 @@ class EFOpenError : public Exception
 {
 public:
     explicit EFOpenError(const QString& path);
+    /// The same, followed by why: "Cannot open file %s: it is a folder".
+    EFOpenError(const QString& path, const QString& reason);
 };
 
 /// A file could not be created for writing: "Cannot create file %s".
@@ -28,6 +30,7 @@ class EFCreateError : public Exception
 {
 public:
     explicit EFCreateError(const QString& path);
+    EFCreateError(const QString& path, const QString& reason);
 };
 
 /// Writing to a file failed part-way: "Stream write error".
@@ -35,6 +38,8 @@ class EWriteError : public Exception
 {
 public:
     EWriteError();
+    /// The same, followed by what the user must know, such as where a safety copy was left.
+    explicit EWriteError(const QString& note);
 };
 
 /// An index outside a list: "List index out of bounds (%d)".

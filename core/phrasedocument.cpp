@@ -117,6 +117,14 @@ quint64 LineSpanCode(qsizetype start, qsizetype length)
     return quint64(start) | std::min(quint64(length), LongLine) << OffsetBits;
 }
 
+// The line a span code stands for in text.
+QByteArrayView SpanLine(QByteArrayView text, quint64 code)
+{
+    const qsizetype start = qsizetype(code & OffsetMask);
+    const quint64 length = code >> OffsetBits;
+    return text.sliced(start, length == LongLine ? LineLengthAt(text, start) : qsizetype(length));
+}
+
 // A translation reference. With the top bit set, the low 32 bits index the typed texts. Else 0
 // stands for the phrase's own template value, and otherwise bits 56..62 name the merged file
 // (from 1), bits 40..55 give the value's length and bits 0..39 its offset there.
@@ -187,6 +195,21 @@ void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& hand
 // split it, and a NUL would end the file's text there.
 QByteArray FirstLine(const QByteArray& typed) { return typed.first(LineLengthAt(typed, 0)); }
 
+// Where the NUL that ends a file's text stands, when bytes follow it.
+std::optional<NulCut> FindNulCut(QByteArrayView data)
+{
+    const QByteArrayView text = TextBeforeNul(data);
+    if (text.size() == data.size())
+        return std::nullopt;
+    NulCut cut;
+    ForEachLine(text, [&cut](qsizetype, qsizetype) { ++cut.line; });
+    // The NUL stands on the last line read unless a line break came just before it.
+    if (cut.line > 0 && !text.endsWith('\n') && !text.endsWith('\r'))
+        --cut.line;
+    cut.bytesAfter = data.size() - text.size();
+    return cut;
+}
+
 // Empties a vector and gives its memory back; clear() alone would keep a huge file's capacity.
 template <class T> void Release(std::vector<T>& v) { std::vector<T>().swap(v); }
 
@@ -210,11 +233,7 @@ int PhraseDocument::TemplateLineTag(int line) const
 
 QByteArrayView PhraseDocument::PhraseLine(int i) const
 {
-    const quint64 code = m_phraseSpans.at(size_t(i));
-    const qsizetype start = qsizetype(code & OffsetMask);
-    const quint64 length = code >> OffsetBits;
-    return m_templateText.sliced(start, length == LongLine ? LineLengthAt(m_templateText, start)
-                                                           : qsizetype(length));
+    return SpanLine(m_templateText, m_phraseSpans.at(size_t(i)));
 }
 
 void PhraseDocument::ParseTemplatePhrase(int i, QByteArray& key, QByteArray& value) const
@@ -258,8 +277,13 @@ void PhraseDocument::ReadPhraseTexts(int i, QByteArray* columnText, QByteArray* 
 
 QByteArray PhraseDocument::TextOf(int phrase, quint64 ref) const
 {
+    return TextOf(phrase, ref, m_ownedTexts);
+}
+
+QByteArray PhraseDocument::TextOf(int phrase, quint64 ref, const std::vector<QByteArray>& owned) const
+{
     if (ref & OwnedBit)
-        return m_ownedTexts.at(size_t(ref & OwnedIndexMask));
+        return owned.at(size_t(ref & OwnedIndexMask));
     const quint64 source = ref >> SourceShift;
     if (source == 0)
         return PhraseOriginal(phrase);
@@ -287,9 +311,14 @@ std::optional<int> PhraseDocument::FindKey(QByteArrayView key) const
     return i;
 }
 
-void PhraseDocument::LoadTemplate(const QString& path)
+void PhraseDocument::LoadTemplate(const FilePath& path, const ReadOptions& options)
 {
-    LoadTemplateData(ReadFileBytes(path));
+    FileStamp stamp;
+    QByteArray data = ReadFileBytes(path, options, &stamp);
+    RefuseWideEncoding(path, data);
+    LoadTemplateData(std::move(data));
+    m_templatePath = path;
+    m_templateStamp = stamp;
 }
 
 void PhraseDocument::LoadTemplateData(QByteArray data)
@@ -308,41 +337,59 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     if (quint64(counted.size()) > OffsetMask)
         throw EListError(counted.size());
 
-    emit AboutToReset();
-    ResetPhrases();
-    m_templateData = std::move(data); // moved, not copied: counted still points at its bytes
-    m_templateText = QByteArrayView(m_templateData.constData(), counted.size());
-    m_lineCount = int(lines);
-    m_phraseSpans.reserve(size_t(candidates));
-    m_phraseLines.reserve(size_t(candidates));
-    m_kinds.reserve(size_t(candidates));
-    m_states.reserve(size_t(candidates));
-    m_translations.reserve(size_t(candidates));
-    m_keyIndex.Reserve(size_t(candidates));
+    // Built aside and put in place at the end, so that running out of memory on the way leaves
+    // the document as it was.
+    const QByteArrayView text(data.constData(), counted.size());
+    std::vector<quint64> spans;
+    std::vector<int> phraseLines;
+    std::vector<quint8> kinds;
+    spans.reserve(size_t(candidates));
+    phraseLines.reserve(size_t(candidates));
+    kinds.reserve(size_t(candidates));
+    KeyIndex index;
+    index.Reserve(size_t(candidates));
 
     int counts[4] = {0, 0, 0, 0}; // by kind; case strtolower lines are not counted
-    const auto keyAt = [this](int p) { return PhraseKey(p); };
+    QByteArray key, value;
+    const auto keyAt = [&](int p) -> const QByteArray& {
+        ParsePhraseLine(SpanLine(text, spans[size_t(p)]), key, value, true);
+        return key;
+    };
     int line = 0;
-    ForEachParsedLine(m_templateText, m_keyIndex, [&](const ParsedLine& parsed) {
+    ForEachParsedLine(text, index, [&](const ParsedLine& parsed) {
         const int l = line++;
         if (parsed.kind == lkNone)
             return;
         if (parsed.kind <= lkBracket)
             ++counts[parsed.kind];
-        if (m_keyIndex.FindOrInsert(keyAt, parsed.key, parsed.hash, PhraseCount()) >= 0)
+        if (index.FindOrInsert(keyAt, parsed.key, parsed.hash, int(spans.size())) >= 0)
             return;
-        m_phraseSpans.push_back(LineSpanCode(parsed.start, parsed.length));
-        m_phraseLines.push_back(l);
-        m_kinds.push_back(quint8(parsed.kind));
-        m_states.push_back(tsMissing);
-        m_translations.push_back(TemplateRef);
+        spans.push_back(LineSpanCode(parsed.start, parsed.length));
+        phraseLines.push_back(l);
+        kinds.push_back(quint8(parsed.kind));
     });
+    std::vector<quint8> states(spans.size(), quint8(tsMissing));
+    std::vector<quint64> translations(spans.size(), TemplateRef);
 
     // Case lines win ties, then define lines beat bracket lines only when strictly more.
     PhraseLineKind winner = lkCase;
     for (PhraseLineKind k : {lkDefine, lkBracket})
         if (counts[k] > counts[winner])
             winner = k;
+
+    emit AboutToReset();
+    ResetPhrases();
+    m_templateData = std::move(data); // moved, not copied: text still points at its bytes
+    m_templateText = text;
+    m_templatePath = FilePath();
+    m_templateStamp = FileStamp();
+    m_lineCount = int(lines);
+    m_phraseSpans.swap(spans);
+    m_phraseLines.swap(phraseLines);
+    m_kinds.swap(kinds);
+    m_states.swap(states);
+    m_translations.swap(translations);
+    m_keyIndex = std::move(index);
     const bool showOriginalChanged = m_showOriginal != (winner == lkDefine);
     m_showOriginal = winner == lkDefine;
 
@@ -351,20 +398,71 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
         emit ShowOriginalChanged(m_showOriginal);
 }
 
-void PhraseDocument::LoadTranslation(const QString& path)
+void PhraseDocument::LoadTranslation(const FilePath& path, const ReadOptions& options)
 {
     // The chosen name is kept even when reading fails, so a later Save goes there.
-    m_translationFileName = path;
-    MergeTranslationData(ReadFileBytes(path));
+    m_translationPath = path;
+    FileStamp stamp;
+    QByteArray data = ReadFileBytes(path, options, &stamp);
+    RefuseWideEncoding(path, data);
+    const std::optional<NulCut> cut = FindNulCut(data);
+    MergeTranslationData(std::move(data));
+    m_stampedPath = path;
+    m_translationStamp = stamp;
+    m_nulCut = cut;
+}
+
+std::optional<FileStamp> PhraseDocument::TranslationStamp() const
+{
+    if (m_stampedPath.IsEmpty() || m_stampedPath != m_translationPath)
+        return std::nullopt;
+    return m_translationStamp;
+}
+
+DiskState PhraseDocument::TranslationDiskState() const
+{
+    const std::optional<FileStamp> known = TranslationStamp();
+    if (!known)
+        return DiskState::Unknown;
+    const FileStamp now = StampOf(m_translationPath);
+    if (!now.exists)
+        return DiskState::Deleted;
+    return now == *known ? DiskState::Unchanged : DiskState::Changed;
+}
+
+std::optional<NulCut> PhraseDocument::TranslationNulCut() const
+{
+    return TranslationStamp() ? m_nulCut : std::nullopt;
 }
 
 void PhraseDocument::MergeTranslationData(QByteArray data)
 {
     // Merged texts are read from the file's lines, so its bytes stay until the document is reset.
+    // The translations are merged into copies that replace them at the end, so that running
+    // out of memory on the way leaves them, and the list of merged files, as they were.
+    m_mergedTexts.reserve(m_mergedTexts.size() + 1);
     m_mergedData.append(std::move(data));
     m_mergedTexts.push_back(TextBeforeNul(m_mergedData.constLast()));
-    const QByteArrayView text = m_mergedTexts.back();
-    const quint64 source = m_mergedTexts.size();
+    try {
+        MergeInto(m_mergedTexts.back(), m_mergedTexts.size());
+    } catch (...) {
+        m_mergedTexts.pop_back();
+        m_mergedData.removeLast();
+        throw;
+    }
+    emit TranslationsMerged();
+    const PhraseStatistics st = Statistics();
+    SetStatusText(QString::fromLatin1(strings::Statistics)
+                      .arg(st.phrases)
+                      .arg(st.untranslated)
+                      .arg(st.missing));
+}
+
+void PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
+{
+    std::vector<quint64> translations = m_translations;
+    std::vector<quint8> states = m_states;
+    std::vector<QByteArray> owned = m_ownedTexts;
     // The template line last read for a key comparison is kept: it is the found phrase's line,
     // whose value the state is judged against.
     int parsed = -1;
@@ -377,13 +475,13 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
     };
     // Before a batch is handled, the phrase each line most likely names is fetched, then the
     // template line its key is compared with.
-    const auto fetchPhrase = [this](const ParsedLine& line) {
+    const auto fetchPhrase = [&](const ParsedLine& line) {
         const int p = m_keyIndex.Likely(line.hash);
         if (p < 0)
             return;
         PrefetchAt(&m_phraseSpans[size_t(p)]);
-        PrefetchAt(&m_translations[size_t(p)]);
-        PrefetchAt(&m_states[size_t(p)]);
+        PrefetchAt(&translations[size_t(p)]);
+        PrefetchAt(&states[size_t(p)]);
     };
     const auto fetchLine = [this](const ParsedLine& line) {
         const int p = m_keyIndex.Likely(line.hash);
@@ -399,10 +497,10 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
             return;
         // Compared with the text held now, so a key repeated in the file is judged against the
         // text its previous occurrence stored, and the last occurrence decides.
-        quint64& ref = m_translations[size_t(i)];
+        quint64& ref = translations[size_t(i)];
         const bool same = (ref == TemplateRef && parsed == i) ? value == parsedValue
-                                                               : value == TextOf(i, ref);
-        m_states[size_t(i)] = same ? tsUntranslated : tsTranslated;
+                                                               : value == TextOf(i, ref, owned);
+        states[size_t(i)] = same ? tsUntranslated : tsTranslated;
         // A value read where it stands is referred to there; one that was unescaped, or that a
         // reference cannot name, is held as a text.
         // (Compared as addresses: an unescaped value lies in a block of its own.)
@@ -413,19 +511,21 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
             value.isEmpty() || (at >= base && at + quintptr(value.size()) <= base + quintptr(text.size()));
         if (!inPlace || source > MaxSource || quint64(value.size()) > MaxMergedLength ||
             offset > OffsetMask) {
-            SetTranslation(i, value);
+            if (ref & OwnedBit) {
+                owned[size_t(ref & OwnedIndexMask)] = value;
+            } else {
+                ref = OwnedBit | quint64(owned.size());
+                owned.push_back(value);
+            }
             return;
         }
         if (ref & OwnedBit)
-            m_ownedTexts[size_t(ref & OwnedIndexMask)] = QByteArray(); // no longer shown
+            owned[size_t(ref & OwnedIndexMask)] = QByteArray(); // no longer shown
         ref = source << SourceShift | quint64(value.size()) << OffsetBits | offset;
     }, fetchPhrase, fetchLine);
-    emit TranslationsMerged();
-    const PhraseStatistics st = Statistics();
-    SetStatusText(QString::fromLatin1(strings::Statistics)
-                      .arg(st.phrases)
-                      .arg(st.untranslated)
-                      .arg(st.missing));
+    m_translations.swap(translations);
+    m_states.swap(states);
+    m_ownedTexts.swap(owned);
 }
 
 void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayView)>& sink) const
@@ -459,13 +559,13 @@ QByteArray PhraseDocument::BuildTranslationFile() const
 
 void PhraseDocument::SaveTranslation()
 {
-    WriteFileAtomically(m_translationFileName, [this](QIODevice& file) {
-        bool ok = true;
-        ProduceTranslationFile([&](QByteArrayView piece) {
-            ok = ok && file.write(piece.data(), piece.size()) == piece.size();
-        });
-        return ok;
+    const FileStamp stamp = WriteFileSafely(m_translationPath, [this](const auto& sink) {
+        ProduceTranslationFile(sink);
     });
+    // What is on disk now is what this document wrote: no NUL, nothing changed by others.
+    m_stampedPath = m_translationPath;
+    m_translationStamp = stamp;
+    m_nulCut.reset();
     SetModified(false);
 }
 
@@ -499,7 +599,11 @@ void PhraseDocument::ClearDocument()
     m_templateText = QByteArrayView();
     m_templateData.clear();
     emit Cleared();
-    m_translationFileName.clear();
+    m_translationPath = FilePath();
+    m_templatePath = FilePath();
+    m_templateStamp = FileStamp();
+    m_stampedPath = FilePath();
+    m_nulCut.reset();
     SetStatusText(QString());
 }
 

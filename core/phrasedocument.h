@@ -1,4 +1,5 @@
 #pragma once
+#include "fileio.h"
 #include "keyindex.h"
 #include "phraseline.h"
 #include "textlines.h"
@@ -26,6 +27,21 @@ struct PhraseStatistics
     int missing = 0;
 };
 
+/// Where a NUL ended the text of a file before its end: the bytes after it are not read.
+struct NulCut
+{
+    int line = 0;          ///< the line (from 0) on which the NUL stands
+    qint64 bytesAfter = 0; ///< the bytes from the NUL to the end of the file, NUL included
+};
+
+/// How the translation file on disk compares with the one last read or saved.
+enum class DiskState {
+    Unknown,   ///< this document has not read or written the file at that name
+    Unchanged, ///< the same file, untouched since
+    Changed,   ///< replaced or modified by another program
+    Deleted,   ///< gone from its name
+};
+
 /// The open template, line for line, and the table of its phrases with their translations.
 ///
 /// Texts are bytes exactly as read; nothing here decodes them. Observers (the grid, the status
@@ -40,8 +56,21 @@ public:
     explicit PhraseDocument(QObject* parent = nullptr);
 
     // --- the file being worked on
-    const QString& TranslationFileName() const { return m_translationFileName; }
-    void SetTranslationFileName(const QString& path) { m_translationFileName = path; }
+    QString TranslationFileName() const { return m_translationPath.Display(); }
+    void SetTranslationFileName(const QString& path) { m_translationPath = FilePath::FromText(path); }
+    /// The translation file's name as the system spells it.
+    const FilePath& TranslationPath() const { return m_translationPath; }
+    void SetTranslationPath(const FilePath& path) { m_translationPath = path; }
+    /// The template file last loaded from disk, and its stamp when it was read.
+    const FilePath& TemplatePath() const { return m_templatePath; }
+    const FileStamp& TemplateStamp() const { return m_templateStamp; }
+    /// The stamp of the translation file as this document last read or wrote it, when that file
+    /// is the one TranslationPath names; otherwise nothing.
+    std::optional<FileStamp> TranslationStamp() const;
+    /// Whether the file TranslationPath names changed on disk since this document read or wrote it.
+    DiskState TranslationDiskState() const;
+    /// Where a NUL cut short the translation file last read at TranslationPath, if one did.
+    std::optional<NulCut> TranslationNulCut() const;
     bool Modified() const { return m_modified; }
     bool ShowOriginal() const { return m_showOriginal; }
     void SetShowOriginal(bool show);
@@ -80,23 +109,30 @@ public:
     /// The index of the phrase whose key equals key byte for byte, if any.
     std::optional<int> FindKey(QByteArrayView key) const;
 
-    /// Reads a template file into the cleared document; throws EFOpenError, leaving it empty.
-    void LoadTemplate(const QString& path);
+    /// Reads a template file and builds the phrase table from it. Throws EFOpenError for a file
+    /// that cannot be read or is in a wide encoding (UTF-16, UTF-32), the document untouched.
+    void LoadTemplate(const FilePath& path, const ReadOptions& options = {});
+    void LoadTemplate(const QString& path) { LoadTemplate(FilePath::FromText(path)); }
     /// Builds the phrase table from template bytes already in memory. Throws EListError, the
-    /// document untouched, when the lines outnumber what a line number can count.
+    /// document untouched, when the lines outnumber what a line number can count. Out of memory
+    /// leaves the document untouched too.
     void LoadTemplateData(QByteArray data);
 
-    /// Takes path as the translation file name, then reads and merges it; throws EFOpenError.
-    void LoadTranslation(const QString& path);
-    /// Merges translation bytes already in memory and sets the status text.
+    /// Takes path as the translation file name, then reads and merges it; throws EFOpenError
+    /// as LoadTemplate does, the translations untouched.
+    void LoadTranslation(const FilePath& path, const ReadOptions& options = {});
+    void LoadTranslation(const QString& path) { LoadTranslation(FilePath::FromText(path)); }
+    /// Merges translation bytes already in memory and sets the status text. Out of memory
+    /// leaves the translations untouched.
     void MergeTranslationData(QByteArray data);
 
     /// The translation file's bytes: the template's lines, phrase lines rebuilt, CR LF after each.
     QByteArray BuildTranslationFile() const;
     /// The same bytes handed to sink piece by piece, in order.
     void ProduceTranslationFile(const std::function<void(QByteArrayView)>& sink) const;
-    /// Writes the translation file to TranslationFileName and clears Modified.
+    /// Writes the translation file to TranslationPath and clears Modified.
     /// Throws EFCreateError or EWriteError, the previous file and Modified untouched.
+    /// Asks nothing: whether the file may be overwritten is the caller's question.
     void SaveTranslation();
 
     /// Stores an edited translation, up to its first line break or NUL (a translation is one
@@ -135,9 +171,18 @@ private:
     void ParseTemplatePhrase(int i, QByteArray& key, QByteArray& value) const;
     /// The bytes a translation reference stands for.
     QByteArray TextOf(int phrase, quint64 ref) const;
+    QByteArray TextOf(int phrase, quint64 ref, const std::vector<QByteArray>& owned) const;
+    /// Merges the lines of text, the source-th merged file, into the translations.
+    void MergeInto(QByteArrayView text, quint64 source);
     void SetTranslation(int phrase, const QByteArray& text);
 
-    QString m_translationFileName;
+    FilePath m_translationPath;
+    FilePath m_templatePath;
+    FileStamp m_templateStamp;
+    // The translation file as last read or written, and where a NUL cut it short when read.
+    FilePath m_stampedPath;
+    FileStamp m_translationStamp;
+    std::optional<NulCut> m_nulCut;
     bool m_modified = false;
     bool m_showOriginal = false;
     QString m_statusText;

@@ -23,6 +23,25 @@ inline constexpr char CannotOpenFile[] = "Cannot open file %1";
 inline constexpr char CannotCreateFile[] = "Cannot create file %1";
 inline constexpr char StreamWriteError[] = "Stream write error";
 inline constexpr char ListIndexOutOfBounds[] = "List index out of bounds (%1)";
+inline constexpr char OutOfMemory[] = "Not enough memory to finish the command";
+
+// Why a file cannot be opened or created, after "Cannot open file %1" or "Cannot create file %1".
+inline constexpr char WithReason[] = "%1: %2";
+inline constexpr char IsFolder[] = "it is a folder";
+inline constexpr char IsFifo[] = "it is a named pipe (FIFO), not a file";
+inline constexpr char IsSocket[] = "it is a socket, not a file";
+inline constexpr char IsDevice[] = "it is a device, not a file";
+inline constexpr char FileTooLarge[] = "it is larger than %1 GB, far more than any language file";
+inline constexpr char WideEncoding[] =
+    "it is encoded in %1; save it as UTF-8 or in an 8-bit code page, then open it again";
+inline constexpr char NameNotRepresentable[] =
+    "its name holds bytes that are not valid in the system's encoding; rename the file";
+
+// Saving in place, when replacing the file would change its owner, group or links.
+inline constexpr char NoSafetyCopy[] =
+    "Cannot save %1 in place: no safety copy of it could be made in %2 (%3)";
+inline constexpr char SafetyCopyKept[] =
+    "%1 could not be put back as it was; its previous contents are kept in %2";
 
 inline constexpr char RegistryGetFailed[] = "Failed to get data for '%1'";
 inline constexpr char RegistrySetFailed[] = "Failed to set data for '%1'";

@@ -1,0 +1,90 @@
+#pragma once
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <functional>
+
+/// A file's name as the system spells it. On Linux a name is bytes that need not be valid UTF-8,
+/// so the name is kept as those bytes; the text form serves messages and choosers only.
+class FilePath
+{
+public:
+    FilePath() = default;
+    /// The name exactly as the system gave it (a command-line argument, a directory entry).
+    static FilePath FromNative(QByteArray bytes);
+    /// A name typed or chosen as text, in the system's file name encoding.
+    static FilePath FromText(const QString& text);
+
+    const QByteArray& Native() const { return m_native; }
+    /// The name as text for messages; bytes the system encoding cannot decode show as U+FFFD.
+    QString Display() const;
+    bool IsEmpty() const { return m_native.isEmpty(); }
+    friend bool operator==(const FilePath&, const FilePath&) = default;
+
+private:
+    QByteArray m_native;
+};
+
+/// What identifies one version of a file on disk: which file it is (device and inode, so a
+/// replaced file differs from the one it replaced) and its size and modification time.
+struct FileStamp
+{
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+
+    /// The same file on disk, whatever its contents.
+    bool SameFile(const FileStamp& other) const
+    {
+        return exists && other.exists && device == other.device && inode == other.inode;
+    }
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+/// The stamp of the file path names now (links followed); exists is false when there is none.
+FileStamp StampOf(const FilePath& path);
+
+/// The largest file read: far beyond any language file, and a bound for endless sources.
+inline constexpr qint64 MaxFileBytes = qint64(2) << 30;
+
+struct ReadOptions
+{
+    /// Also read pipes and FIFOs to their end. The window refuses them, since opening a FIFO
+    /// without a writer would wait forever; a command line reads them as input.
+    bool allowStreams = false;
+    qint64 maxBytes = MaxFileBytes;
+};
+
+/// Reads a whole file as bytes and, when stamp is given, the stamp of what was read. Throws
+/// EFOpenError, saying why, for a file that cannot be opened or read, that is not a regular
+/// file (unless options allow a pipe), or that is larger than options.maxBytes.
+QByteArray ReadFileBytes(const FilePath& path, const ReadOptions& options = {},
+                         FileStamp* stamp = nullptr);
+QByteArray ReadFileBytes(const QString& path, const ReadOptions& options = {},
+                         FileStamp* stamp = nullptr);
+
+/// The name of a wide encoding the bytes are in ("UTF-16LE", "UTF-32BE", ...), judged by a
+/// byte order mark or by NULs between letters, or nullptr. Such a file reads as no phrases.
+const char* WideEncodingOf(QByteArrayView bytes);
+/// Throws EFOpenError naming the encoding when the bytes read from path are in a wide one.
+void RefuseWideEncoding(const FilePath& path, QByteArrayView bytes);
+
+/// Hands the file's bytes to a sink piece by piece; the sink throws when a piece cannot be
+/// written, which ends the writing.
+using FileProducer = std::function<void(const std::function<void(QByteArrayView)>& sink)>;
+
+/// Writes a file so that no byte of the previous one is lost: every write, the flush to disk
+/// and the rename are checked. The new file replaces the old one atomically where that keeps
+/// what the old one was (owner, group, mode bits, hard links); otherwise it is written in place,
+/// after a safety copy of the old contents in the cache folder, which are put back when the
+/// write fails. A symbolic link is followed and stays a link.
+/// Throws EFCreateError (the file cannot be created, or is not a regular file) or EWriteError
+/// (a write failed; the previous file is as it was), Modified-style state is the caller's.
+/// Returns the stamp of the written file.
+FileStamp WriteFileSafely(const FilePath& path, const FileProducer& produce);
+FileStamp WriteFileSafely(const FilePath& path, QByteArrayView bytes);
+
+/// The folder safety copies go to (the user's cache folder).
+QString SafetyCopyFolder();
