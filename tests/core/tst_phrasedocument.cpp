@@ -168,12 +168,15 @@ void TestPhraseDocument::loadMissingFileLeavesDocumentEmpty()
 {
     QTemporaryDir dir;
     PhraseDocument doc;
-    for (const QString& path : {dir.filePath("missing.php"), dir.path()}) {
+    const std::pair<QString, QString> cases[] = {
+        {dir.filePath("missing.php"), "Cannot open file " + dir.filePath("missing.php")},
+        {dir.path(), "Cannot open file " + dir.path() + ": it is a folder"}};
+    for (const auto& [path, message] : cases) {
         try {
             doc.LoadTemplate(path);
             QFAIL("no error");
         } catch (const EFOpenError& e) {
-            QCOMPARE(e.message(), "Cannot open file " + path);
+            QCOMPARE(e.message(), message);
         }
         QVERIFY(!doc.IsDocumentLoaded());
     }
