@@ -54,6 +54,9 @@ void TMainForm::CreateActions()
          &TMainForm::FileSaveActionExecute, false},
         {"FileSaveAsAction", "Save &as...", K(), "Save changes to another translation file",
          "document-save-as", "saveas", &TMainForm::FileSaveAsActionExecute, false},
+        {"FileReloadAction", "&Reload", K(Qt::Key_F5),
+         "Read the template and the translation file again from disk", "view-refresh", "open",
+         &TMainForm::FileReloadActionExecute, false},
         {"FileExitAction", "E&xit", K(Qt::ALT | Qt::Key_X), "Exit from program",
          "application-exit", "exit", &TMainForm::FileExitActionExecute, false},
         {"EditFindAction", "&Find...", K(Qt::CTRL | Qt::Key_F), "Search text in strings",
@@ -125,8 +128,8 @@ void TMainForm::CreateMenusAndToolBar()
         connect(menu, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
     };
     add(menuBar()->addMenu(QStringLiteral("&File")),
-        {"FileNewAction", "FileOpenAction", "FileSaveAction", "FileSaveAsAction", nullptr,
-         "FileExitAction"});
+        {"FileNewAction", "FileOpenAction", "FileReloadAction", "FileSaveAction",
+         "FileSaveAsAction", nullptr, "FileExitAction"});
     add(menuBar()->addMenu(QStringLiteral("Edit")),
         {"EditFindAction", "EditAgainAction", "NextLatinAction", "NextMissingAction", nullptr,
          "EditCopyAction"});
@@ -193,6 +196,7 @@ void TMainForm::UpdateActions()
     const bool loaded = m_doc.IsDocumentLoaded();
     Action("FileSaveAction")->setEnabled(m_doc.Modified());
     Action("FileSaveAsAction")->setEnabled(loaded);
+    Action("FileReloadAction")->setEnabled(loaded && !m_doc.TemplatePath().IsEmpty());
     Action("EditFindAction")->setEnabled(loaded);
     Action("EditAgainAction")->setEnabled(loaded && m_findForm && m_findForm->HasSearchText());
     Action("NextLatinAction")->setEnabled(loaded);

@@ -1,8 +1,12 @@
 // New, Open, Save, Save as and Exit, with the question about unsaved changes.
 #include "mainform.h"
 
+#include "phrasegrid.h"
+#include "phrasemodel.h"
 #include "stringtable.h"
 
+#include <QFileInfo>
+#include <QLocale>
 
 bool TMainForm::ConfirmDiscard()
 {
@@ -27,11 +31,20 @@ bool TMainForm::ConfirmDiscard()
     return true;
 }
 
+template <class Error> void TMainForm::RefuseUnrepresentableName(const QString& path)
+{
+    // The chooser shows bytes it cannot decode as U+FFFD; such a name, spelt back, is another
+    // file (or none), so it is refused rather than read or written under a different name.
+    if (path.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(path))
+        throw Error(path, QString::fromLatin1(strings::NameNotRepresentable));
+}
+
 bool TMainForm::LoadTemplate()
 {
     const auto path = m_seam.ChooseFile(m_templateDialog);
     if (!path)
         return false;
+    RefuseUnrepresentableName<EFOpenError>(*path);
     // The chooser opens next time on the path chosen now.
     m_templateDialog.fileName = *path;
     m_doc.LoadTemplate(*path);
@@ -45,8 +58,39 @@ bool TMainForm::LoadTranslation()
     const auto path = m_seam.ChooseFile(m_translateDialog);
     if (!path)
         return false;
+    RefuseUnrepresentableName<EFOpenError>(*path);
     m_doc.LoadTranslation(*path); // takes the path as the file name before reading
     ApplyCodec();
+    if (const auto cut = m_doc.TranslationNulCut())
+        m_seam.ShowNotice(QString::fromLatin1(strings::NulCutNotice)
+                              .arg(*path, QLocale().toString(cut->line + 1),
+                                   QLocale().toString(cut->bytesAfter)));
+    return true;
+}
+
+bool TMainForm::MayOverwriteTranslation()
+{
+    const QString name = m_doc.TranslationFileName();
+    const FileStamp target = StampOf(m_doc.TranslationPath());
+    if (target.SameFile(StampOf(m_doc.TemplatePath())) &&
+        !m_seam.Ask(QString::fromLatin1(strings::OverwriteTemplate).arg(name)))
+        return false;
+    if (const auto cut = m_doc.TranslationNulCut()) {
+        if (target.SameFile(*m_doc.TranslationStamp()) &&
+            !m_seam.Ask(QString::fromLatin1(strings::NulCutSave)
+                            .arg(name, QLocale().toString(cut->line + 1),
+                                 QLocale().toString(cut->bytesAfter))))
+            return false;
+    }
+    switch (m_doc.TranslationDiskState()) {
+    case DiskState::Changed:
+        return m_seam.Ask(QString::fromLatin1(strings::ChangedOnDisk).arg(name));
+    case DiskState::Deleted:
+        return m_seam.Ask(QString::fromLatin1(strings::DeletedOnDisk).arg(name));
+    case DiskState::Unknown:
+    case DiskState::Unchanged:
+        break;
+    }
     return true;
 }
 
@@ -58,7 +102,10 @@ bool TMainForm::SaveTranslation(bool askForName)
         if (!path)
             return false;
         m_doc.SetTranslationFileName(*path);
+        RefuseUnrepresentableName<EFCreateError>(*path);
     }
+    if (!MayOverwriteTranslation())
+        return false;
     m_doc.SaveTranslation();
     return true;
 }
@@ -83,6 +130,20 @@ void TMainForm::FileSaveActionExecute()
 void TMainForm::FileSaveAsActionExecute()
 {
     SaveTranslation(true);
+}
+
+void TMainForm::FileReloadActionExecute()
+{
+    if (m_doc.TemplatePath().IsEmpty())
+        return;
+    if (m_doc.Modified() && !m_seam.Ask(QString::fromLatin1(strings::ReloadDiscards)))
+        return;
+    // The current cell stays where it was, as far as the reloaded files allow.
+    const QModelIndex current = m_grid->currentIndex();
+    m_doc.Reload();
+    ApplyCodec();
+    if (current.isValid() && current.row() < m_model->rowCount())
+        m_grid->setCurrentIndex(m_model->index(current.row(), current.column()));
 }
 
 void TMainForm::FileExitActionExecute()

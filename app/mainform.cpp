@@ -2,6 +2,7 @@
 
 #include "about.h"
 #include "credits.h"
+#include "documentwatcher.h"
 #include "encodingdetect.h"
 #include "find.h"
 #include "gridfont.h"
@@ -53,8 +54,13 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->addWidget(m_statusLabel, 1);
+    m_diskLabel = new QLabel(this);
+    m_diskLabel->setObjectName(QStringLiteral("DiskStatus"));
+    statusBar()->addWidget(m_diskLabel);
     m_encodingLabel = new QLabel(this);
     statusBar()->addPermanentWidget(m_encodingLabel);
+    m_watcher = new DocumentWatcher(m_doc, this);
+    connect(m_watcher, &DocumentWatcher::NoticeChanged, m_diskLabel, &QLabel::setText);
     statusBar()->setSizeGripEnabled(true);
 
     CreateActions();
@@ -157,6 +163,11 @@ QAction* TMainForm::Action(const char* name) const
 void TMainForm::ShowError(const QString& message)
 {
     m_seam.ShowError(ErrorBoxText(message));
+}
+
+void TMainForm::ShowOutOfMemory()
+{
+    ShowError(QString::fromLatin1(strings::OutOfMemory));
 }
 
 // ---------------------------------------------------------------- encoding

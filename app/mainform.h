@@ -6,6 +6,7 @@
 #include "textcodec.h"
 
 #include <QMainWindow>
+#include <new>
 #include <optional>
 
 class QAction;
@@ -18,6 +19,7 @@ class TAboutForm;
 class TCreditsForm;
 class TFindForm;
 class TPhraseGrid;
+class DocumentWatcher;
 
 /// The main window: the phrase grid, its commands, menus, tool bar and status line. It owns the
 /// one phrase document of the run and the encoding through which the grid shows its bytes.
@@ -35,6 +37,9 @@ public:
     QToolBar* ToolBar() const { return m_toolBar; }
     QLabel* StatusLabel() const { return m_statusLabel; }
     QLabel* EncodingLabel() const { return m_encodingLabel; }
+    /// Tells when another program changed or removed the open files.
+    QLabel* DiskLabel() const { return m_diskLabel; }
+    DocumentWatcher* Watcher() const { return m_watcher; }
     TFindForm* FindForm() const { return m_findForm; }
     TAboutForm* AboutForm() const { return m_aboutForm; }
     TCreditsForm* CreditsForm() const { return m_creditsForm; }
@@ -51,6 +56,9 @@ public:
     void FileOpenActionExecute();
     void FileSaveActionExecute();
     void FileSaveAsActionExecute();
+    /// Reads the template and the translation again from disk, asking first when that drops
+    /// unsaved changes.
+    void FileReloadActionExecute();
     void FileExitActionExecute();
 
     // --- view commands
@@ -104,12 +112,15 @@ public:
             return true;
         } catch (const Exception& e) {
             ShowError(e.message());
+        } catch (const std::bad_alloc&) {
+            ShowOutOfMemory();
         } catch (const std::exception& e) {
             ShowError(QString::fromLocal8Bit(e.what()));
         }
         return false;
     }
     void ShowError(const QString& message);
+    void ShowOutOfMemory();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -125,6 +136,11 @@ private:
     void ApplyCodec();
     QByteArray DetectedEncoding() const;
     bool FormCloseQuery();
+    /// A chosen name the system cannot spell as text would name another file: refused.
+    template <class Error> static void RefuseUnrepresentableName(const QString& path);
+    /// Asks before a save would overwrite the template, bytes not read, or another program's
+    /// changes; false when the user says no.
+    bool MayOverwriteTranslation();
     void ApplyOuterSize(const QSize& outer);
 
     DialogSeam& m_seam;
@@ -138,6 +154,8 @@ private:
     QToolBar* m_toolBar = nullptr;
     QLabel* m_statusLabel = nullptr;
     QLabel* m_encodingLabel = nullptr;
+    QLabel* m_diskLabel = nullptr;
+    DocumentWatcher* m_watcher = nullptr;
     QMenu* m_encodingMenu = nullptr;
     GridFontSettings m_gridFont;
 

@@ -26,6 +26,7 @@ public:
         return files.takeFirst();
     }
     Answer Confirm(const QString&) override { return Answer::No; }
+    bool Ask(const QString&) override { return true; }
     void ShowError(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     void ShowNotice(const QString&) override {}
     std::optional<std::pair<QFont, QColor>> ChooseFont(const QFont&, const QColor&) override

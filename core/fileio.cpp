@@ -456,9 +456,14 @@ QByteArray ReadFileBytes(const FilePath& path, const ReadOptions& options, FileS
     // of holding the program until someone writes to it.
     const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (options.allowStreams ? 0 : O_NONBLOCK);
     Descriptor fd(::open(path.Native().constData(), flags));
-    if (fd.get() < 0)
-        throw EFOpenError(shown);
     struct stat st;
+    if (fd.get() < 0) {
+        // A socket cannot be opened at all: say what it is, as for the kinds refused below.
+        if (::stat(path.Native().constData(), &st) == 0 && !S_ISREG(st.st_mode) &&
+            !(S_ISFIFO(st.st_mode) && options.allowStreams))
+            throw EFOpenError(shown, KindReason(st.st_mode));
+        throw EFOpenError(shown);
+    }
     if (::fstat(fd.get(), &st) != 0)
         throw EFOpenError(shown);
     const bool stream = S_ISFIFO(st.st_mode) && options.allowStreams;

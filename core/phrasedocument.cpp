@@ -319,6 +319,20 @@ void PhraseDocument::LoadTemplate(const FilePath& path, const ReadOptions& optio
     LoadTemplateData(std::move(data));
     m_templatePath = path;
     m_templateStamp = stamp;
+    emit FilesChanged();
+}
+
+void PhraseDocument::Reload(const ReadOptions& options)
+{
+    const FilePath templatePath = m_templatePath;
+    const FilePath translationPath = m_translationPath;
+    const bool merge = TranslationStamp().has_value();
+    LoadTemplate(templatePath, options);
+    m_translationPath = translationPath;
+    SetModified(false);
+    SetStatusText(QString());
+    if (merge)
+        LoadTranslation(translationPath, options);
 }
 
 void PhraseDocument::LoadTemplateData(QByteArray data)
@@ -402,6 +416,7 @@ void PhraseDocument::LoadTranslation(const FilePath& path, const ReadOptions& op
 {
     // The chosen name is kept even when reading fails, so a later Save goes there.
     m_translationPath = path;
+    emit FilesChanged();
     FileStamp stamp;
     QByteArray data = ReadFileBytes(path, options, &stamp);
     RefuseWideEncoding(path, data);
@@ -410,6 +425,7 @@ void PhraseDocument::LoadTranslation(const FilePath& path, const ReadOptions& op
     m_stampedPath = path;
     m_translationStamp = stamp;
     m_nulCut = cut;
+    emit FilesChanged();
 }
 
 std::optional<FileStamp> PhraseDocument::TranslationStamp() const
@@ -566,6 +582,7 @@ void PhraseDocument::SaveTranslation()
     m_stampedPath = m_translationPath;
     m_translationStamp = stamp;
     m_nulCut.reset();
+    emit FilesChanged();
     SetModified(false);
 }
 
@@ -605,6 +622,7 @@ void PhraseDocument::ClearDocument()
     m_stampedPath = FilePath();
     m_nulCut.reset();
     SetStatusText(QString());
+    emit FilesChanged();
 }
 
 void PhraseDocument::ResetPhrases()

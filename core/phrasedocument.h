@@ -122,6 +122,10 @@ public:
     /// as LoadTemplate does, the translations untouched.
     void LoadTranslation(const FilePath& path, const ReadOptions& options = {});
     void LoadTranslation(const QString& path) { LoadTranslation(FilePath::FromText(path)); }
+    /// Reads the template again from TemplatePath and, when the document read or saved its
+    /// translation file, that file too; what was typed and not saved is dropped. Throws as
+    /// LoadTemplate, the document untouched when the template cannot be read.
+    void Reload(const ReadOptions& options = {});
     /// Merges translation bytes already in memory and sets the status text. Out of memory
     /// leaves the translations untouched.
     void MergeTranslationData(QByteArray data);
@@ -161,6 +165,8 @@ signals:
     void ShowOriginalChanged(bool show);
     void ModifiedChanged(bool modified);
     void StatusTextChanged(const QString& text);
+    /// The files the document was read from or saved to, or their stamps, changed.
+    void FilesChanged();
 
 private:
     void SetModified(bool modified);

@@ -36,6 +36,9 @@ public:
     virtual std::optional<QString> ChooseFile(FileChooserOptions& options) = 0;
     /// The "Confirm" box with a question icon and Yes, No, Cancel (Yes the default, Esc Cancel).
     virtual Answer Confirm(const QString& text) = 0;
+    /// A warning that asks before something is lost: application title as caption, warning icon,
+    /// Yes and No. No is the default and the answer of Esc, so a hurried Enter loses nothing.
+    virtual bool Ask(const QString& text) = 0;
     /// The error box: application title as caption, error icon, OK; text shown as given.
     virtual void ShowError(const QString& text) = 0;
     /// A plain notice: application title as caption, no icon, OK, centred on the screen.

@@ -202,6 +202,19 @@ DialogSeam::Answer QtDialogSeam::Confirm(const QString& text)
     return Answer::Cancel;
 }
 
+bool QtDialogSeam::Ask(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, AppTitle(), text, QMessageBox::NoButton, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    FixButtonOrder(box);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 void QtDialogSeam::ShowError(const QString& text)
 {
     QMessageBox box(QMessageBox::Critical, AppTitle(), text, QMessageBox::Ok);

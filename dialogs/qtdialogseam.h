@@ -33,6 +33,7 @@ public:
 
     std::optional<QString> ChooseFile(FileChooserOptions& options) override;
     Answer Confirm(const QString& text) override;
+    bool Ask(const QString& text) override;
     void ShowError(const QString& text) override;
     void ShowNotice(const QString& text) override;
     std::optional<std::pair<QFont, QColor>> ChooseFont(const QFont& font, const QColor& color) override;

@@ -47,6 +47,24 @@ inline constexpr char RegistryGetFailed[] = "Failed to get data for '%1'";
 inline constexpr char RegistrySetFailed[] = "Failed to set data for '%1'";
 inline constexpr char RegistryInvalidType[] = "Invalid data type for '%1'";
 
+// Questions before a save would lose what is on disk, and notices of what changed there.
+inline constexpr char OverwriteTemplate[] =
+    "%1 is the template that is open. Overwrite the template with the translation?";
+inline constexpr char NulCutNotice[] =
+    "%1 has a NUL byte on line %2. The %3 bytes from there to its end are not read, and saving "
+    "over this file would drop them.";
+inline constexpr char NulCutSave[] =
+    "%1 has a NUL byte on line %2, and the %3 bytes from there to its end were not read. Saving "
+    "over the file drops them. Save anyway?";
+inline constexpr char ChangedOnDisk[] =
+    "%1 was changed by another program since it was opened. Overwrite it?";
+inline constexpr char DeletedOnDisk[] =
+    "%1 was deleted or moved by another program since it was opened. Save it again?";
+inline constexpr char ChangedNotice[] = "%1 was changed by another program. Reload (F5) reads it again.";
+inline constexpr char DeletedNotice[] = "%1 was deleted or moved by another program.";
+inline constexpr char ReloadDiscards[] =
+    "Reloading reads the files again and drops the changes that are not saved. Reload anyway?";
+
 inline constexpr char ApplicationTitle[] = "Vorlane translation assistant";
 inline constexpr char MainCaption[] = "Vorlane translator";
 

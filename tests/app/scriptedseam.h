@@ -12,10 +12,12 @@ class ScriptedSeam : public DialogSeam
 public:
     QQueue<std::optional<QString>> files;   // answers to file choosers, in order
     QQueue<Answer> confirms;                // answers to the unsaved-changes question
+    QQueue<bool> asks;                      // answers to the warnings that ask Yes or No
     QQueue<std::optional<std::pair<QFont, QColor>>> fonts;
 
     QList<FileChooserOptions> choosersShown; // each chooser as it was shown
     QStringList confirmTexts;
+    QStringList askTexts;
     QStringList errors;
     QStringList notices;
     QList<QUrl> urls;
@@ -38,6 +40,15 @@ public:
             return Answer::Cancel;
         }
         return confirms.dequeue();
+    }
+    bool Ask(const QString& text) override
+    {
+        askTexts << text;
+        if (asks.isEmpty()) {
+            ++unexpected;
+            return false;
+        }
+        return asks.dequeue();
     }
     void ShowError(const QString& text) override { errors << text; }
     void ShowNotice(const QString& text) override { notices << text; }

@@ -1,16 +1,15 @@
 #include "errors.h"
 #include "fileio.h"
 #include "phrasedocument.h"
+#include "../support/resourcelimits.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -38,24 +37,6 @@ struct stat Stat(const QString& path)
     ::lstat(QFile::encodeName(path).constData(), &st);
     return st;
 }
-
-// Lowers the soft file-size limit for the scope, so writes past it fail like on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-private:
-    rlimit m_saved{};
-};
 
 // A small tmpfs of its own, so a test can fill a real file system. Needs the right to mount
 // (root); where it is missing the test says so and skips.

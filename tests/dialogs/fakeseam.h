@@ -13,6 +13,7 @@ public:
 
     std::optional<QString> ChooseFile(FileChooserOptions&) override { return std::nullopt; }
     Answer Confirm(const QString&) override { return Answer::Cancel; }
+    bool Ask(const QString&) override { return false; }
     void ShowError(const QString& text) override { errors << text; }
     void ShowNotice(const QString&) override {}
     std::optional<std::pair<QFont, QColor>> ChooseFont(const QFont&, const QColor&) override

@@ -1,0 +1,417 @@
+// The window's commands where a file could be lost: failing disks, names that are not files,
+// the template named as the translation, bytes not read, and other programs' changes.
+#include "mainform.h"
+#include "documentwatcher.h"
+#include "fixture.h"
+#include "gridkeys.h"
+#include "phrasegrid.h"
+#include "scriptedseam.h"
+#include "testmain.h"
+#include "../support/resourcelimits.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray Template = "<?php\r\n"
+                            "define(\"_HELLO\",\"Hello\");\r\n"
+                            "define(\"_BYE\",\"Bye\");\r\n";
+const QByteArray Translation = "<?php\r\n"
+                               "define(\"_HELLO\",\"Bonjour\");\r\n"
+                               "define(\"_BYE\",\"Au revoir\");\r\n";
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The names in a folder as bytes: QDir cannot list a name that is not valid UTF-8.
+QList<QByteArray> RawEntries(const QString& folder)
+{
+    QList<QByteArray> names;
+    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+                names << QByteArray(entry->d_name);
+        ::closedir(dir);
+    }
+    return names;
+}
+
+// Another program rewrites a file in place, as an editor that keeps the inode does.
+void RewriteInPlace(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Another program replaces a file by renaming a new one over it, as version control does.
+void ReplaceByRename(const QString& path, const QByteArray& bytes)
+{
+    const QString fresh = path + ".new";
+    RewriteInPlace(fresh, bytes);
+    QVERIFY(QFile::rename(path + ".new", path) || (QFile::remove(path) && QFile::rename(fresh, path)));
+}
+
+} // namespace
+
+class TestFileSafety : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void failedLastByteKeepsFileAndChanges();
+    void saveOverTemplateAsks_data();
+    void saveOverTemplateAsks();
+    void openRefusesWhatIsNotALanguageFile_data();
+    void openRefusesWhatIsNotALanguageFile();
+    void nulCutTranslationIsToldAndAsked();
+    void changedOnDiskIsShownAndAsked_data();
+    void changedOnDiskIsShownAndAsked();
+    void twoWindowsOnOneFile();
+    void reloadReadsTheFilesAgain();
+    void unrepresentableNamesAreRefused();
+    void outOfMemoryIsAnError();
+
+private:
+    QAction* A(const char* name) { return m_form->Action(name); }
+    void Open(const QString& translation);
+
+    QTemporaryDir* m_dir = nullptr;
+    ScriptedSeam* m_seam = nullptr;
+    TMainForm* m_form = nullptr;
+    QString m_template;
+    QString m_translation;
+};
+
+void TestFileSafety::init()
+{
+    m_dir = new QTemporaryDir;
+    m_seam = new ScriptedSeam;
+    m_form = new TMainForm(*m_seam);
+    m_template = WriteFixture(*m_dir, "lang-english.php", Template);
+    m_translation = WriteFixture(*m_dir, "lang-french.php", Translation);
+}
+
+void TestFileSafety::cleanup()
+{
+    QCOMPARE(m_seam->unexpected, 0);
+    m_form->Document().ClearDocument(); // no question when the test's window goes
+    delete m_form;
+    delete m_seam;
+    delete m_dir;
+}
+
+void TestFileSafety::Open(const QString& translation)
+{
+    m_seam->files.enqueue(m_template);
+    m_seam->files.enqueue(translation);
+    A("FileOpenAction")->trigger();
+}
+
+void TestFileSafety::failedLastByteKeepsFileAndChanges()
+{
+    Open(m_translation);
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    const qsizetype size = m_form->Document().BuildTranslationFile().size();
+    {
+        FileSizeLimit limit(rlim_t(size - 1));
+        A("FileSaveAction")->trigger();
+    }
+    QCOMPARE(m_seam->errors, QStringList{"Stream write error."});
+    QCOMPARE(ReadAll(m_translation), Translation);
+    QCOMPARE(RawEntries(m_dir->path()).size(), 2); // no temporary file left behind
+    QVERIFY(m_form->Document().Modified());
+    QVERIFY(A("FileSaveAction")->isEnabled());
+    // The changes are still there to lose, so closing asks.
+    m_form->show();
+    m_seam->confirms.enqueue(DialogSeam::Answer::Cancel);
+    QVERIFY(!m_form->close());
+    QCOMPARE(m_seam->confirmTexts.size(), 1);
+}
+
+void TestFileSafety::saveOverTemplateAsks_data()
+{
+    QTest::addColumn<bool>("throughLink");
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("the template itself, no") << false << false;
+    QTest::newRow("a link to the template, no") << true << false;
+    QTest::newRow("the template itself, yes") << false << true;
+}
+
+void TestFileSafety::saveOverTemplateAsks()
+{
+    QFETCH(bool, throughLink);
+    QFETCH(bool, answer);
+    m_seam->files.enqueue(m_template);
+    A("FileNewAction")->trigger();
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    QString target = m_template;
+    if (throughLink) {
+        target = m_dir->filePath("link.php");
+        QVERIFY(QFile::link(m_template, target));
+    }
+    // As a new user met it: New again, Yes to saving, and the template's name in the chooser.
+    m_seam->confirms.enqueue(DialogSeam::Answer::Yes);
+    m_seam->files.enqueue(target);
+    m_seam->asks.enqueue(answer);
+    if (answer)
+        m_seam->files.enqueue(std::nullopt); // New's template chooser, cancelled
+    A("FileNewAction")->trigger();
+    QCOMPARE(m_seam->askTexts,
+             QStringList{target + " is the template that is open. Overwrite the template with the "
+                                  "translation?"});
+    if (answer) {
+        QVERIFY(ReadAll(m_template).contains("define(\"_HELLO\",\"Salut\");"));
+        return;
+    }
+    QCOMPARE(ReadAll(m_template), Template);
+    QVERIFY(m_form->Document().IsDocumentLoaded());
+    QVERIFY(m_form->Document().Modified());
+}
+
+void TestFileSafety::openRefusesWhatIsNotALanguageFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("asTemplate");
+    QTest::addColumn<QString>("reason");
+    const QString fifo = "it is a named pipe (FIFO), not a file";
+    const QString utf16 = "it is encoded in UTF-16LE; save it as UTF-8 or in an 8-bit code page, "
+                          "then open it again";
+    QTest::newRow("FIFO as template") << "fifo" << true << fifo;
+    QTest::newRow("FIFO as translation") << "fifo" << false << fifo;
+    QTest::newRow("device as template") << "device" << true << "it is a device, not a file";
+    QTest::newRow("UTF-16 translation") << "utf16" << false << utf16;
+    QTest::newRow("folder as translation") << "folder" << false << "it is a folder";
+}
+
+void TestFileSafety::openRefusesWhatIsNotALanguageFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, asTemplate);
+    QFETCH(QString, reason);
+    QString path = m_dir->filePath("odd.php");
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    } else if (kind == "device") {
+        path = "/dev/zero";
+    } else if (kind == "folder") {
+        path = m_dir->path();
+    } else {
+        QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+        const QByteArray wide = utf16(QString::fromLatin1(Translation));
+        path = WriteFixture(*m_dir, "utf16.php", wide);
+    }
+    if (asTemplate) {
+        m_seam->files.enqueue(path);
+        A("FileOpenAction")->trigger();
+    } else {
+        QElapsedTimer timer;
+        timer.start();
+        Open(path);
+        QVERIFY(timer.elapsed() < 5000); // a FIFO without a writer must not hold the window
+    }
+    QCOMPARE(m_seam->errors, QStringList{"Cannot open file " + path + ": " + reason + "."});
+    QCOMPARE(m_form->Document().IsDocumentLoaded(), !asTemplate);
+    QVERIFY(m_form->StatusLabel()->text().isEmpty());
+}
+
+void TestFileSafety::nulCutTranslationIsToldAndAsked()
+{
+    static const char bytes[] = "<?php\r\ndefine(\"_HELLO\",\"Bonjour\");\r\n"
+                                "define(\"_BYE\",\"Salut\");\0 // kept by hand\r\n";
+    const QByteArray cut(bytes, sizeof bytes - 1);
+    const QString path = WriteFixture(*m_dir, "cut.php", cut);
+    Open(path);
+    QCOMPARE(m_seam->notices,
+             QStringList{path + " has a NUL byte on line 3. The 19 bytes from there to its end are "
+                                "not read, and saving over this file would drop them."});
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    m_seam->asks.enqueue(false);
+    A("FileSaveAction")->trigger();
+    QCOMPARE(m_seam->askTexts.size(), 1);
+    QVERIFY(m_seam->askTexts.first().endsWith("Saving over the file drops them. Save anyway?"));
+    QCOMPARE(ReadAll(path), cut);
+    QVERIFY(m_form->Document().Modified());
+    // Saved elsewhere, nothing is dropped, so nothing is asked.
+    m_seam->files.enqueue(m_dir->filePath("whole.php"));
+    A("FileSaveAsAction")->trigger();
+    QCOMPARE(m_seam->askTexts.size(), 1);
+    QVERIFY(!m_form->Document().Modified());
+}
+
+void TestFileSafety::changedOnDiskIsShownAndAsked_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("rewritten, keep theirs") << "rewrite" << false;
+    QTest::newRow("replaced by rename, keep theirs") << "rename" << false;
+    QTest::newRow("rewritten, overwrite") << "rewrite" << true;
+    QTest::newRow("deleted, save again") << "delete" << true;
+}
+
+void TestFileSafety::changedOnDiskIsShownAndAsked()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, answer);
+    Open(m_translation);
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    const QByteArray theirs = "<?php\r\ndefine(\"_HELLO\",\"Coucou\");\r\n";
+    if (change == "rewrite")
+        RewriteInPlace(m_translation, theirs);
+    else if (change == "rename")
+        ReplaceByRename(m_translation, theirs);
+    else
+        QVERIFY(QFile::remove(m_translation));
+    const QString notice = change == "delete"
+                               ? "lang-french.php was deleted or moved by another program."
+                               : "lang-french.php was changed by another program. Reload (F5) reads it again.";
+    QTRY_COMPARE(m_form->DiskLabel()->text(), notice);
+
+    m_seam->asks.enqueue(answer);
+    A("FileSaveAction")->trigger();
+    QCOMPARE(m_seam->askTexts,
+             QStringList{m_translation + (change == "delete"
+                                              ? " was deleted or moved by another program since it "
+                                                "was opened. Save it again?"
+                                              : " was changed by another program since it was "
+                                                "opened. Overwrite it?")});
+    if (!answer) {
+        QCOMPARE(ReadAll(m_translation), theirs);
+        QVERIFY(m_form->Document().Modified());
+        return;
+    }
+    QVERIFY(ReadAll(m_translation).contains("\"Salut\""));
+    QVERIFY(!m_form->Document().Modified());
+    QTRY_VERIFY(m_form->DiskLabel()->text().isEmpty());
+    // Once saved, the file is ours again: the next save asks nothing.
+    TypeKeys(m_form->DrawGrid(), "x");
+    A("FileSaveAction")->trigger();
+    QCOMPARE(m_seam->askTexts.size(), 1);
+}
+
+void TestFileSafety::twoWindowsOnOneFile()
+{
+    ScriptedSeam otherSeam;
+    TMainForm other(otherSeam);
+    Open(m_translation);
+    otherSeam.files.enqueue(m_template);
+    otherSeam.files.enqueue(m_translation);
+    other.Action("FileOpenAction")->trigger();
+
+    TypeKeys(other.DrawGrid(), "Hallo");
+    other.Action("FileSaveAction")->trigger();
+    QVERIFY(otherSeam.askTexts.isEmpty());
+    QTRY_VERIFY(!m_form->DiskLabel()->text().isEmpty());
+    QVERIFY(other.DiskLabel()->text().isEmpty()); // its own save is no change from outside
+
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    m_seam->asks.enqueue(false);
+    A("FileSaveAction")->trigger();
+    QCOMPARE(m_seam->askTexts.size(), 1);
+    QVERIFY(ReadAll(m_translation).contains("\"Hallo\""));
+    other.Document().ClearDocument();
+}
+
+void TestFileSafety::reloadReadsTheFilesAgain()
+{
+    Open(m_translation);
+    QVERIFY(A("FileReloadAction")->isEnabled());
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    RewriteInPlace(m_translation, "<?php\r\ndefine(\"_HELLO\",\"Coucou\");\r\n");
+    QTRY_VERIFY(!m_form->DiskLabel()->text().isEmpty());
+
+    m_seam->asks.enqueue(false); // unsaved changes: reloading would drop them
+    A("FileReloadAction")->trigger();
+    QCOMPARE(m_form->Document().PhraseTranslation(0), QByteArray("Salut"));
+    QVERIFY(m_form->Document().Modified());
+
+    m_seam->asks.enqueue(true);
+    A("FileReloadAction")->trigger();
+    QCOMPARE(m_seam->askTexts.size(), 2);
+    PhraseDocument& doc = m_form->Document();
+    QCOMPARE(doc.PhraseTranslation(0), QByteArray("Coucou"));
+    QCOMPARE(doc.PhraseState(1), tsMissing);
+    QVERIFY(!doc.Modified());
+    QCOMPARE(doc.TranslationFileName(), m_translation);
+    QCOMPARE(m_form->StatusLabel()->text(), QString("Phrases: 2, Untranslated: 0, Missing: 1"));
+    QTRY_VERIFY(m_form->DiskLabel()->text().isEmpty());
+
+    // Nothing to lose: no question. A template alone reloads alone.
+    m_seam->confirms.enqueue(DialogSeam::Answer::No);
+    m_seam->files.enqueue(m_template);
+    A("FileNewAction")->trigger();
+    A("FileReloadAction")->trigger();
+    QCOMPARE(m_seam->askTexts.size(), 2);
+    QCOMPARE(doc.PhraseTranslation(0), QByteArray("Hello"));
+    QVERIFY(doc.TranslationFileName().isEmpty());
+}
+
+void TestFileSafety::unrepresentableNamesAreRefused()
+{
+    // A file whose name holds a byte that is not UTF-8: the chooser can only show it with
+    // U+FFFD in its place, and that name spelt back is another file.
+    const QByteArray raw = QFile::encodeName(m_dir->path()) + "/fran\xe7" "ais.php";
+    {
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, Translation.constData(), size_t(Translation.size())), ssize_t(Translation.size()));
+        ::close(fd);
+    }
+    const QString shown = QFile::decodeName(raw);
+    QVERIFY(shown.contains(QChar::ReplacementCharacter));
+    Open(shown);
+    const QString reason = "its name holds bytes that are not valid in the system's encoding; rename the file.";
+    QCOMPARE(m_seam->errors, QStringList{"Cannot open file " + shown + ": " + reason});
+    QCOMPARE(m_form->Document().Statistics().missing, 2);
+
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    m_seam->files.enqueue(shown);
+    A("FileSaveAsAction")->trigger();
+    QCOMPARE(m_seam->errors.last(), "Cannot create file " + shown + ": " + reason);
+    QVERIFY(m_form->Document().Modified());
+    QCOMPARE(RawEntries(m_dir->path()).size(), 3); // nothing new was written
+    ::unlink(raw.constData()); // QTemporaryDir cannot spell the name to remove it
+}
+
+void TestFileSafety::outOfMemoryIsAnError()
+{
+    if (!AddressLimitsWork)
+        QSKIP("the address sanitizer reserves address space, so a memory limit means nothing");
+    // A translation far larger than the memory left: reading it fails, and the window says so.
+    QByteArray big;
+    big.reserve(64 << 20);
+    while (big.size() < (64 << 20))
+        big += "define(\"_HELLO\",\"Bonjour tout le monde, et bienvenue\");\r\n";
+    const QString path = WriteFixture(*m_dir, "huge.php", big);
+    big.clear();
+    big.squeeze();
+    m_seam->files.enqueue(m_template);
+    A("FileNewAction")->trigger();
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    m_seam->confirms.enqueue(DialogSeam::Answer::No);
+    m_seam->files.enqueue(m_template);
+    m_seam->files.enqueue(path);
+    {
+        MemoryLimit limit(16 << 20);
+        A("FileOpenAction")->trigger();
+    }
+    QCOMPARE(m_seam->errors, QStringList{"Not enough memory to finish the command."});
+    QVERIFY(m_form->Document().IsDocumentLoaded());
+    QCOMPARE(m_form->Document().PhraseTranslation(0), QByteArray("Hello"));
+}
+
+QUILLMAR_GUI_TEST_MAIN(TestFileSafety)
+#include "tst_filesafety.moc"
