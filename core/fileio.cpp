@@ -311,6 +311,13 @@ void SyncFolder(const QByteArray& file)
     }
 }
 
+// A failed write, saying which file and why; the file itself is as it was, or was never made.
+EWriteError WriteFailed(const QString& shown, bool existed, int error)
+{
+    return EWriteError(QString::fromLatin1(existed ? strings::FileKept : strings::FileNotMade)
+                           .arg(shown, ErrnoText(error)));
+}
+
 // Keeps the old contents of a file written in place, in the cache folder, until the new
 // contents are safely on disk. Throws when the copy cannot be made, before the file is touched.
 QByteArray WriteSafetyCopy(const FilePath& shown, const QByteArray& target, QByteArrayView old)
@@ -398,7 +405,7 @@ FileStamp WriteInPlace(const FilePath& shown, const QByteArray& target, const Fi
             throw EWriteError(QString::fromLatin1(strings::SafetyCopyKept)
                                   .arg(shown.Display(), QFile::decodeName(copy)));
         ::unlink(copy.constData());
-        throw EWriteError();
+        throw WriteFailed(shown.Display(), true, error);
     }
     // Writing as another user clears the set-id bits; the owner may set them again.
     struct stat after;
@@ -537,15 +544,19 @@ FileStamp WriteFileSafely(const FilePath& path, const FileProducer& produce)
     try {
         Produce(fd.get(), produce);
     } catch (const PieceFailed& failed) {
-        Q_UNUSED(failed);
-        throw EWriteError();
+        throw WriteFailed(shown, exists, failed.error);
     }
-    if (SyncToDisk(fd.get()) != 0 || ::fstat(fd.get(), &made) != 0 || fd.Close() != 0)
-        throw EWriteError();
+    int e = SyncToDisk(fd.get());
+    if (!e && ::fstat(fd.get(), &made) != 0)
+        e = errno;
+    if (!e)
+        e = fd.Close();
+    if (e)
+        throw WriteFailed(shown, exists, e);
     if (::rename(temporary.name().constData(), target.constData()) != 0) {
         // A sticky folder lets only the owner replace a file; its writer may still write it.
-        const int e = errno;
-        if (exists && (e == EACCES || e == EPERM)) {
+        const int renameError = errno;
+        if (exists && (renameError == EACCES || renameError == EPERM)) {
             temporary.Remove();
             return WriteInPlace(path, target, produce);
         }

@@ -37,6 +37,10 @@ inline constexpr char WideEncoding[] =
 inline constexpr char NameNotRepresentable[] =
     "its name holds bytes that are not valid in the system's encoding; rename the file";
 
+// What a failed write left, after "Stream write error".
+inline constexpr char FileKept[] = "%1 is as it was before the save (%2)";
+inline constexpr char FileNotMade[] = "%1 was not written (%2)";
+
 // Saving in place, when replacing the file would change its owner, group or links.
 inline constexpr char NoSafetyCopy[] =
     "Cannot save %1 in place: no safety copy of it could be made in %2 (%3)";

@@ -118,7 +118,9 @@ void ExpectFailedSave(PhraseDocument& doc, const QString& path, const QByteArray
         doc.SaveTranslation();
         QFAIL("the save reported success");
     } catch (const EWriteError& e) {
-        QCOMPARE(e.message(), QString("Stream write error"));
+        // What failed, where, and that the file is untouched, with the system's reason.
+        const QString said = "Stream write error.\n" + path + " is as it was before the save (";
+        QVERIFY2(e.message().startsWith(said) && e.message().endsWith(')'), qPrintable(e.message()));
     }
     QCOMPARE(ReadAll(path), old);
     QVERIFY(doc.Modified());
