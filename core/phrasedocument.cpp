@@ -575,6 +575,8 @@ QByteArray PhraseDocument::BuildTranslationFile() const
 
 void PhraseDocument::SaveTranslation()
 {
+    // Saved over the template, the template file changed by this document's own hand.
+    const bool overTemplate = StampOf(m_translationPath).SameFile(m_templateStamp);
     const FileStamp stamp = WriteFileSafely(m_translationPath, [this](const auto& sink) {
         ProduceTranslationFile(sink);
     });
@@ -582,6 +584,8 @@ void PhraseDocument::SaveTranslation()
     m_stampedPath = m_translationPath;
     m_translationStamp = stamp;
     m_nulCut.reset();
+    if (overTemplate)
+        m_templateStamp = stamp;
     emit FilesChanged();
     SetModified(false);
 }
