@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstring>
@@ -108,9 +109,10 @@ FileStamp WriteFileSafely(const FilePath& path, QByteArrayView bytes)
 
 namespace {
 
-QString TooLargeReason()
+QString TooLargeReason(qint64 limit)
 {
-    return QString::fromLatin1(strings::FileTooLarge).arg(MaxFileBytes >> 30);
+    return QString::fromLatin1(strings::FileTooLarge)
+        .arg(QLocale::c().formattedDataSize(limit, 0, QLocale::DataSizeTraditionalFormat));
 }
 
 } // namespace
@@ -375,7 +377,7 @@ FileStamp WriteInPlace(const FilePath& shown, const QByteArray& target, const Fi
     QByteArray old;
     int readError = 0;
     if (!ReadAll(fd.get(), st.st_size, MaxFileBytes, old, readError))
-        throw EFCreateError(shown.Display(), TooLargeReason());
+        throw EFCreateError(shown.Display(), TooLargeReason(MaxFileBytes));
     if (readError)
         throw EFCreateError(shown.Display());
     const QByteArray copy = WriteSafetyCopy(shown, target, old);
@@ -477,13 +479,13 @@ QByteArray ReadFileBytes(const FilePath& path, const ReadOptions& options, FileS
     if (!S_ISREG(st.st_mode) && !stream)
         throw EFOpenError(shown, KindReason(st.st_mode));
     if (st.st_size > options.maxBytes)
-        throw EFOpenError(shown, TooLargeReason());
+        throw EFOpenError(shown, TooLargeReason(options.maxBytes));
     if (stamp)
         *stamp = StampFrom(st);
     QByteArray data;
     int error = 0;
     if (!ReadAll(fd.get(), S_ISREG(st.st_mode) ? st.st_size : 0, options.maxBytes, data, error))
-        throw EFOpenError(shown, TooLargeReason());
+        throw EFOpenError(shown, TooLargeReason(options.maxBytes));
     if (error)
         throw EFOpenError(shown);
     return data;
@@ -588,7 +590,7 @@ QByteArray ReadFileBytes(const FilePath& path, const ReadOptions& options, FileS
     if (info.isDir())
         throw EFOpenError(shown, QString::fromLatin1(strings::IsFolder));
     if (info.size() > options.maxBytes)
-        throw EFOpenError(shown, TooLargeReason());
+        throw EFOpenError(shown, TooLargeReason(options.maxBytes));
     QFile file(shown);
     if (!file.open(QIODevice::ReadOnly))
         throw EFOpenError(shown, file.errorString());
@@ -596,7 +598,7 @@ QByteArray ReadFileBytes(const FilePath& path, const ReadOptions& options, FileS
         *stamp = StampOf(path);
     QByteArray data = file.read(options.maxBytes + 1);
     if (data.size() > options.maxBytes)
-        throw EFOpenError(shown, TooLargeReason());
+        throw EFOpenError(shown, TooLargeReason(options.maxBytes));
     if (file.error() != QFileDevice::NoError)
         throw EFOpenError(shown, file.errorString());
     return data;

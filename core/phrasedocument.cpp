@@ -195,7 +195,8 @@ void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& hand
 // split it, and a NUL would end the file's text there.
 QByteArray FirstLine(const QByteArray& typed) { return typed.first(LineLengthAt(typed, 0)); }
 
-// Where the NUL that ends a file's text stands, when bytes follow it.
+// Where the NUL that ends a file's text stands, when it has one: the NUL and whatever follows
+// it are not read, so saving over the file would drop them.
 std::optional<NulCut> FindNulCut(QByteArrayView data)
 {
     const QByteArrayView text = TextBeforeNul(data);
@@ -391,8 +392,11 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
         if (counts[k] > counts[winner])
             winner = k;
 
+    // From here on nothing allocates: the old lists leave with the swapped locals.
     emit AboutToReset();
-    ResetPhrases();
+    Release(m_ownedTexts);
+    Release(m_mergedTexts);
+    m_mergedData.clear();
     m_templateData = std::move(data); // moved, not copied: text still points at its bytes
     m_templateText = text;
     m_templatePath = FilePath();
@@ -459,22 +463,19 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
     m_mergedTexts.reserve(m_mergedTexts.size() + 1);
     m_mergedData.append(std::move(data));
     m_mergedTexts.push_back(TextBeforeNul(m_mergedData.constLast()));
+    QString status;
     try {
-        MergeInto(m_mergedTexts.back(), m_mergedTexts.size());
+        status = MergeInto(m_mergedTexts.back(), m_mergedTexts.size());
     } catch (...) {
         m_mergedTexts.pop_back();
         m_mergedData.removeLast();
         throw;
     }
     emit TranslationsMerged();
-    const PhraseStatistics st = Statistics();
-    SetStatusText(QString::fromLatin1(strings::Statistics)
-                      .arg(st.phrases)
-                      .arg(st.untranslated)
-                      .arg(st.missing));
+    SetStatusText(status);
 }
 
-void PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
+QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
 {
     std::vector<quint64> translations = m_translations;
     std::vector<quint8> states = m_states;
@@ -539,9 +540,16 @@ void PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
             owned[size_t(ref & OwnedIndexMask)] = QByteArray(); // no longer shown
         ref = source << SourceShift | quint64(value.size()) << OffsetBits | offset;
     }, fetchPhrase, fetchLine);
+    // The summary is made before the swap, so nothing after it can fail.
+    const PhraseStatistics st = StatisticsOf(states);
+    QString status = QString::fromLatin1(strings::Statistics)
+                         .arg(st.phrases)
+                         .arg(st.untranslated)
+                         .arg(st.missing);
     m_translations.swap(translations);
     m_states.swap(states);
     m_ownedTexts.swap(owned);
+    return status;
 }
 
 void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayView)>& sink) const
@@ -645,9 +653,14 @@ void PhraseDocument::ResetPhrases()
 
 PhraseStatistics PhraseDocument::Statistics() const
 {
+    return StatisticsOf(m_states);
+}
+
+PhraseStatistics PhraseDocument::StatisticsOf(const std::vector<quint8>& states)
+{
     PhraseStatistics st;
-    st.phrases = PhraseCount();
-    for (quint8 s : m_states) {
+    st.phrases = int(states.size());
+    for (quint8 s : states) {
         if (s == tsUntranslated)
             ++st.untranslated;
         else if (s == tsMissing)

@@ -178,8 +178,10 @@ private:
     /// The bytes a translation reference stands for.
     QByteArray TextOf(int phrase, quint64 ref) const;
     QByteArray TextOf(int phrase, quint64 ref, const std::vector<QByteArray>& owned) const;
-    /// Merges the lines of text, the source-th merged file, into the translations.
-    void MergeInto(QByteArrayView text, quint64 source);
+    /// Merges the lines of text, the source-th merged file, into the translations; returns the
+    /// status text that sums them up.
+    QString MergeInto(QByteArrayView text, quint64 source);
+    static PhraseStatistics StatisticsOf(const std::vector<quint8>& states);
     void SetTranslation(int phrase, const QByteArray& text);
 
     FilePath m_translationPath;

@@ -31,7 +31,7 @@ inline constexpr char IsFolder[] = "it is a folder";
 inline constexpr char IsFifo[] = "it is a named pipe (FIFO), not a file";
 inline constexpr char IsSocket[] = "it is a socket, not a file";
 inline constexpr char IsDevice[] = "it is a device, not a file";
-inline constexpr char FileTooLarge[] = "it is larger than %1 GB, far more than any language file";
+inline constexpr char FileTooLarge[] = "it is larger than %1, far more than any language file";
 inline constexpr char WideEncoding[] =
     "it is encoded in %1; save it as UTF-8 or in an 8-bit code page, then open it again";
 inline constexpr char NameNotRepresentable[] =

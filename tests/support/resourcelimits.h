@@ -4,6 +4,9 @@
 #include <QFile>
 #include <csignal>
 #include <sys/resource.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QUILLMAR_ADDRESS_SANITIZER 1
@@ -41,6 +44,14 @@ public:
 private:
     rlimit m_saved{};
 };
+
+#if defined(__GLIBC__)
+// glibc gives each thread that allocates an arena of its own, 64 MB of address space reserved at
+// once and filled later; the main thread falls back on those when a lowered address-space limit
+// stops it, and memory does not run out. With one arena for every thread, set before any thread
+// starts, each allocation meets the limit.
+[[maybe_unused]] inline const int OneMallocArena = mallopt(M_ARENA_MAX, 1);
+#endif
 
 /// Allows the process only extraBytes of address space beyond what it uses now, for the scope.
 class MemoryLimit
