@@ -29,10 +29,12 @@ void DocumentWatcher::Check()
     if (m_doc.TranslationPath() != m_doc.TemplatePath()) {
         switch (m_doc.TranslationDiskState()) {
         case DiskState::Changed:
-            notices << QString::fromLatin1(strings::ChangedNotice).arg(name(m_doc.TranslationPath()));
+            notices
+                << QString::fromLatin1(strings::ChangedNotice).arg(name(m_doc.TranslationPath()));
             break;
         case DiskState::Deleted:
-            notices << QString::fromLatin1(strings::DeletedNotice).arg(name(m_doc.TranslationPath()));
+            notices
+                << QString::fromLatin1(strings::DeletedNotice).arg(name(m_doc.TranslationPath()));
             break;
         case DiskState::Unknown:
         case DiskState::Unchanged:

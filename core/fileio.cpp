@@ -102,9 +102,8 @@ QByteArray ReadFileBytes(const QString& path, const ReadOptions& options, FileSt
 
 FileStamp WriteFileSafely(const FilePath& path, QByteArrayView bytes)
 {
-    return WriteFileSafely(path, [bytes](const std::function<void(QByteArrayView)>& sink) {
-        sink(bytes);
-    });
+    return WriteFileSafely(
+        path, [bytes](const std::function<void(QByteArrayView)>& sink) { sink(bytes); });
 }
 
 namespace {
@@ -215,7 +214,8 @@ bool ReadAll(int fd, qint64 sizeHint, qint64 limit, QByteArray& data, int& error
 {
     error = 0;
     // One byte more than asked tells a file that has grown since fstat from one that has not.
-    qint64 capacity = sizeHint > 0 ? std::min(sizeHint + 1, limit + 1) : std::min<qint64>(1 << 16, limit + 1);
+    qint64 capacity =
+        sizeHint > 0 ? std::min(sizeHint + 1, limit + 1) : std::min<qint64>(1 << 16, limit + 1);
     data.resize(capacity);
     if (sizeHint > 0)
         AskForLargePages(data.data(), capacity);
@@ -229,7 +229,8 @@ bool ReadAll(int fd, qint64 sizeHint, qint64 limit, QByteArray& data, int& error
             capacity = std::min(capacity * 2, limit + 1);
             data.resize(capacity);
         }
-        const ssize_t n = ::read(fd, data.data() + got, size_t(std::min<qint64>(capacity - got, 1 << 30)));
+        const ssize_t n =
+            ::read(fd, data.data() + got, size_t(std::min<qint64>(capacity - got, 1 << 30)));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -305,7 +306,9 @@ int SyncToDisk(int fd)
 void SyncFolder(const QByteArray& file)
 {
     const qsizetype slash = file.lastIndexOf('/');
-    const QByteArray folder = slash > 0 ? file.first(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+    const QByteArray folder = slash > 0    ? file.first(slash)
+                              : slash == 0 ? QByteArray("/")
+                                           : QByteArray(".");
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
@@ -328,7 +331,8 @@ QByteArray WriteSafetyCopy(const FilePath& shown, const QByteArray& target, QByt
     QDir().mkpath(folder);
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray base = slash >= 0 ? target.sliced(slash + 1) : target;
-    const QByteArray stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")).toLatin1();
+    const QByteArray stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")).toLatin1();
     int e = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray name = QFile::encodeName(folder) + '/' + base + '.' + stamp;
@@ -351,8 +355,8 @@ QByteArray WriteSafetyCopy(const FilePath& shown, const QByteArray& target, QByt
         ::unlink(name.constData());
         break;
     }
-    throw Exception(QString::fromLatin1(strings::NoSafetyCopy)
-                        .arg(shown.Display(), folder, ErrnoText(e)));
+    throw Exception(
+        QString::fromLatin1(strings::NoSafetyCopy).arg(shown.Display(), folder, ErrnoText(e)));
 }
 
 // Puts the old contents back into a file written in place; true when they are whole again.
@@ -537,7 +541,8 @@ FileStamp WriteFileSafely(const FilePath& path, const FileProducer& produce)
     }
     if (::fchmod(fd.get(), mode) != 0 || ::fstat(fd.get(), &made) != 0)
         throw EFCreateError(shown);
-    if (exists && ((made.st_mode & 07777) != mode || made.st_uid != st.st_uid || made.st_gid != st.st_gid)) {
+    if (exists &&
+        ((made.st_mode & 07777) != mode || made.st_uid != st.st_uid || made.st_gid != st.st_gid)) {
         fd.Close();
         temporary.Remove();
         return WriteInPlace(path, target, produce);

@@ -1,13 +1,13 @@
 // The window's commands where a file could be lost: failing disks, names that are not files,
 // the template named as the translation, bytes not read, and other programs' changes.
-#include "mainform.h"
+#include "../support/resourcelimits.h"
 #include "documentwatcher.h"
 #include "fixture.h"
 #include "gridkeys.h"
+#include "mainform.h"
 #include "phrasegrid.h"
 #include "scriptedseam.h"
 #include "testmain.h"
-#include "../support/resourcelimits.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -61,7 +61,8 @@ void ReplaceByRename(const QString& path, const QByteArray& bytes)
 {
     const QString fresh = path + ".new";
     RewriteInPlace(fresh, bytes);
-    QVERIFY(QFile::rename(path + ".new", path) || (QFile::remove(path) && QFile::rename(fresh, path)));
+    QVERIFY(QFile::rename(path + ".new", path) ||
+            (QFile::remove(path) && QFile::rename(fresh, path)));
 }
 
 } // namespace
@@ -281,9 +282,10 @@ void TestFileSafety::changedOnDiskIsShownAndAsked()
         ReplaceByRename(m_translation, theirs);
     else
         QVERIFY(QFile::remove(m_translation));
-    const QString notice = change == "delete"
-                               ? "lang-french.php was deleted or moved by another program."
-                               : "lang-french.php was changed by another program. Reload (F5) reads it again.";
+    const QString notice =
+        change == "delete"
+            ? "lang-french.php was deleted or moved by another program."
+            : "lang-french.php was changed by another program. Reload (F5) reads it again.";
     QTRY_COMPARE(m_form->DiskLabel()->text(), notice);
 
     m_seam->asks.enqueue(answer);
@@ -369,17 +371,20 @@ void TestFileSafety::unrepresentableNamesAreRefused()
 {
     // A file whose name holds a byte that is not UTF-8: the chooser can only show it with
     // U+FFFD in its place, and that name spelt back is another file.
-    const QByteArray raw = QFile::encodeName(m_dir->path()) + "/fran\xe7" "ais.php";
+    const QByteArray raw = QFile::encodeName(m_dir->path()) + "/fran\xe7"
+                                                              "ais.php";
     {
         const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
         QVERIFY(fd >= 0);
-        QCOMPARE(::write(fd, Translation.constData(), size_t(Translation.size())), ssize_t(Translation.size()));
+        QCOMPARE(::write(fd, Translation.constData(), size_t(Translation.size())),
+                 ssize_t(Translation.size()));
         ::close(fd);
     }
     const QString shown = QFile::decodeName(raw);
     QVERIFY(shown.contains(QChar::ReplacementCharacter));
     Open(shown);
-    const QString reason = "its name holds bytes that are not valid in the system's encoding; rename the file.";
+    const QString reason =
+        "its name holds bytes that are not valid in the system's encoding; rename the file.";
     QCOMPARE(m_seam->errors, QStringList{"Cannot open file " + shown + ": " + reason});
     QCOMPARE(m_form->Document().Statistics().missing, 2);
 

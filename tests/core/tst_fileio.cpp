@@ -253,7 +253,8 @@ void TestFileIo::stopsAtTheSizeLimit_data()
     QTest::addColumn<QString>("limit"); // as the message says it
     constexpr qint64 MB = 1 << 20;
     // A sparse file costs no disk; refusing it must not read two gigabytes first.
-    QTest::newRow("file one byte over 2 GB") << "file" << MaxFileBytes + 1 << MaxFileBytes << true << "2 GB";
+    QTest::newRow("file one byte over 2 GB")
+        << "file" << MaxFileBytes + 1 << MaxFileBytes << true << "2 GB";
     QTest::newRow("file at the limit") << "file" << 4096LL << 4096LL << false << "";
     QTest::newRow("file one byte over the limit") << "file" << 4097LL << 4096LL << true << "4 kB";
     // A pipe tells no size beforehand: only the bytes read can be counted.

@@ -1,7 +1,7 @@
+#include "../support/resourcelimits.h"
 #include "errors.h"
 #include "fileio.h"
 #include "phrasedocument.h"
-#include "../support/resourcelimits.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,7 +33,9 @@ void Write(const QString& path, const QByteArray& bytes)
 
 struct stat Stat(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     ::lstat(QFile::encodeName(path).constData(), &st);
     return st;
 }
@@ -82,7 +84,8 @@ private:
 
 QStringList Entries(const QString& dir)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                               QDir::System);
 }
 
 const QByteArray Old = "define(\"_A\",\"Ancien\");\r\n";
@@ -120,7 +123,8 @@ void ExpectFailedSave(PhraseDocument& doc, const QString& path, const QByteArray
     } catch (const EWriteError& e) {
         // What failed, where, and that the file is untouched, with the system's reason.
         const QString said = "Stream write error.\n" + path + " is as it was before the save (";
-        QVERIFY2(e.message().startsWith(said) && e.message().endsWith(')'), qPrintable(e.message()));
+        QVERIFY2(e.message().startsWith(said) && e.message().endsWith(')'),
+                 qPrintable(e.message()));
     }
     QCOMPARE(ReadAll(path), old);
     QVERIFY(doc.Modified());
@@ -165,9 +169,10 @@ void TestSaveFile::lastByteFails_data()
     QTest::addColumn<bool>("inPlace");
     // Sizes around the pieces output is handed on in (a megabyte) and the buffer of a file
     // object (16 KB), where a last piece that fails was once taken for success.
-    const std::pair<const char*, qsizetype> sizes[] = {
-        {"small file", 300}, {"16 KB", 16384}, {"one megabyte", 1 << 20},
-        {"a few megabytes", 3 * (1 << 20) + 77}};
+    const std::pair<const char*, qsizetype> sizes[] = {{"small file", 300},
+                                                       {"16 KB", 16384},
+                                                       {"one megabyte", 1 << 20},
+                                                       {"a few megabytes", 3 * (1 << 20) + 77}};
     for (const auto& [name, size] : sizes) {
         QTest::addRow("%s, replaced", name) << size << false;
         QTest::addRow("%s, written in place", name) << size << true;
@@ -183,7 +188,8 @@ void TestSaveFile::lastByteFails()
     Write(path, Old);
     if (inPlace) // a second name for the file: replacing it would cut that name off
         QCOMPARE(::link(QFile::encodeName(path).constData(),
-                        QFile::encodeName(dir.filePath("fr-link.php")).constData()), 0);
+                        QFile::encodeName(dir.filePath("fr-link.php")).constData()),
+                 0);
 
     PhraseDocument doc;
     PrepareDocument(doc, path, TemplateWithOutputOf(size));
@@ -224,13 +230,15 @@ void TestSaveFile::fullFileSystem()
     QTemporaryDir dir;
     TinyFileSystem disk(dir.path(), 256);
     if (!disk.Mounted())
-        QSKIP("cannot mount a tmpfs here (needs root); the file-size limit rows cover the last byte");
+        QSKIP(
+            "cannot mount a tmpfs here (needs root); the file-size limit rows cover the last byte");
     const QString path = dir.filePath("fr.php");
     if (exists)
         Write(path, Old);
     if (inPlace)
         QCOMPARE(::link(QFile::encodeName(path).constData(),
-                        QFile::encodeName(dir.filePath("fr-link.php")).constData()), 0);
+                        QFile::encodeName(dir.filePath("fr-link.php")).constData()),
+                 0);
     PhraseDocument doc;
     PrepareDocument(doc, path, TemplateWithOutputOf(4 * 4096 - 10 + Old.size()));
     disk.Fill(pagesFree);
@@ -273,10 +281,14 @@ void TestSaveFile::specialTargetsAreRefused_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("FIFO") << "fifo" << "it is a named pipe (FIFO), not a file";
-    QTest::newRow("socket") << "socket" << "it is a socket, not a file";
-    QTest::newRow("character device") << "device" << "it is a device, not a file";
-    QTest::newRow("link to a FIFO") << "link" << "it is a named pipe (FIFO), not a file";
+    QTest::newRow("FIFO") << "fifo"
+                          << "it is a named pipe (FIFO), not a file";
+    QTest::newRow("socket") << "socket"
+                            << "it is a socket, not a file";
+    QTest::newRow("character device") << "device"
+                                      << "it is a device, not a file";
+    QTest::newRow("link to a FIFO") << "link"
+                                    << "it is a named pipe (FIFO), not a file";
 }
 
 void TestSaveFile::specialTargetsAreRefused()
@@ -303,7 +315,9 @@ void TestSaveFile::specialTargetsAreRefused()
         QSKIP("cannot make a device node here (needs root)");
     }
     const QByteArray target = QFile::encodeName(QFileInfo(path).canonicalFilePath());
-    struct stat before {};
+    struct stat before
+    {
+    };
     QCOMPARE(::lstat(target.constData(), &before), 0);
     const QStringList entries = Entries(dir.path());
 
@@ -315,7 +329,9 @@ void TestSaveFile::specialTargetsAreRefused()
     } catch (const EFCreateError& e) {
         QCOMPARE(e.message(), "Cannot create file " + path + ": " + reason);
     }
-    struct stat after {};
+    struct stat after
+    {
+    };
     QCOMPARE(::lstat(target.constData(), &after), 0);
     QCOMPARE(after.st_mode, before.st_mode);
     QCOMPARE(after.st_rdev, before.st_rdev);
@@ -332,7 +348,8 @@ void TestSaveFile::keepsPermissions()
     QVERIFY(QFile::setPermissions(path, perms));
     WriteFileSafely(FilePath::FromText(path), "new");
     QCOMPARE(ReadAll(path), QByteArray("new"));
-    const auto ownerGroupOther = QFileDevice::Permissions(0x7077); // leave out the "user" alias bits
+    const auto ownerGroupOther =
+        QFileDevice::Permissions(0x7077); // leave out the "user" alias bits
     QCOMPARE(QFile::permissions(path) & ownerGroupOther, perms);
 }
 
@@ -352,7 +369,8 @@ void TestSaveFile::keepsWhatTheFileWas()
     const QByteArray name = QFile::encodeName(path);
     Write(path, "old");
     if (change == "link") {
-        QCOMPARE(::link(name.constData(), QFile::encodeName(dir.filePath("other.php")).constData()), 0);
+        QCOMPARE(::link(name.constData(), QFile::encodeName(dir.filePath("other.php")).constData()),
+                 0);
     } else if (change == "setid") {
         QCOMPARE(::chmod(name.constData(), 06755), 0);
     } else if (::chown(name.constData(), 65534, 65534) != 0) {
@@ -406,7 +424,8 @@ void TestSaveFile::savedStampIsTheFileOnDisk()
     QCOMPARE(StampOf(path), written);
     QCOMPARE(written.size, 3);
     // Written in place, the file keeps its identity; the stamp follows its new contents.
-    QCOMPARE(::link(path.Native().constData(), QFile::encodeName(dir.filePath("b.php")).constData()), 0);
+    QCOMPARE(
+        ::link(path.Native().constData(), QFile::encodeName(dir.filePath("b.php")).constData()), 0);
     const FileStamp again = WriteFileSafely(path, "newer");
     QVERIFY(again.SameFile(written));
     QCOMPARE(StampOf(path), again);
