@@ -96,6 +96,10 @@ QVariant PhraseTableModel::data(const QModelIndex& index, int role) const
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ToolTipRole:
+        if (index.column() == ColumnTranslated && !m_doc.PhraseEditable(index.row()))
+            return QString::fromLatin1(strings::NotEditable);
+        return {};
     }
     return {};
 }
@@ -120,6 +124,10 @@ Qt::ItemFlags PhraseTableModel::flags(const QModelIndex& index) const
     if (!index.isValid() || index.column() == ColumnLine)
         return Qt::NoItemFlags;
     // The key column opens an editor too (it closes at the first change), but never stores.
+    // A value that is not one literal is kept as the template has it, so it takes no typing.
+    if (index.column() == ColumnTranslated && index.row() < rowCount() &&
+        !m_doc.PhraseEditable(index.row()))
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
 

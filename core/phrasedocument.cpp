@@ -49,19 +49,22 @@ private:
     qsizetype m_used = 0;
 };
 
-// A double-quoted literal: a backslash before every double quote, nothing else changed.
-void PutQuoted(PieceWriter& out, QByteArrayView text)
+// A literal in the given quote that reads back as text (AppendPhpLiteral); a text without
+// quotes or backslashes, the common case, is copied as it stands.
+void PutLiteral(PieceWriter& out, QByteArrayView text, char quote)
 {
-    out.Put('"');
-    while (const void* q = text.isEmpty() ? nullptr : std::memchr(text.data(), '"', size_t(text.size()))) {
-        const qsizetype at = static_cast<const char*>(q) - text.data();
-        out.Put(text.first(at));
-        out.Put('\\');
-        out.Put('"');
-        text = text.sliced(at + 1);
+    const bool plain = text.isEmpty() ||
+                       (!std::memchr(text.data(), quote, size_t(text.size())) &&
+                        !std::memchr(text.data(), '\\', size_t(text.size())));
+    if (plain) {
+        out.Put(quote);
+        out.Put(text);
+        out.Put(quote);
+        return;
     }
-    out.Put(text);
-    out.Put('"');
+    QByteArray literal;
+    AppendPhpLiteral(literal, text, quote);
+    out.Put(literal);
 }
 
 // An output shape cut at its two "%s": the key goes between prefix and middle, the
@@ -89,19 +92,19 @@ const Shape& ShapeFor(PhraseLineKind kind)
 
 // Fills one output shape with key and translation, each taken whole and uninterpreted: bracket
 // lines as they are, the other shapes as double-quoted literals.
-void PutShape(PieceWriter& out, PhraseLineKind kind, QByteArrayView key, QByteArrayView text)
+void PutShape(PieceWriter& out, PhraseLineKind kind, QByteArrayView key, QByteArrayView text, char quote)
 {
     const Shape& shape = ShapeFor(kind);
     out.Put(shape.prefix);
     if (kind == lkBracket)
         out.Put(key);
     else
-        PutQuoted(out, key);
+        PutLiteral(out, key, '"');
     out.Put(shape.middle);
     if (kind == lkBracket)
         out.Put(text);
     else
-        PutQuoted(out, text);
+        PutLiteral(out, text, quote);
     out.Put(shape.suffix);
 }
 
@@ -124,6 +127,11 @@ QByteArrayView SpanLine(QByteArrayView text, quint64 code)
     const quint64 length = code >> OffsetBits;
     return text.sliced(start, length == LongLine ? LineLengthAt(text, start) : qsizetype(length));
 }
+
+// A phrase's kind byte: the kind, and whether its translation is written in single quotes (the
+// quote it was read in, from the template or from the merged line that gave it).
+constexpr quint8 KindMask = 0x07;
+constexpr quint8 SingleQuoted = 0x80;
 
 // A translation reference. With the top bit set, the low 32 bits index the typed texts. Else 0
 // stands for the phrase's own template value, and otherwise bits 56..62 name the merged file
@@ -151,8 +159,7 @@ struct ParsedLine
     qsizetype start = 0;
     qsizetype length = 0;
     PhraseLineKind kind = lkNone;
-    QByteArray key;
-    QByteArray value;
+    PhraseLineParts parts;
     std::uint64_t hash = 0;
 };
 
@@ -180,9 +187,9 @@ void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& hand
         ParsedLine& line = batch[size_t(count++)];
         line.start = start;
         line.length = length;
-        line.kind = ParsePhraseLine(text.sliced(start, length), line.key, line.value, true);
+        line.kind = ReadPhraseLine(text.sliced(start, length), line.parts, true);
         if (line.kind != lkNone) {
-            line.hash = index.Hash(line.key);
+            line.hash = index.Hash(line.parts.key);
             index.Prefetch(line.hash);
         }
         if (count == BatchSize)
@@ -240,6 +247,13 @@ QByteArrayView PhraseDocument::PhraseLine(int i) const
 void PhraseDocument::ParseTemplatePhrase(int i, QByteArray& key, QByteArray& value) const
 {
     ParsePhraseLine(PhraseLine(i), key, value, true);
+}
+
+bool PhraseDocument::PhraseEditable(int i) const
+{
+    PhraseLineParts parts;
+    ReadPhraseLine(PhraseLine(i), parts, true);
+    return parts.editable;
 }
 
 QByteArray PhraseDocument::PhraseKey(int i) const
@@ -377,11 +391,11 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
             return;
         if (parsed.kind <= lkBracket)
             ++counts[parsed.kind];
-        if (index.FindOrInsert(keyAt, parsed.key, parsed.hash, int(spans.size())) >= 0)
+        if (index.FindOrInsert(keyAt, parsed.parts.key, parsed.hash, int(spans.size())) >= 0)
             return;
         spans.push_back(LineSpanCode(parsed.start, parsed.length));
         phraseLines.push_back(l);
-        kinds.push_back(quint8(parsed.kind));
+        kinds.push_back(quint8(parsed.kind) | (parsed.parts.valueQuote == '\'' ? SingleQuoted : 0));
     });
     std::vector<quint8> states(spans.size(), quint8(tsMissing));
     std::vector<quint64> translations(spans.size(), TemplateRef);
@@ -479,16 +493,18 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
 {
     std::vector<quint64> translations = m_translations;
     std::vector<quint8> states = m_states;
+    std::vector<quint8> kinds = m_kinds;
     std::vector<QByteArray> owned = m_ownedTexts;
+    // As in PHP, the first line that carries a key defines it; later copies are dead code.
+    std::vector<bool> taken(states.size(), false);
     // The template line last read for a key comparison is kept: it is the found phrase's line,
     // whose value the state is judged against.
     int parsed = -1;
-    QByteArray parsedKey;
-    QByteArray parsedValue;
+    PhraseLineParts parsedParts;
     const auto keyAt = [&](int p) -> const QByteArray& {
-        ParseTemplatePhrase(p, parsedKey, parsedValue);
+        ReadPhraseLine(PhraseLine(p), parsedParts, true);
         parsed = p;
-        return parsedKey;
+        return parsedParts.key;
     };
     // Before a batch is handled, the phrase each line most likely names is fetched, then the
     // template line its key is compared with.
@@ -508,16 +524,27 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
     ForEachParsedLine(text, m_keyIndex, [&](const ParsedLine& line) {
         if (line.kind == lkNone)
             return;
-        const QByteArray& value = line.value;
-        const int i = m_keyIndex.Find(keyAt, line.key, line.hash);
-        if (i < 0)
+        const QByteArray& value = line.parts.value;
+        const int i = m_keyIndex.Find(keyAt, line.parts.key, line.hash);
+        if (i < 0 || taken[size_t(i)])
             return;
-        // Compared with the text held now, so a key repeated in the file is judged against the
-        // text its previous occurrence stored, and the last occurrence decides.
+        taken[size_t(i)] = true;
+        if (parsed != i)
+            keyAt(i);
+        // A template line that is kept as it is takes no text; neither does a template literal
+        // from a value that is not one literal: it could not be written there.
+        if (!parsedParts.editable) {
+            states[size_t(i)] = tsUntranslated;
+            return;
+        }
+        if (!line.parts.editable)
+            return;
+        // Compared with the text held now, which an earlier merged file may have given.
         quint64& ref = translations[size_t(i)];
-        const bool same = (ref == TemplateRef && parsed == i) ? value == parsedValue
-                                                               : value == TextOf(i, ref, owned);
+        const bool same = ref == TemplateRef ? value == parsedParts.value : value == TextOf(i, ref, owned);
         states[size_t(i)] = same ? tsUntranslated : tsTranslated;
+        kinds[size_t(i)] = quint8((kinds[size_t(i)] & KindMask) |
+                                  (line.parts.valueQuote == '\'' ? SingleQuoted : 0));
         // A value read where it stands is referred to there; one that was unescaped, or that a
         // reference cannot name, is held as a text.
         // (Compared as addresses: an unescaped value lies in a block of its own.)
@@ -548,6 +575,7 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
                          .arg(st.missing);
     m_translations.swap(translations);
     m_states.swap(states);
+    m_kinds.swap(kinds);
     m_ownedTexts.swap(owned);
     return status;
 }
@@ -556,15 +584,28 @@ void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayV
 {
     PieceWriter out(sink);
     size_t phrase = 0; // the next phrase, whose line comes at or after the current one
-    QByteArray key;
-    QByteArray value;
+    PhraseLineParts parts;
     ForEachLine(m_templateText, [&](qsizetype start, qsizetype length) {
         const QByteArrayView line = m_templateText.sliced(start, length);
         if (phrase < m_phraseSpans.size() &&
             qsizetype(m_phraseSpans[phrase] & OffsetMask) == start) {
-            const PhraseLineKind kind = ParsePhraseLine(line, key, value, true);
+            const PhraseLineKind kind = ReadPhraseLine(line, parts, true);
             const quint64 ref = m_translations[phrase];
-            PutShape(out, kind, key, ref == TemplateRef ? value : TextOf(int(phrase), ref));
+            const QByteArray text = ref == TemplateRef ? parts.value : TextOf(int(phrase), ref);
+            const char quote = (m_kinds[phrase] & SingleQuoted) ? '\'' : '"';
+            if (!parts.editable) {
+                out.Put(line); // kept as the template has it
+            } else if (parts.fixedLayout && (!m_keepLayout || parts.valueEnd == 0)) {
+                PutShape(out, kind, parts.key, text, quote);
+            } else {
+                // Any other spelling keeps its line; only the value literal is replaced.
+                out.Put(line.first(parts.valueBegin));
+                if (kind == lkBracket)
+                    out.Put(text);
+                else
+                    PutLiteral(out, text, quote);
+                out.Put(line.sliced(parts.valueEnd));
+            }
             ++phrase;
         } else {
             out.Put(line);
@@ -601,7 +642,8 @@ void PhraseDocument::SaveTranslation()
 bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& typed)
 {
     const QByteArray text = FirstLine(typed);
-    if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text)
+    if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text ||
+        !PhraseEditable(phrase))
         return false;
     m_states[size_t(phrase)] = tsTranslated;
     SetTranslation(phrase, text);

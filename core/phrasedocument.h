@@ -73,6 +73,10 @@ public:
     std::optional<NulCut> TranslationNulCut() const;
     bool Modified() const { return m_modified; }
     bool ShowOriginal() const { return m_showOriginal; }
+    /// Whether phrase lines keep the template's own layout when written, only their translation
+    /// replaced, instead of the kind's fixed layout.
+    bool KeepLayout() const { return m_keepLayout; }
+    void SetKeepLayout(bool keep) { m_keepLayout = keep; }
     void SetShowOriginal(bool show);
 
     /// The bytes of the template and of the merged translations, as read.
@@ -88,7 +92,9 @@ public:
     // Keys, originals and merged translations are read from their lines when asked for; the
     // returned texts refer into the file bytes and stay valid until the next load or clear.
     int PhraseCount() const { return int(m_kinds.size()); }
-    PhraseLineKind PhraseKind(int i) const { return PhraseLineKind(m_kinds.at(size_t(i))); }
+    PhraseLineKind PhraseKind(int i) const { return PhraseLineKind(m_kinds.at(size_t(i)) & 0x07); }
+    /// False for a phrase whose value is not one literal on its line: it is kept as it is.
+    bool PhraseEditable(int i) const;
     QByteArray PhraseKey(int i) const;
     int PhraseKeyTag(int i) const { return m_phraseLines.at(size_t(i)); } ///< its template line
     QByteArray PhraseOriginal(int i) const;
@@ -193,6 +199,7 @@ private:
     std::optional<NulCut> m_nulCut;
     bool m_modified = false;
     bool m_showOriginal = false;
+    bool m_keepLayout = false;
     QString m_statusText;
 
     // The template's bytes, and the same up to the NUL that ends its text. Phrases are read from

@@ -6,44 +6,72 @@ namespace {
 
 inline bool IsBlank(unsigned char b) { return b <= 32; }
 
+inline bool IsWordByte(unsigned char b)
+{
+    return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '_' ||
+           b >= 0x80;
+}
+
 inline bool StartsWith(const unsigned char* p, qsizetype avail, const char* literal)
 {
     const auto n = static_cast<qsizetype>(std::strlen(literal));
     return avail >= n && std::memcmp(p, literal, size_t(n)) == 0;
 }
 
-// Reads a double-quoted literal body from i (just past the opening quote) up to and including e.
-// Only \" is unescaped. Returns the position just past the closing quote, or e + 1 when the
-// literal runs to the end of the trimmed line.
-qsizetype ReadLiteral(const unsigned char* s, qsizetype i, qsizetype e, QByteArray& out, bool ref)
+// The trimmed line: the first and last byte that is not blank, or false for a blank line.
+bool Trim(const unsigned char* s, qsizetype n, qsizetype& b, qsizetype& e)
 {
-    if (ref) {
-        // Most literals hold no escaped quote: find the first quote; unless a backslash stands
-        // right before it, the literal ends there and is referred to where it stands.
-        const void* q = i <= e ? std::memchr(s + i, '"', size_t(e - i + 1)) : nullptr;
-        const qsizetype j = q ? static_cast<const unsigned char*>(q) - s : e + 1;
-        if (!q || j == i || s[j - 1] != '\\') {
+    b = 0;
+    while (b < n && IsBlank(s[b]))
+        ++b;
+    if (b == n)
+        return false;
+    e = n - 1;
+    while (IsBlank(s[e]))
+        --e;
+    return true;
+}
+
+// Reads a literal's body from i (just past its opening quote) up to and including e, as PHP
+// finds its end: a backslash escapes the byte after it, so "x\\" ends after the second
+// backslash. The text keeps every escape as written except an escaped quote of the literal's
+// own kind, which becomes the quote. Returns the position of the closing quote, or e + 1 when
+// the literal does not close on the line.
+qsizetype ReadLiteral(const unsigned char* s, qsizetype i, qsizetype e, char quote, QByteArray& out,
+                      bool ref)
+{
+    const auto q = static_cast<unsigned char>(quote);
+    if (ref && i <= e) {
+        // Most literals hold no backslash: then the first quote ends them, and they are
+        // referred to where they stand.
+        const void* end = std::memchr(s + i, q, size_t(e - i + 1));
+        const qsizetype j = end ? static_cast<const unsigned char*>(end) - s : e + 1;
+        if (!std::memchr(s + i, '\\', size_t(j - i))) {
             out = QByteArray::fromRawData(reinterpret_cast<const char*>(s + i), j - i);
-            return q ? j + 1 : j;
+            return j;
         }
     }
+    out.clear();
     qsizetype runStart = i;
     while (i <= e) {
         const unsigned char c = s[i];
-        if (c == '\\' && i + 1 <= e && s[i + 1] == '"') {
-            out.append(reinterpret_cast<const char*>(s + runStart), i - runStart);
-            out.append('"');
+        if (c == '\\' && i + 1 <= e) {
+            if (s[i + 1] == q) {
+                out.append(reinterpret_cast<const char*>(s + runStart), i - runStart);
+                out.append(char(q));
+                runStart = i + 2;
+            }
             i += 2;
-            runStart = i;
-        } else if (c == '"') {
+        } else if (c == q) {
             out.append(reinterpret_cast<const char*>(s + runStart), i - runStart);
-            return i + 1;
+            return i;
         } else {
             ++i;
         }
     }
+    i = std::min(i, e + 1);
     out.append(reinterpret_cast<const char*>(s + runStart), i - runStart);
-    return i;
+    return e + 1;
 }
 
 // Collects bracket text from p while p < e, stopping before a "]]" whose first ']' lies before e.
@@ -60,102 +88,349 @@ qsizetype ReadBracket(const unsigned char* s, qsizetype p, qsizetype e, QByteArr
     return p;
 }
 
-qsizetype FindQuote(const unsigned char* s, qsizetype from, qsizetype e)
+// A cursor over the trimmed line that reads PHP's small grammar of these statements.
+class Scanner
 {
-    if (from > e)
-        return -1;
-    const void* q = std::memchr(s + from, '"', size_t(e - from + 1));
-    return q ? static_cast<const unsigned char*>(q) - s : -1;
+public:
+    Scanner(const unsigned char* s, qsizetype b, qsizetype e) : m_s(s), m_p(b), m_e(e) {}
+
+    qsizetype Pos() const { return m_p; }
+    bool AtEnd() const { return m_p > m_e; }
+    unsigned char Peek() const { return m_p <= m_e ? m_s[m_p] : 0; }
+    void SkipBlanks()
+    {
+        while (m_p <= m_e && IsBlank(m_s[m_p]))
+            ++m_p;
+    }
+    // A byte, blanks before it skipped.
+    bool Take(char c)
+    {
+        SkipBlanks();
+        if (Peek() != static_cast<unsigned char>(c))
+            return false;
+        ++m_p;
+        return true;
+    }
+    // A keyword, blanks before it skipped; PHP reads keywords and function names in any case.
+    bool TakeWord(const char* word)
+    {
+        SkipBlanks();
+        const auto n = static_cast<qsizetype>(std::strlen(word));
+        if (m_e - m_p + 1 < n)
+            return false;
+        for (qsizetype k = 0; k < n; ++k) {
+            unsigned char c = m_s[m_p + k];
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<unsigned char>(c - 'A' + 'a');
+            if (c != static_cast<unsigned char>(word[k]))
+                return false;
+        }
+        if (m_p + n <= m_e && IsWordByte(m_s[m_p + n]))
+            return false;
+        m_p += n;
+        return true;
+    }
+    // A variable name: '$' and the bytes of a name.
+    bool TakeVariable()
+    {
+        SkipBlanks();
+        if (Peek() != '$')
+            return false;
+        ++m_p;
+        const qsizetype start = m_p;
+        while (m_p <= m_e && IsWordByte(m_s[m_p]))
+            ++m_p;
+        return m_p > start;
+    }
+    // A quoted literal, blanks before it skipped. Sets where its quotes stand; closed is false
+    // when it runs to the end of the line.
+    bool TakeLiteral(QByteArray& text, bool ref, char& quote, qsizetype& open, qsizetype& close,
+                     bool& closed)
+    {
+        SkipBlanks();
+        const unsigned char c = Peek();
+        if (c != '"' && c != '\'')
+            return false;
+        quote = char(c);
+        open = m_p;
+        close = ReadLiteral(m_s, m_p + 1, m_e, quote, text, ref);
+        closed = close <= m_e;
+        m_p = close + 1;
+        return true;
+    }
+    bool TakeLiteral(QByteArray& text, bool ref)
+    {
+        char quote;
+        qsizetype open, close;
+        bool closed;
+        return TakeLiteral(text, ref, quote, open, close, closed) && closed;
+    }
+
+private:
+    const unsigned char* m_s;
+    qsizetype m_p;
+    qsizetype m_e;
+};
+
+// The last byte of a value that is not one literal: up to the ')' that closes define( or the
+// ';' that ends the assignment, outside quotes, or the line's end; blanks before it dropped.
+qsizetype ExpressionEnd(const unsigned char* s, qsizetype from, qsizetype e, bool define)
+{
+    int depth = 0;
+    qsizetype p = from;
+    while (p <= e) {
+        const unsigned char c = s[p];
+        if (c == '"' || c == '\'') {
+            for (++p; p <= e && s[p] != c; ++p)
+                if (s[p] == '\\')
+                    ++p;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && define && depth-- == 0) {
+            break;
+        } else if (c == ';' && !define) {
+            break;
+        }
+        ++p;
+    }
+    qsizetype end = std::min(p, e + 1) - 1;
+    while (end >= from && IsBlank(s[end]))
+        --end;
+    return end;
 }
 
-} // namespace
-
-namespace {
-
-// Finds the trimmed line [b, e] and classifies it by the keyword it begins with.
-PhraseLineKind Classify(const unsigned char* s, qsizetype n, qsizetype& b, qsizetype& e)
+// The statements as PHP reads them: an optional guard "if (!defined('K'))" with or without a
+// brace, then define('K', 'text') or case ['K' | strtolower('K')]: $var = 'text'. Keywords in
+// any case, blanks anywhere between the parts, single or double quotes.
+bool ReadStatement(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineParts& parts, bool ref)
 {
-    b = 0;
-    while (b < n && IsBlank(s[b]))
-        ++b;
-    if (b == n)
-        return lkNone;
-    e = n - 1;
-    while (IsBlank(s[e]))
-        --e;
+    Scanner in(s, b, e);
+    const bool guarded = in.TakeWord("if");
+    if (guarded) {
+        QByteArray guardKey;
+        if (!in.Take('(') || !in.Take('!') || !in.TakeWord("defined") || !in.Take('(') ||
+            !in.TakeLiteral(guardKey, true) || !in.Take(')') || !in.Take(')'))
+            return false;
+        in.Take('{');
+    }
+    char keyQuote = '"';
+    qsizetype keyOpen = 0, keyClose = 0;
+    bool closed = false;
+    bool define = false;
+    if (in.TakeWord("define")) {
+        if (!in.Take('(') || !in.TakeLiteral(parts.key, ref, keyQuote, keyOpen, keyClose, closed) ||
+            !closed || !in.Take(','))
+            return false;
+        parts.kind = lkDefine;
+        define = true;
+    } else if (!guarded && in.TakeWord("case")) {
+        const Scanner beforeFunction = in;
+        if (in.TakeWord("strtolower")) {
+            if (!in.Take('(') ||
+                !in.TakeLiteral(parts.key, ref, keyQuote, keyOpen, keyClose, closed) || !closed ||
+                !in.Take(')'))
+                return false;
+            parts.kind = lkCaseStrToLower;
+        } else {
+            in = beforeFunction;
+            if (!in.TakeLiteral(parts.key, ref, keyQuote, keyOpen, keyClose, closed) || !closed)
+                return false;
+            parts.kind = lkCase;
+        }
+        if (!in.Take(':') || !in.TakeVariable() || !in.Take('='))
+            return false;
+    } else {
+        return false;
+    }
+
+    // No value is read without a key, as the plain reader always did; such a line names
+    // nothing a translation could refer to, so it is kept as written.
+    if (parts.key.isEmpty()) {
+        parts.editable = false;
+        return true;
+    }
+    // The value: one literal that the statement ends after, or anything else, kept as written.
+    in.SkipBlanks();
+    const qsizetype valueStart = in.Pos();
+    qsizetype open = 0, close = 0;
+    char quote = '"';
+    if (in.TakeLiteral(parts.value, ref, quote, open, close, closed)) {
+        if (!closed) {
+            parts.editable = false; // continues on the next line
+        } else {
+            in.SkipBlanks();
+            const unsigned char next = in.Peek();
+            parts.editable = define ? (next == ')' || next == ',') : next == ';';
+        }
+    } else {
+        parts.editable = false;
+    }
+    if (parts.editable) {
+        parts.valueBegin = open;
+        parts.valueEnd = close + 1;
+        parts.valueQuote = quote;
+    } else {
+        const qsizetype end = ExpressionEnd(s, valueStart, e, define);
+        parts.value = QByteArray(reinterpret_cast<const char*>(s + valueStart),
+                                 std::max<qsizetype>(0, end - valueStart + 1));
+        parts.valueBegin = valueStart;
+        parts.valueEnd = valueStart;
+    }
+    // The classic spelling, written in the kind's fixed layout: the keyword at the start of
+    // the line as the old reader took it, both texts in double quotes.
+    const char* keyword = parts.kind == lkCaseStrToLower ? "case strtolower" :
+                          parts.kind == lkCase           ? "case" :
+                                                           "define";
+    parts.fixedLayout = !guarded && parts.editable && keyQuote == '"' && quote == '"' &&
+                        StartsWith(s + b, e - b + 1, keyword) &&
+                        !(parts.kind == lkCase && StartsWith(s + b, e - b + 1, "case strtolower"));
+    return true;
+}
+
+// Lines that begin like a statement but are none of the shapes above ("caseless", "case _X:",
+// "defined(...) or die()"): read as the plain reader always read them, by the first two
+// double-quoted texts, and kept as they are.
+PhraseLineKind ReadLoosely(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineParts& parts,
+                           bool ref)
+{
     const qsizetype avail = e - b + 1;
-    // The longer keyword first: "case strtolower" also begins with "case".
+    PhraseLineKind kind;
     if (StartsWith(s + b, avail, "case strtolower"))
-        return lkCaseStrToLower;
-    if (StartsWith(s + b, avail, "case"))
-        return lkCase;
-    if (StartsWith(s + b, avail, "define"))
-        return lkDefine;
-    if (StartsWith(s + b, avail, "[["))
+        kind = lkCaseStrToLower;
+    else if (StartsWith(s + b, avail, "case"))
+        kind = lkCase;
+    else if (StartsWith(s + b, avail, "define"))
+        kind = lkDefine;
+    else
+        return lkNone;
+    parts.kind = kind;
+    parts.editable = false;
+    parts.fixedLayout = false;
+    const void* q = std::memchr(s + b, '"', size_t(avail));
+    if (!q)
+        return kind;
+    const qsizetype keyOpen = static_cast<const unsigned char*>(q) - s;
+    const qsizetype keyClose = ReadLiteral(s, keyOpen + 1, e, '"', parts.key, ref);
+    if (parts.key.isEmpty() || keyClose > e)
+        return kind;
+    const void* q2 = keyClose + 1 <= e ? std::memchr(s + keyClose + 1, '"', size_t(e - keyClose)) : nullptr;
+    if (q2) {
+        const qsizetype open = static_cast<const unsigned char*>(q2) - s;
+        ReadLiteral(s, open + 1, e, '"', parts.value, ref);
+    }
+    return kind;
+}
+
+PhraseLineKind ReadBracketLine(const unsigned char* s, qsizetype b, qsizetype e,
+                               PhraseLineParts& parts, bool ref)
+{
+    parts.kind = lkBracket;
+    parts.fixedLayout = true;
+    const qsizetype stop = ReadBracket(s, b + 2, e, parts.key, ref);
+    if (parts.key.isEmpty())
         return lkBracket;
-    return lkNone;
+    qsizetype p = stop;
+    while (p < e && !(s[p] == '[' && s[p + 1] == '['))
+        ++p;
+    if (p >= e)
+        return lkBracket;
+    p += 2;
+    if (p >= e)
+        return lkBracket;
+    const qsizetype end = ReadBracket(s, p, e, parts.value, ref);
+    // Only a value closed by its brackets can be replaced where it stands.
+    if (end < e && s[end] == ']' && s[end + 1] == ']') {
+        parts.valueBegin = p;
+        parts.valueEnd = end;
+    }
+    return lkBracket;
 }
 
 } // namespace
 
 PhraseLineKind PhraseLineKindOf(QByteArrayView line)
 {
+    // Only a first guess, for counting: whatever may begin a phrase line.
+    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     qsizetype b, e;
-    return Classify(reinterpret_cast<const unsigned char*>(line.data()), line.size(), b, e);
+    if (!Trim(s, line.size(), b, e))
+        return lkNone;
+    const unsigned char c = s[b] | 0x20;
+    if (StartsWith(s + b, e - b + 1, "[["))
+        return lkBracket;
+    if (c == 'c')
+        return lkCase;
+    if (c == 'd' || c == 'i')
+        return lkDefine;
+    return lkNone;
+}
+
+PhraseLineKind ReadPhraseLine(QByteArrayView line, PhraseLineParts& parts, bool referenceLine)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
+    qsizetype b = 0;
+    qsizetype e = 0;
+    parts = PhraseLineParts();
+    if (!Trim(s, line.size(), b, e))
+        return lkNone;
+    if (StartsWith(s + b, e - b + 1, "[["))
+        return ReadBracketLine(s, b, e, parts, referenceLine);
+    const unsigned char c = s[b] | 0x20;
+    if (c != 'c' && c != 'd' && c != 'i')
+        return lkNone;
+    if (ReadStatement(s, b, e, parts, referenceLine))
+        return parts.kind;
+    parts = PhraseLineParts();
+    return ReadLoosely(s, b, e, parts, referenceLine);
 }
 
 PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value,
                                bool referenceLine)
 {
-    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
-    qsizetype b = 0;
-    qsizetype e = 0;
-    const PhraseLineKind kind = Classify(s, line.size(), b, e);
+    PhraseLineParts parts;
+    const PhraseLineKind kind = ReadPhraseLine(line, parts, referenceLine);
     if (kind == lkNone)
         return lkNone;
-
-    key.clear();
-    value.clear();
-
-    if (kind == lkBracket) {
-        const qsizetype stop = ReadBracket(s, b + 2, e, key, referenceLine);
-        if (key.isEmpty())
-            return kind;
-        qsizetype p = stop;
-        while (p < e && !(s[p] == '[' && s[p + 1] == '['))
-            ++p;
-        if (p >= e)
-            return kind;
-        p += 2;
-        if (p >= e)
-            return kind;
-        ReadBracket(s, p, e, value, referenceLine);
-        return kind;
-    }
-
-    const qsizetype open = FindQuote(s, b, e);
-    if (open < 0)
-        return kind;
-    const qsizetype after = ReadLiteral(s, open + 1, e, key, referenceLine);
-    if (key.isEmpty())
-        return kind;
-    const qsizetype open2 = FindQuote(s, after, e);
-    if (open2 < 0)
-        return kind;
-    ReadLiteral(s, open2 + 1, e, value, referenceLine);
+    key = std::move(parts.key);
+    value = std::move(parts.value);
     return kind;
+}
+
+void AppendPhpLiteral(QByteArray& out, QByteArrayView text, char quote)
+{
+    out.append(quote);
+    // A backslash and the byte after it stay together as they were typed or read, so escapes
+    // keep their meaning; a quote of the literal's own kind is escaped, and a backslash with
+    // nothing after it is doubled, since it would escape the closing quote.
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const char* run = p;
+    while (p != end) {
+        if (*p == '\\') {
+            if (p + 1 == end) {
+                out.append(run, p - run);
+                out.append("\\\\", 2);
+                run = ++p;
+                continue;
+            }
+            p += 2;
+        } else if (*p == quote) {
+            out.append(run, p - run);
+            out.append('\\');
+            out.append(quote);
+            run = ++p;
+        } else {
+            ++p;
+        }
+    }
+    out.append(run, end - run);
+    out.append(quote);
 }
 
 QByteArray QuotePhpString(QByteArrayView text)
 {
     QByteArray out;
     out.reserve(text.size() + 2);
-    out.append('"');
-    for (char c : text) {
-        if (c == '"')
-            out.append('\\');
-        out.append(c);
-    }
-    out.append('"');
+    AppendPhpLiteral(out, text, '"');
     return out;
 }

@@ -69,6 +69,10 @@ inline constexpr char DeletedNotice[] = "%1 was deleted or moved by another prog
 inline constexpr char ReloadDiscards[] =
     "Reloading reads the files again and drops the changes that are not saved. Reload anyway?";
 
+inline constexpr char NotEditable[] =
+    "This value is not one text on one line (an expression, a constant, or a text over several "
+    "lines), so it is kept as the template has it";
+
 inline constexpr char ApplicationTitle[] = "Vorlane translation assistant";
 inline constexpr char MainCaption[] = "Vorlane translator";
 

@@ -11,6 +11,8 @@ cd "$(dirname "$0")/.."
 
 jobs=$(nproc 2>/dev/null || echo 2)
 build_packages=(qt6-base-dev cmake g++ make fonts-dejavu-core)
+# The tests check every PHP file the program writes with PHP's own syntax check.
+test_packages=(php-cli)
 
 install_missing() {
     local missing=()
@@ -41,12 +43,12 @@ run)
     exec build/cli/quillmar-cli --help
     ;;
 test)
-    install_missing "${build_packages[@]}"
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
     configure_and_build build
     ctest --test-dir build --output-on-failure -j"$jobs"
     ;;
 sanitize)
-    install_missing "${build_packages[@]}"
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
     configure_and_build build-asan -DQUILLMAR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     # Leaks are checked in the core; the widget tests run on Qt and fontconfig caches that are
     # never freed by design, so there only memory errors and undefined behaviour count.

@@ -51,6 +51,7 @@ private slots:
     void editorOpening_data();
     void editorOpening();
     void jumpWhileEditingCommitsFirst();
+    void valueThatIsNoTextTakesNoTyping();
     void stateColours();
     void copySelection_data();
     void copySelection();
@@ -216,6 +217,29 @@ void TestPhraseGrid::editorOpening()
     QCOMPARE(editor->selectedText() == editor->text(), allSelected);
     TypeKeys(Grid(), "!");
     QCOMPARE(m_form->Document().PhraseTranslation(0), after);
+}
+
+void TestPhraseGrid::valueThatIsNoTextTakesNoTyping()
+{
+    // An expression is shown and kept as written: the cell opens no editor and says why.
+    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-expr.php",
+                                       "define('_EXPR', 'Dear %s,' . PHP_EOL);\ndefine('_OK','OK');\n"));
+    m_form->Action("FileNewAction")->trigger();
+    PhraseDocument& doc = m_form->Document();
+    QCOMPARE(doc.PhraseCount(), 2);
+    QCOMPARE(doc.PhraseTranslation(0), QByteArray("'Dear %s,' . PHP_EOL"));
+    Grid()->setCurrentIndex(Cell(0, 2));
+    for (const Qt::Key key : {Qt::Key_X, Qt::Key_F2, Qt::Key_Return})
+        PressKey(Grid(), key);
+    QVERIFY(!Grid()->IsEditing());
+    QCOMPARE(doc.PhraseTranslation(0), QByteArray("'Dear %s,' . PHP_EOL"));
+    QVERIFY(!doc.Modified());
+    QVERIFY(m_form->Model()->data(Cell(0, 2), Qt::ToolTipRole).toString().contains("expression"));
+    QVERIFY(!m_form->Model()->data(Cell(1, 2), Qt::ToolTipRole).isValid());
+    Grid()->setCurrentIndex(Cell(1, 2));
+    TypeKeys(Grid(), "D'accord");
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray("D'accord"));
+    QVERIFY(doc.BuildTranslationFile().endsWith("define('_OK','D\\'accord');\r\n"));
 }
 
 void TestPhraseGrid::jumpWhileEditingCommitsFirst()

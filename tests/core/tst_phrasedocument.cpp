@@ -60,6 +60,7 @@ private slots:
     void lineLongerThanSixteenMegabytes();
     void write_data();
     void write();
+    void keepLayout();
     void saveClearsModifiedAndTracksName();
     void commitAndRestore();
     void clearKeepsShowOriginal();
@@ -204,12 +205,24 @@ void TestPhraseDocument::merge_data()
     QTest::newRow("unknown key ignored") << Lines({"define(\"_Z\",\"Zed\");"})
                                          << QByteArray("Hello|World|Bye") << QByteArray("000")
                                          << "Phrases: 3, Untranslated: 0, Missing: 3";
+    // As in PHP, the first line that carries a key defines it; later copies are dead code.
     QTest::newRow("repeat equal") << Lines({"define(\"_A\",\"Bonjour\");", "define(\"_A\",\"Bonjour\");"})
-                                  << QByteArray("Bonjour|World|Bye") << QByteArray("100")
-                                  << "Phrases: 3, Untranslated: 1, Missing: 2";
+                                  << QByteArray("Bonjour|World|Bye") << QByteArray("200")
+                                  << "Phrases: 3, Untranslated: 0, Missing: 2";
     QTest::newRow("repeat different") << Lines({"define(\"_A\",\"Bonjour\");", "define(\"_A\",\"Salut\");"})
-                                      << QByteArray("Salut|World|Bye") << QByteArray("200")
+                                      << QByteArray("Bonjour|World|Bye") << QByteArray("200")
                                       << "Phrases: 3, Untranslated: 0, Missing: 2";
+    QTest::newRow("dead English copy after the translation")
+        << Lines({"define(\"_A\",\"Bonjour\");", "define(\"_A\",\"Hello\");"})
+        << QByteArray("Bonjour|World|Bye") << QByteArray("200")
+        << "Phrases: 3, Untranslated: 0, Missing: 2";
+    QTest::newRow("other spellings") << Lines({"DEFINE('_A', 'Salut');", "if (!defined('_B')) define('_B','Monde');",
+                                               "define ( \"_C\" , 'Bye' ) ;"})
+                                     << QByteArray("Salut|Monde|Bye") << QByteArray("221")
+                                     << "Phrases: 3, Untranslated: 1, Missing: 0";
+    QTest::newRow("an expression is not taken") << Lines({"define(\"_A\", _X . \"y\");"})
+                                                << QByteArray("Hello|World|Bye") << QByteArray("000")
+                                                << "Phrases: 3, Untranslated: 0, Missing: 3";
     QTest::newRow("other shapes") << Lines({"case \"_B\": $tmp = \"Monde\"; break;", "[[_C]] = [[Bye]]"})
                                   << QByteArray("Hello|Monde|Bye") << QByteArray("021")
                                   << "Phrases: 3, Untranslated: 1, Missing: 1";
@@ -327,14 +340,29 @@ void TestPhraseDocument::write_data()
     QTest::newRow("backslashes as read")
         << QByteArray("define(\"P\",\"C:\\temp\");\ndefine(\"E\",\"x\");\n")
         << QByteArray("define(\"E\",\"x\\\\\");\n")
-        << Lines({R"(define("P","C:\temp");)", R"(define("E","x\\");");)"});
+        << Lines({R"(define("P","C:\temp");)", R"(define("E","x\\");)"});
+    // Other spellings keep their line; only the value literal changes, in the quote it was
+    // read in.
+    QTest::newRow("own spelling kept")
+        << QByteArray("\tdefine('_A', 'Hello'); // greeting\nif (!defined('_B')) { define('_B','Bye'); }\n"
+                      "  CASE 'Hi': $t = 'Hi'; break;\n")
+        << QByteArray("define(\"_A\",\"Bonjour\");\ndefine('_B','Au revoir');\ncase \"Hi\": $t = \"Salut\"; break;\n")
+        << Lines({"\tdefine('_A', \"Bonjour\"); // greeting",
+                  "if (!defined('_B')) { define('_B','Au revoir'); }", "  CASE 'Hi': $t = \"Salut\"; break;"});
+    QTest::newRow("single-quoted translation in the fixed layout")
+        << QByteArray("define(\"_A\",\"Hello\");\n") << QByteArray(R"(define('_A','It\'s\n');)")
+        << Lines({R"(define("_A",'It\'s\n');)"});
+    QTest::newRow("expressions and texts over lines kept as written")
+        << QByteArray("define(\"_A\", _B . \"c\"); // x\ndefine('T', STORE_NAME);\ndefine(\"_M\",\"one\ntwo\");\n")
+        << QByteArray("define(\"_A\",\"Bonjour\");\ndefine('T','Titre');\ndefine(\"_M\",\"un\");\n")
+        << Lines({"define(\"_A\", _B . \"c\"); // x", "define('T', STORE_NAME);", "define(\"_M\",\"one", "two\");"});
     QTest::newRow("duplicate line copied as written")
         << QByteArray("define(\"_A\",\"A\");\n  define(\"_A\",\"Again\");\n")
         << QByteArray("define(\"_A\",\"Eh\");\n")
         << Lines({"define(\"_A\",\"Eh\");", "  define(\"_A\",\"Again\");"});
-    QTest::newRow("empty key")
+    QTest::newRow("no key: kept as written")
         << QByteArray("define('x');\n") << QByteArray()
-        << Lines({"define(\"\",\"\");"});
+        << Lines({"define('x');"});
     QTest::newRow("percent and no final break")
         << QByteArray("[[100%]] = [[%s]]") << QByteArray()
         << Lines({"[[100%]] = [[%s]]"});
@@ -353,6 +381,29 @@ void TestPhraseDocument::write()
     doc.LoadTemplateData(templ);
     doc.MergeTranslationData(translation);
     QCOMPARE(doc.BuildTranslationFile(), expected);
+}
+
+void TestPhraseDocument::keepLayout()
+{
+    // Kept layout: each line is the template's, only its translation replaced; comments,
+    // indentation and spacing stay, so a diff shows only what was translated.
+    const QByteArray templ = "<?php\n\tdefine(\"_A\", \"Hello\"); // greeting\n"
+                             "  case \"G\":  $tmp = \"Hi\";  break;\n"
+                             "case strtolower(\"S\"): $tmp = \"s\"; break; # x\n"
+                             "[[Hello]]  =  [[Hi]]  \n[[Open]] = [[Unclosed\n";
+    PhraseDocument doc;
+    doc.SetKeepLayout(true);
+    doc.LoadTemplateData(templ);
+    doc.MergeTranslationData("define(\"_A\",'Bonjour');\ncase \"G\": $tmp = \"Salut\"; break;\n"
+                             "[[Hello]] = [[Coucou]]\n[[Open]] = [[Ouvert]]\n");
+    QCOMPARE(doc.BuildTranslationFile(),
+             Lines({"<?php", "\tdefine(\"_A\", 'Bonjour'); // greeting",
+                    "  case \"G\":  $tmp = \"Salut\";  break;",
+                    "case strtolower(\"S\"): $tmp = \"s\"; break; # x", "[[Hello]]  =  [[Coucou]]  ",
+                    // A bracket value that is not closed cannot be replaced where it stands.
+                    "[[Open]] = [[Ouvert]]"}));
+    doc.SetKeepLayout(false);
+    QVERIFY(doc.BuildTranslationFile().contains("\r\ndefine(\"_A\",'Bonjour');\r\n"));
 }
 
 void TestPhraseDocument::saveClearsModifiedAndTracksName()

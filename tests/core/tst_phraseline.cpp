@@ -40,21 +40,49 @@ void TestPhraseLine::parse_data()
         << QByteArray(R"(Say "hi")") << QByteArray(R"(Dites "salut")");
     QTest::newRow("backslash n kept") << QByteArray(R"(define("A","a\nb");)") << 2
                                       << QByteArray("A") << QByteArray(R"(a\nb)");
-    QTest::newRow("escaped closing quote") << QByteArray(R"(define("A","x\\");)") << 2
-                                           << QByteArray("A") << QByteArray(R"(x\");)");
-    QTest::newRow("single quotes") << QByteArray("define('_HELLO','Hello');") << 2 << QByteArray()
-                                   << QByteArray();
+    // As in PHP, a backslash escapes the byte after it: "x\\" is x and an escaped backslash.
+    QTest::newRow("escaped backslash before the quote") << QByteArray(R"(define("A","x\\");)") << 2
+                                                        << QByteArray("A") << QByteArray(R"(x\\)");
+    QTest::newRow("escaped backslash, then escaped quote")
+        << QByteArray(R"(define("A","x\\\"y");)") << 2 << QByteArray("A") << QByteArray(R"(x\\"y)");
+    QTest::newRow("single quotes") << QByteArray("define('_HELLO','Hello');") << 2
+                                   << QByteArray("_HELLO") << QByteArray("Hello");
+    QTest::newRow("single quotes, escapes")
+        << QByteArray(R"(define('_A','It\'s \\ a\n "b"');)") << 2 << QByteArray("_A")
+        << QByteArray(R"(It's \\ a\n "b")");
+    QTest::newRow("mixed quotes") << QByteArray(R"(define("_A",'x');)") << 2 << QByteArray("_A")
+                                  << QByteArray("x");
+    QTest::newRow("keyword in capitals, blanks") << QByteArray("DEFINE ( '_A' ,\t'x' ) ;") << 2
+                                                 << QByteArray("_A") << QByteArray("x");
+    QTest::newRow("guarded define") << QByteArray("if (!defined('_A')) define('_A', 'x');") << 2
+                                    << QByteArray("_A") << QByteArray("x");
+    QTest::newRow("guarded define in braces")
+        << QByteArray("if(!defined('_A')) { define('_A','x'); }") << 2 << QByteArray("_A")
+        << QByteArray("x");
+    QTest::newRow("case in single quotes") << QByteArray("case 'Hello': $tmp = 'Bonjour'; break;")
+                                           << 1 << QByteArray("Hello") << QByteArray("Bonjour");
+    QTest::newRow("strtolower in single quotes")
+        << QByteArray("CASE strtolower('Hello'): $t='Bonjour'; break;") << 4 << QByteArray("Hello")
+        << QByteArray("Bonjour");
+    QTest::newRow("constant as value") << QByteArray("define('TITLE', STORE_NAME);") << 2
+                                       << QByteArray("TITLE") << QByteArray("STORE_NAME");
+    QTest::newRow("value over two lines") << QByteArray(R"(define("_A","one)") << 2
+                                          << QByteArray("_A") << QByteArray(R"("one)");
     QTest::newRow("defined") << QByteArray(R"(defined("_X") or die();)") << 2 << QByteArray("_X")
                              << QByteArray();
+    // A value that is not one literal is shown as it is written.
     QTest::newRow("concatenation") << QByteArray(R"(define("A", _B . "c");)") << 2
-                                   << QByteArray("A") << QByteArray("c");
+                                   << QByteArray("A") << QByteArray(R"(_B . "c")");
+    QTest::newRow("concatenation in a case")
+        << QByteArray(R"(case "A": $tmp = 'Dear %s,' . "\n"; break;)") << 1 << QByteArray("A")
+        << QByteArray(R"('Dear %s,' . "\n")");
     QTest::newRow("no word boundary") << QByteArray(R"(caseless "A" "B")") << 1 << QByteArray("A")
                                       << QByteArray("B");
     QTest::newRow("two spaces strtolower")
-        << QByteArray(R"(case  strtolower("A"): $tmp = "B"; break;)") << 1 << QByteArray("A")
+        << QByteArray(R"(case  strtolower("A"): $tmp = "B"; break;)") << 4 << QByteArray("A")
         << QByteArray("B");
-    QTest::newRow("capital Case") << QByteArray(R"(Case "A": $tmp = "B"; break;)") << 0
-                                  << QByteArray("untouched") << QByteArray("untouched");
+    QTest::newRow("capital Case") << QByteArray(R"(Case "A": $tmp = "B"; break;)") << 1
+                                  << QByteArray("A") << QByteArray("B");
     QTest::newRow("case without quotes") << QByteArray("case _X:") << 1 << QByteArray()
                                          << QByteArray();
     QTest::newRow("empty key") << QByteArray(R"(case "": $tmp = "B"; break;)") << 1 << QByteArray()
@@ -121,7 +149,10 @@ void TestPhraseLine::quote_data()
     QTest::newRow("plain") << QByteArray("Hello") << QByteArray("\"Hello\"");
     QTest::newRow("quotes") << QByteArray("Say \"hi\"") << QByteArray(R"("Say \"hi\"")");
     QTest::newRow("backslash not doubled") << QByteArray(R"(C:\temp)") << QByteArray(R"("C:\temp")");
-    QTest::newRow("trailing backslash") << QByteArray(R"(x\)") << QByteArray(R"("x\")");
+    // A lone final backslash would escape the closing quote: it is doubled, as PHP reads it.
+    QTest::newRow("trailing backslash") << QByteArray(R"(x\)") << QByteArray(R"("x\\")");
+    QTest::newRow("escaped backslash kept") << QByteArray(R"(x\\)") << QByteArray(R"("x\\")");
+    QTest::newRow("backslash before a quote") << QByteArray(R"(a\"b)") << QByteArray(R"("a\"b")");
     QTest::newRow("dollar and control") << QByteArray("$a\t\x01") << QByteArray("\"$a\t\x01\"");
     QTest::newRow("empty") << QByteArray() << QByteArray("\"\"");
 }

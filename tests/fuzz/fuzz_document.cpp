@@ -62,13 +62,14 @@ std::vector<Phrase> Snapshot(const PhraseDocument& doc)
 }
 
 // The written line of a phrase reads back with other texts in two cases: in a quoted literal, a
-// final backslash escapes the closing quote; in brackets, the text ends at its first "]]", and a
-// final ']' forms one with the closing brackets.
+// typed escape of the quote or a final backslash reads back as what it means in PHP (the
+// literal round trip is the phrase-line fuzzer's to check); in brackets, the text ends at its
+// first "]]", and a final ']' forms one with the closing brackets.
 bool ChangesWhenWritten(PhraseLineKind kind, const QByteArray& text)
 {
     if (kind == lkBracket)
         return text.endsWith(']') || text.contains("]]");
-    return text.endsWith('\\');
+    return text.contains('\\');
 }
 
 // A line's value is read only after a non-empty key: a text typed for a phrase without a key is
@@ -78,8 +79,6 @@ bool TranslationReadsBack(const Phrase& p)
     return !p.key.isEmpty() && !ChangesWhenWritten(p.kind, p.translation);
 }
 
-// For each phrase, the value on the last template line that repeats its key, if any. A repeated
-// line is written as it stands, so merging the written file ends with that value.
 // The template's lines, read apart from the document.
 std::vector<QByteArrayView> TemplateLines(const PhraseDocument& doc)
 {
@@ -88,20 +87,6 @@ std::vector<QByteArrayView> TemplateLines(const PhraseDocument& doc)
     for (const LineSpan& s : SplitLines(data))
         lines.push_back(data.sliced(s.offset, s.length));
     return lines;
-}
-
-std::vector<std::optional<QByteArray>> RepeatedValues(const PhraseDocument& doc)
-{
-    std::vector<std::optional<QByteArray>> repeated(size_t(doc.PhraseCount()));
-    const std::vector<QByteArrayView> lines = TemplateLines(doc);
-    QByteArray key, value;
-    for (int l = 0; l < doc.TemplateLineCount(); ++l) {
-        if (doc.TemplateLineTag(l) >= 0 || ParsePhraseLine(lines[size_t(l)], key, value) == lkNone)
-            continue;
-        if (const auto i = doc.FindKey(key))
-            repeated[size_t(*i)] = Copy(value);
-    }
-    return repeated;
 }
 
 // What holds after any load or merge: the per-phrase lists answer for every phrase (their index
@@ -183,23 +168,31 @@ void CheckWritten(const PhraseDocument& doc, const QByteArray& written)
     }
 }
 
-// Merges translation bytes and checks the outcome against what the merge promises: a phrase
-// whose key some line carries takes the value of the last such line, and each occurrence judges
-// the state against the text held at that moment; the other phrases keep text and state.
+// Merges translation bytes and checks the outcome against what the merge promises: as in PHP,
+// the first line that carries a key gives its value, judged against the text held before; a
+// phrase kept as its template line has it takes no text but counts as present; a line whose
+// value is not one literal gives nothing; the other phrases keep text and state.
 void MergeAndCheck(PhraseDocument& doc, const ExactBytes& translation)
 {
     std::vector<Phrase> expected = Snapshot(doc);
     const QByteArray bytes = translation.Raw();
-    QByteArray key, value;
+    std::set<int> taken;
+    PhraseLineParts parts;
     for (const LineSpan& s : SplitLines(bytes)) {
-        if (ParsePhraseLine(QByteArrayView(bytes).sliced(s.offset, s.length), key, value) == lkNone)
+        if (ReadPhraseLine(QByteArrayView(bytes).sliced(s.offset, s.length), parts) == lkNone)
             continue;
-        const std::optional<int> i = doc.FindKey(key);
-        if (!i)
+        const std::optional<int> i = doc.FindKey(parts.key);
+        if (!i || !taken.insert(*i).second)
             continue;
         Phrase& p = expected[size_t(*i)];
-        p.state = value == p.translation ? tsUntranslated : tsTranslated;
-        p.translation = Copy(value);
+        if (!doc.PhraseEditable(*i)) {
+            p.state = tsUntranslated;
+            continue;
+        }
+        if (!parts.editable)
+            continue;
+        p.state = parts.value == p.translation ? tsUntranslated : tsTranslated;
+        p.translation = Copy(parts.value);
     }
 
     doc.MergeTranslationData(bytes);
@@ -213,11 +206,10 @@ void MergeAndCheck(PhraseDocument& doc, const ExactBytes& translation)
 
 // The written file, loaded as a template, has the same lines and phrases, its originals being the
 // translations written; merged into the template it came from, it gives every phrase its written
-// translation back, or the value of a later line that repeats the key.
+// translation back: a later line that repeats a key is dead, as in PHP.
 void CheckWrittenReadsBack(PhraseDocument& doc, const ExactBytes& templ, const QByteArray& written)
 {
     const std::vector<Phrase> before = Snapshot(doc);
-    const std::vector<std::optional<QByteArray>> repeated = RepeatedValues(doc);
     const int lines = doc.TemplateLineCount();
     // A key that reads back as another one may meet a key of its own document: nothing to compare.
     for (const Phrase& p : before) {
@@ -245,10 +237,7 @@ void CheckWrittenReadsBack(PhraseDocument& doc, const ExactBytes& templ, const Q
     for (int i = 0; i < doc.PhraseCount(); ++i) {
         const Phrase& p = before[size_t(i)];
         FUZZ_REQUIRE(doc.PhraseState(i) != tsMissing);
-        const std::optional<QByteArray>& later = repeated[size_t(i)];
-        if (later)
-            FUZZ_REQUIRE(doc.PhraseTranslation(i) == *later);
-        else if (TranslationReadsBack(p))
+        if (TranslationReadsBack(p))
             FUZZ_REQUIRE(doc.PhraseTranslation(i) == p.translation);
     }
 }
@@ -284,9 +273,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const QByteArray stored = typed.first(LineLengthAt(typed, 0)); // one line at most
             const QByteArray before = Copy(doc.PhraseTranslation(phrase));
             const TranslationState state = doc.PhraseState(phrase);
-            FUZZ_REQUIRE(doc.CommitTranslation(phrase, typed) == (stored != before));
-            FUZZ_REQUIRE(doc.PhraseTranslation(phrase) == stored);
-            FUZZ_REQUIRE(doc.PhraseState(phrase) == (stored != before ? tsTranslated : state));
+            if (!doc.PhraseEditable(phrase)) {
+                FUZZ_REQUIRE(!doc.CommitTranslation(phrase, typed));
+                FUZZ_REQUIRE(doc.PhraseTranslation(phrase) == before);
+            } else {
+                FUZZ_REQUIRE(doc.CommitTranslation(phrase, typed) == (stored != before));
+                FUZZ_REQUIRE(doc.PhraseTranslation(phrase) == stored);
+                FUZZ_REQUIRE(doc.PhraseState(phrase) == (stored != before ? tsTranslated : state));
+            }
         }
         MergeAndCheck(doc, parts[t]);
     }

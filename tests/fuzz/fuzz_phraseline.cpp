@@ -62,27 +62,61 @@ void CheckParseModes(QByteArrayView line)
     FUZZ_REQUIRE(!copiedKey.isEmpty() || copiedValue.isEmpty());
 }
 
-// A text written as a literal reads back as itself, with one exception: a text that ends in a
-// backslash makes the closing quote an escaped one, so the literal runs on over the rest of the
-// line. Both halves of that are what the writer relies on.
-void CheckQuoteRoundTrip(QByteArrayView text)
+// What a typed text means as a literal in quote: a backslash and the byte after it are one
+// escape, an escaped quote of the literal's kind is that quote, and a lone final backslash is a
+// backslash. This is the text the literal the writer makes reads back as.
+QByteArray MeaningOf(QByteArrayView text, char quote)
 {
-    const QByteArray tail = ");";
-    QByteArray key, value;
-    const QByteArray asValue = "define(" + QuotePhpString("K") + ',' + QuotePhpString(text) + tail;
-    FUZZ_REQUIRE(ParsePhraseLine(asValue, key, value) == lkDefine);
-    FUZZ_REQUIRE(key == "K");
-    if (text.endsWith('\\'))
-        FUZZ_REQUIRE(value == text.chopped(1).toByteArray() + '"' + tail);
-    else
-        FUZZ_REQUIRE(value == text);
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            if (text[i + 1] == quote) {
+                out += quote;
+            } else {
+                out += text[i];
+                out += text[i + 1];
+            }
+            ++i;
+        } else if (text[i] == '\\') {
+            out += "\\\\";
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 
-    if (text.endsWith('\\'))
+// Any text written as a literal, in either quote, closes where the writer closed it and reads
+// back as what it means; writing what was read gives the same literal again.
+void CheckLiteralRoundTrip(QByteArrayView text)
+{
+    for (const char quote : {'"', '\''}) {
+        QByteArray literal;
+        AppendPhpLiteral(literal, text, quote);
+        const QByteArray line = "define('K'," + literal + ");";
+        PhraseLineParts parts;
+        FUZZ_REQUIRE(ReadPhraseLine(line, parts) == lkDefine);
+        FUZZ_REQUIRE(parts.editable);
+        FUZZ_REQUIRE(parts.key == "K");
+        FUZZ_REQUIRE(parts.valueQuote == quote);
+        FUZZ_REQUIRE(parts.value == MeaningOf(text, quote));
+        FUZZ_REQUIRE(line.sliced(parts.valueBegin, parts.valueEnd - parts.valueBegin) == literal);
+        QByteArray again;
+        AppendPhpLiteral(again, parts.value, quote);
+        FUZZ_REQUIRE(again == literal);
+    }
+}
+
+// A value read from a line and written back unedited gives the line's own literal, byte for
+// byte: an unedited phrase never changes.
+void CheckValueWrittenAsRead(QByteArrayView line)
+{
+    PhraseLineParts parts;
+    if (ReadPhraseLine(line, parts) == lkNone || !parts.editable || parts.kind == lkBracket)
         return;
-    const QByteArray asKey = "define(" + QuotePhpString(text) + ',' + QuotePhpString("V") + tail;
-    FUZZ_REQUIRE(ParsePhraseLine(asKey, key, value) == lkDefine);
-    FUZZ_REQUIRE(key == text);
-    FUZZ_REQUIRE(value == (text.isEmpty() ? QByteArray() : QByteArray("V")));
+    QByteArray literal;
+    AppendPhpLiteral(literal, parts.value, parts.valueQuote);
+    FUZZ_REQUIRE(literal == line.sliced(parts.valueBegin, parts.valueEnd - parts.valueBegin));
 }
 
 } // namespace
@@ -99,9 +133,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto line = std::make_unique<char[]>(size_t(s.length));
         std::memcpy(line.get(), text.data() + s.offset, size_t(s.length));
         CheckParseModes(QByteArrayView(line.get(), s.length));
+        CheckValueWrittenAsRead(QByteArrayView(line.get(), s.length));
     }
     // The parser takes any bytes, breaks and NULs included.
     CheckParseModes(text);
-    CheckQuoteRoundTrip(text);
+    CheckValueWrittenAsRead(text);
+    CheckLiteralRoundTrip(text);
     return 0;
 }

@@ -1,0 +1,147 @@
+// Written translation files as PHP itself reads them: every file passes php -l, and PHP gives
+// the texts the translator meant. Skipped with a message where php is not installed.
+#include "phrasedocument.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A template in every spelling the reader knows, valid PHP itself: the case lines stand in a
+// switch, as they do in real files.
+const QByteArray Template = "<?php\n"
+                            "define(\"_FIXED\",\"Fixed\");\n"
+                            "define('_SINGLE','Single');\n"
+                            "  DEFINE ( '_BLANKS' ,\t\"Blanks\" ) ; // a comment\n"
+                            "if (!defined('_GUARDED')) define('_GUARDED', 'Guarded');\n"
+                            "if(!defined('_BRACED')) { define('_BRACED','Braced'); }\n"
+                            "define('_EXPR', 'Hello ' . PHP_EOL);\n"
+                            "define(\"_LINES\",\"one\n"
+                            "two\");\n"
+                            "function translate($phrase) {\n"
+                            "  switch ($phrase) {\n"
+                            "    case \"Case\": $tmp = \"Case\"; break;\n"
+                            "    case 'Single case': $tmp = 'Single case'; break;\n"
+                            "case strtolower(\"Lower\"): $tmp = \"Lower\"; break;\n"
+                            "    default: $tmp = $phrase;\n"
+                            "  }\n"
+                            "  return $tmp;\n"
+                            "}\n";
+
+const char* const Constants[] = {"_FIXED", "_SINGLE", "_BLANKS", "_GUARDED", "_BRACED"};
+const char* const Cases[] = {"Case", "Single case", "lower"};
+
+QString Php() { return QStandardPaths::findExecutable(QStringLiteral("php")); }
+
+// Runs PHP on a script; its output, or a failure with what PHP said.
+QByteArray RunPhp(const QStringList& args, bool* ok)
+{
+    QProcess php;
+    php.start(Php(), args);
+    php.waitForFinished(30000);
+    *ok = php.exitStatus() == QProcess::NormalExit && php.exitCode() == 0;
+    return php.readAllStandardOutput() + php.readAllStandardError();
+}
+
+} // namespace
+
+class TestPhpWriting : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void templateIsPhp();
+    void typedTexts_data();
+    void typedTexts();
+};
+
+void TestPhpWriting::initTestCase()
+{
+    if (Php().isEmpty())
+        QSKIP("php is not installed (Debian's php-cli): written files are not checked by PHP");
+}
+
+void TestPhpWriting::templateIsPhp()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lang-english.php");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(Template) == Template.size());
+    f.close();
+    bool ok = false;
+    const QByteArray said = RunPhp({"-l", path}, &ok);
+    QVERIFY2(ok, said.constData());
+}
+
+void TestPhpWriting::typedTexts_data()
+{
+    QTest::addColumn<QByteArray>("typed");
+    QTest::addColumn<QByteArray>("inDouble"); // what PHP reads from a double-quoted literal
+    QTest::addColumn<QByteArray>("inSingle"); // and from a single-quoted one
+    QTest::newRow("plain") << QByteArray("Bonjour") << QByteArray("Bonjour") << QByteArray("Bonjour");
+    QTest::newRow("final backslash") << QByteArray("Abbruch\\") << QByteArray("Abbruch\\")
+                                     << QByteArray("Abbruch\\");
+    QTest::newRow("only a backslash") << QByteArray("\\") << QByteArray("\\") << QByteArray("\\");
+    QTest::newRow("double quote") << QByteArray("Say \"hi\"") << QByteArray("Say \"hi\"")
+                                  << QByteArray("Say \"hi\"");
+    QTest::newRow("apostrophe") << QByteArray("It's") << QByteArray("It's") << QByteArray("It's");
+    QTest::newRow("escaped quotes as typed") << QByteArray("a\\\"b\\'c") << QByteArray("a\"b\\'c")
+                                             << QByteArray("a\\\"b'c");
+    QTest::newRow("escaped backslash") << QByteArray("C:\\\\temp") << QByteArray("C:\\temp")
+                                       << QByteArray("C:\\temp");
+    QTest::newRow("escape sequence") << QByteArray("a\\nb") << QByteArray("a\nb") << QByteArray("a\\nb");
+    QTest::newRow("backslash before a quote at the end") << QByteArray("x\\\"") << QByteArray("x\"")
+                                                         << QByteArray("x\\\"");
+    QTest::newRow("markup and placeholders") << QByteArray("<b>%s</b> &amp; 100%")
+                                             << QByteArray("<b>%s</b> &amp; 100%")
+                                             << QByteArray("<b>%s</b> &amp; 100%");
+    QTest::newRow("8-bit letters") << QByteArray("\xE9t\xE9") << QByteArray("\xE9t\xE9")
+                                   << QByteArray("\xE9t\xE9");
+    QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
+}
+
+// The text typed into every phrase, saved: the file is valid PHP, PHP reads each constant and
+// case as the translator meant, and the phrases kept as written are as the template has them.
+void TestPhpWriting::typedTexts()
+{
+    QFETCH(QByteArray, typed);
+    QFETCH(QByteArray, inDouble);
+    QFETCH(QByteArray, inSingle);
+    QTemporaryDir dir;
+    PhraseDocument doc;
+    doc.LoadTemplateData(Template);
+    for (int i = 0; i < doc.PhraseCount(); ++i)
+        doc.CommitTranslation(i, typed);
+    const QString path = dir.filePath("lang-french.php");
+    doc.SetTranslationFileName(path);
+    doc.SaveTranslation();
+
+    bool ok = false;
+    QByteArray said = RunPhp({"-l", path}, &ok);
+    QVERIFY2(ok, said.constData());
+
+    // PHP prints each text in hexadecimal, one per line: the constants, then the cases.
+    QString script = QStringLiteral("include $argv[1];");
+    for (const char* name : Constants)
+        script += QStringLiteral("echo bin2hex(%1), \"\\n\";").arg(QLatin1String(name));
+    for (const char* phrase : Cases)
+        script += QStringLiteral("echo bin2hex(translate('%1')), \"\\n\";").arg(QLatin1String(phrase));
+    script += QStringLiteral("echo bin2hex(_EXPR), \"\\n\";");
+    said = RunPhp({"-r", script, path}, &ok);
+    QVERIFY2(ok, said.constData());
+    if (said.endsWith('\n'))
+        said.chop(1);
+    const QList<QByteArray> got = said.split('\n');
+    // _FIXED, _BLANKS and the cases but the second are double-quoted; the others single.
+    const QList<QByteArray> expected = {inDouble, inSingle, inDouble, inSingle, inSingle,
+                                        inDouble, inSingle, inDouble, "Hello \n"};
+    QCOMPARE(got.size(), expected.size());
+    for (qsizetype i = 0; i < got.size(); ++i)
+        QCOMPARE(QByteArray::fromHex(got[i]), expected[i]);
+}
+
+QTEST_GUILESS_MAIN(TestPhpWriting)
+#include "tst_phpwriting.moc"
