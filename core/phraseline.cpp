@@ -12,9 +12,10 @@ inline bool IsWordByte(unsigned char b)
            b >= 0x80;
 }
 
-inline bool StartsWith(const unsigned char* p, qsizetype avail, const char* literal)
+template <qsizetype Size>
+inline bool StartsWith(const unsigned char* p, qsizetype avail, const char (&literal)[Size])
 {
-    const auto n = static_cast<qsizetype>(std::strlen(literal));
+    constexpr qsizetype n = Size - 1;
     return avail >= n && std::memcmp(p, literal, size_t(n)) == 0;
 }
 
@@ -41,13 +42,17 @@ qsizetype ReadLiteral(const unsigned char* s, qsizetype i, qsizetype e, char quo
                       bool ref)
 {
     const auto q = static_cast<unsigned char>(quote);
-    if (ref && i <= e) {
-        // Most literals hold no backslash: then the first quote ends them, and they are
-        // referred to where they stand.
+    if (i <= e) {
+        // Most literals end at their first quote: one without a backslash right before it can
+        // be escaped by none, and no quote before it can have been escaped, so the text is the
+        // bytes as they stand, referred to there or copied.
         const void* end = std::memchr(s + i, q, size_t(e - i + 1));
         const qsizetype j = end ? static_cast<const unsigned char*>(end) - s : e + 1;
-        if (!std::memchr(s + i, '\\', size_t(j - i))) {
-            out = QByteArray::fromRawData(reinterpret_cast<const char*>(s + i), j - i);
+        if (end && (j == i || s[j - 1] != '\\')) {
+            if (ref)
+                out = QByteArray::fromRawData(reinterpret_cast<const char*>(s + i), j - i);
+            else
+                out = QByteArray(reinterpret_cast<const char*>(s + i), j - i);
             return j;
         }
     }
@@ -111,18 +116,17 @@ public:
         ++m_p;
         return true;
     }
-    // A keyword, blanks before it skipped; PHP reads keywords and function names in any case.
-    bool TakeWord(const char* word)
+    // A keyword of lower-case letters, blanks before it skipped; PHP reads keywords and
+    // function names in any case.
+    template <qsizetype Size> bool TakeWord(const char (&word)[Size])
     {
         SkipBlanks();
-        const auto n = static_cast<qsizetype>(std::strlen(word));
+        constexpr qsizetype n = Size - 1;
         if (m_e - m_p + 1 < n)
             return false;
         for (qsizetype k = 0; k < n; ++k) {
-            unsigned char c = m_s[m_p + k];
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<unsigned char>(c - 'A' + 'a');
-            if (c != static_cast<unsigned char>(word[k]))
+            // For a letter, setting this bit gives its lower case and nothing else.
+            if ((m_s[m_p + k] | 0x20) != static_cast<unsigned char>(word[k]))
                 return false;
         }
         if (m_p + n <= m_e && IsWordByte(m_s[m_p + n]))
@@ -197,6 +201,66 @@ qsizetype ExpressionEnd(const unsigned char* s, qsizetype from, qsizetype e, boo
     while (end >= from && IsBlank(s[end]))
         --end;
     return end;
+}
+
+// The classic spellings, which most lines of large files have, read without the general
+// grammar: define("K","V") and case "K": $var = "V"; with blanks only where the grammar allows
+// them. False when the line is any other; then the general reading decides.
+bool ReadClassic(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineParts& parts, bool ref)
+{
+    const qsizetype avail = e - b + 1;
+    const bool define = StartsWith(s + b, avail, "define(\"");
+    if (!define && !StartsWith(s + b, avail, "case \""))
+        return false;
+    const qsizetype keyStart = b + (define ? 8 : 6);
+    const qsizetype keyClose = ReadLiteral(s, keyStart, e, '"', parts.key, ref);
+    if (keyClose > e || keyClose == keyStart)
+        return false;
+    qsizetype p = keyClose + 1;
+    const auto skipBlanks = [&] {
+        while (p <= e && IsBlank(s[p]))
+            ++p;
+    };
+    if (define) {
+        if (p > e || s[p] != ',')
+            return false;
+        ++p;
+    } else {
+        skipBlanks();
+        if (p > e || s[p] != ':')
+            return false;
+        ++p;
+        skipBlanks();
+        if (p > e || s[p] != '$')
+            return false;
+        const qsizetype name = ++p;
+        while (p <= e && IsWordByte(s[p]))
+            ++p;
+        if (p == name)
+            return false;
+        skipBlanks();
+        if (p > e || s[p] != '=')
+            return false;
+        ++p;
+    }
+    skipBlanks();
+    if (p > e || s[p] != '"')
+        return false;
+    const qsizetype open = p;
+    const qsizetype close = ReadLiteral(s, open + 1, e, '"', parts.value, ref);
+    if (close > e)
+        return false;
+    p = close + 1;
+    skipBlanks();
+    if (p > e || s[p] != (define ? ')' : ';'))
+        return false;
+    parts.kind = define ? lkDefine : lkCase;
+    parts.valueBegin = open;
+    parts.valueEnd = close + 1;
+    parts.valueQuote = '"';
+    parts.fixedLayout = true;
+    parts.editable = true;
+    return true;
 }
 
 // The statements as PHP reads them: an optional guard "if (!defined('K'))" with or without a
@@ -278,12 +342,13 @@ bool ReadStatement(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineP
     }
     // The classic spelling, written in the kind's fixed layout: the keyword at the start of
     // the line as the old reader took it, both texts in double quotes.
-    const char* keyword = parts.kind == lkCaseStrToLower ? "case strtolower" :
-                          parts.kind == lkCase           ? "case" :
-                                                           "define";
-    parts.fixedLayout = !guarded && parts.editable && keyQuote == '"' && quote == '"' &&
-                        StartsWith(s + b, e - b + 1, keyword) &&
-                        !(parts.kind == lkCase && StartsWith(s + b, e - b + 1, "case strtolower"));
+    if (!guarded && parts.editable && keyQuote == '"' && quote == '"') {
+        const qsizetype avail = e - b + 1;
+        const bool caseLowered = StartsWith(s + b, avail, "case strtolower");
+        parts.fixedLayout = parts.kind == lkCaseStrToLower ? caseLowered :
+                            parts.kind == lkCase ? !caseLowered && StartsWith(s + b, avail, "case") :
+                                                   StartsWith(s + b, avail, "define");
+    }
     return true;
 }
 
@@ -378,6 +443,9 @@ PhraseLineKind ReadPhraseLine(QByteArrayView line, PhraseLineParts& parts, bool 
     const unsigned char c = s[b] | 0x20;
     if (c != 'c' && c != 'd' && c != 'i')
         return lkNone;
+    if (ReadClassic(s, b, e, parts, referenceLine))
+        return parts.kind;
+    parts = PhraseLineParts();
     if (ReadStatement(s, b, e, parts, referenceLine))
         return parts.kind;
     parts = PhraseLineParts();
