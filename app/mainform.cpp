@@ -135,8 +135,11 @@ void TMainForm::ConnectDocument()
 {
     connect(&m_doc, &PhraseDocument::TemplateLoaded, this, &TMainForm::OnTemplateLoaded);
     connect(&m_doc, &PhraseDocument::Cleared, this, [this] {
+        // New and Open clear the document first: the files they read are detected afresh.
+        m_encodingName.clear();
+        m_noticedMismatch.clear();
         m_grid->LayoutColumns();
-        UpdateActions();
+        ApplyCodec();
     });
     connect(&m_doc, &PhraseDocument::StatusTextChanged, m_statusLabel, &QLabel::setText);
     connect(&m_doc, &PhraseDocument::ModifiedChanged, this, &TMainForm::UpdateActions);
@@ -178,25 +181,78 @@ void TMainForm::ChooseEncoding(const QByteArray& name)
     ApplyCodec();
 }
 
-QByteArray TMainForm::DetectedEncoding() const
+DocumentEncoding TMainForm::DetectedEncoding() const
 {
-    if (!m_doc.IsDocumentLoaded())
-        return TextCodec::Locale().name();
-    QList<QByteArrayView> files{m_doc.TemplateData()};
-    for (const QByteArray& merged : m_doc.MergedData())
-        files.append(merged);
-    return DetectEncoding(files, QLocale::system());
+    if (!m_doc.IsDocumentLoaded()) {
+        DocumentEncoding none;
+        none.name = TextCodec::Locale().name();
+        return none;
+    }
+    return DetectDocumentEncoding(m_doc.TemplateData(), m_doc.MergedData(), QLocale::system());
 }
+
+namespace {
+
+QString SourceText(EncodingSource source)
+{
+    switch (source) {
+    case EncodingSource::ByteOrderMark:
+        return QStringLiteral("its byte order mark");
+    case EncodingSource::Utf8:
+        return QStringLiteral("its bytes, all valid UTF-8");
+    case EncodingSource::Declared:
+        return QStringLiteral("the charset it declares");
+    case EncodingSource::Guessed:
+        return QStringLiteral("a guess from its letters");
+    case EncodingSource::Locale:
+        return QStringLiteral("your language, too little text to tell");
+    case EncodingSource::Ascii:
+        return QStringLiteral("plain ASCII, which any encoding reads");
+    }
+    return {};
+}
+
+} // namespace
 
 void TMainForm::ApplyCodec()
 {
-    const QByteArray name = m_encodingName.isEmpty() ? DetectedEncoding() : m_encodingName;
+    const DocumentEncoding detected = DetectedEncoding();
+    const QByteArray name = m_encodingName.isEmpty() ? detected.name : m_encodingName;
     if (name != m_codec.name() || !m_codec.valid()) {
         m_codec = TextCodec(name);
-        m_model->RefreshAll();
+        // An empty grid has nothing to repaint (and no header section to name).
+        if (m_model->rowCount() > 0)
+            m_model->RefreshAll();
     }
     m_encodingLabel->setText(QString::fromLatin1(m_codec.name()));
+    // The tool tip tells how the files told their encoding, so a surprising one can be traced.
+    QStringList how;
+    if (!m_encodingName.isEmpty())
+        how << QStringLiteral("Chosen in Options > Encoding for this document");
+    if (m_doc.IsDocumentLoaded())
+        how << QStringLiteral("Template: %1, by %2")
+                   .arg(QString::fromLatin1(detected.templ.name),
+                        SourceText(detected.templ.source));
+    if (detected.translation)
+        how << QStringLiteral("Translation: %1, by %2")
+                   .arg(QString::fromLatin1(detected.translation->name),
+                        SourceText(detected.translation->source));
+    m_encodingLabel->setToolTip(how.join(u'\n'));
     UpdateActions();
+    NoticeMismatch(detected);
+}
+
+void TMainForm::NoticeMismatch(const DocumentEncoding& detected)
+{
+    if (!detected.mismatch)
+        return;
+    const QByteArray key = m_doc.TranslationPath().Native() + '\0' + detected.templ.name + '\0' +
+                           detected.translation->name;
+    if (key == m_noticedMismatch)
+        return;
+    m_noticedMismatch = key;
+    m_seam.ShowNotice(EncodingMismatchText(detected, m_doc.TemplatePath().Display(),
+                                           m_doc.TranslationPath().Display()));
 }
 
 // ---------------------------------------------------------------- closing
@@ -324,11 +380,6 @@ void TMainForm::SetGridFont(const GridFontSettings& font)
 {
     m_gridFont = font;
     ApplyGridFont();
-}
-
-void TMainForm::SetEncodingName(const QByteArray& name)
-{
-    m_encodingName = name;
 }
 
 void TMainForm::ApplyGridFont()

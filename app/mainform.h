@@ -1,5 +1,6 @@
 #pragma once
 #include "dialogseam.h"
+#include "encodingdetect.h"
 #include "errors.h"
 #include "formsettings.h"
 #include "phrasedocument.h"
@@ -83,8 +84,11 @@ public:
 
     /// Applies every action's enable and check rule; runs whenever what the rules read changes.
     void UpdateActions();
-    /// Chooses the encoding ("" for detection from the files) and re-decodes what is shown.
+    /// Chooses the encoding of the open document ("" for detection from the files) and
+    /// re-decodes what is shown. The choice ends with the document: the next one is detected.
     void ChooseEncoding(const QByteArray& name);
+    /// The encoding chosen for the open document; empty while it is detected.
+    const QByteArray& ChosenEncoding() const { return m_encodingName; }
 
     // --- stored settings
     QRect WindowBounds() const override;
@@ -100,8 +104,6 @@ public:
     void SetShowOriginal(bool showOriginal) override;
     GridFontSettings GridFont() const override;
     void SetGridFont(const GridFontSettings& font) override;
-    QByteArray EncodingName() const override { return m_encodingName; }
-    void SetEncodingName(const QByteArray& name) override;
 
     /// Runs a command; an error it raises is shown in the error box and the program goes on.
     /// Returns false when the command failed.
@@ -134,7 +136,9 @@ private:
     void OnTemplateLoaded();
     void ApplyGridFont();
     void ApplyCodec();
-    QByteArray DetectedEncoding() const;
+    DocumentEncoding DetectedEncoding() const;
+    /// Says once per opened translation that its encoding differs from its template's.
+    void NoticeMismatch(const DocumentEncoding& detected);
     bool FormCloseQuery();
     /// A chosen name the system cannot spell as text would name another file: refused.
     template <class Error> static void RefuseUnrepresentableName(const QString& path);
@@ -147,7 +151,10 @@ private:
     PhraseDocument m_doc;
     // The grid's model and delegate read this one object; a new encoding is assigned into it.
     TextCodec m_codec;
-    QByteArray m_encodingName;               // "" = detected from the files
+    QByteArray m_encodingName; // chosen for the open document; "" = detected from the files
+    // The translation whose differing encoding was last reported, so a reload or a new choice
+    // does not report it again; cleared with the document.
+    QByteArray m_noticedMismatch;
 
     PhraseTableModel* m_model = nullptr;
     TPhraseGrid* m_grid = nullptr;

@@ -1,16 +1,20 @@
 #include "cli.h"
 
+#include "encodingdetect.h"
 #include "errors.h"
 #include "fileio.h"
 #include "phrasedocument.h"
 #include "phrasesearch.h"
-#include "textcodec.h"
 #include "stringtable.h"
+#include "textcodec.h"
 #include "textlines.h"
 
 #include <QFile>
 #include <QIODevice>
+#include <QLocale>
 #include <QString>
+#include <algorithm>
+#include <langinfo.h>
 #include <new>
 #include <optional>
 
@@ -20,7 +24,7 @@ constexpr char Usage[] =
     "usage: quillmar-cli parse FILE\n"
     "       quillmar-cli stats TEMPLATE [TRANSLATION]\n"
     "       quillmar-cli list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
-    "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT\n"
+    "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT [--keep-layout]\n"
     "       quillmar-cli find TEMPLATE [TRANSLATION] PATTERN [--in original|translated|both]\n"
     "                         [--case-sensitive] [--literal] [--encoding NAME]\n"
     "       quillmar-cli --help\n";
@@ -35,12 +39,16 @@ constexpr char Help[] =
     "  list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
     "                      every phrase: template line, TAB, state, TAB, key, TAB, original,\n"
     "                      TAB, translation\n"
-    "  merge TEMPLATE [TRANSLATION] -o OUTPUT\n"
-    "                      writes the translation rebuilt on the template, as the editor saves\n"
+    "  merge TEMPLATE [TRANSLATION] -o OUTPUT [--keep-layout]\n"
+    "                      writes the translation rebuilt on the template, as the editor saves;\n"
+    "                      with --keep-layout every phrase line keeps the template's layout\n"
     "  find TEMPLATE [TRANSLATION] PATTERN [--in original|translated|both] [--case-sensitive]\n"
     "       [--literal] [--encoding NAME]\n"
     "                      every phrase the editor's Find would stop at, in list's format; a\n"
-    "                      pattern with '*' or '?' is a whole-text mask unless --literal\n"
+    "                      pattern with '*' or '?' is a whole-text mask unless --literal.\n"
+    "                      The files' encoding is detected as the editor does (--encoding\n"
+    "                      names it instead); the pattern, text in the terminal's encoding,\n"
+    "                      is converted to it\n"
     "\n"
     "Texts are written as bytes; backslash, TAB, LF, CR and other control bytes are escaped\n"
     "as \\\\, \\t, \\n, \\r and \\xHH. Exit status: 0 done, 1 file error, 2 wrong usage.\n";
@@ -118,11 +126,55 @@ FilePath Path(const QByteArray& arg) { return FilePath::FromNative(arg); }
 // A command line may read from a pipe or a FIFO, as in stats <(git show HEAD:lang.php).
 constexpr ReadOptions Input{.allowStreams = true};
 
-void LoadDocument(PhraseDocument& doc, const QList<QByteArray>& files)
+// The encoding the window would show the document in, detected from the files as it does.
+DocumentEncoding DetectEncoding(const PhraseDocument& doc)
+{
+    return DetectDocumentEncoding(doc.TemplateData(), doc.MergedData(), QLocale::system());
+}
+
+// Loads the template and the translation; a translation in another encoding than its template
+// gets the window's warning on err, since a merge of the two writes a file mixing both.
+void LoadDocument(PhraseDocument& doc, const QList<QByteArray>& files, QIODevice& err)
 {
     doc.LoadTemplate(Path(files.at(0)), Input);
-    if (files.size() > 1)
-        doc.LoadTranslation(Path(files.at(1)), Input);
+    if (files.size() < 2)
+        return;
+    doc.LoadTranslation(Path(files.at(1)), Input);
+    const DocumentEncoding encoding = DetectEncoding(doc);
+    if (encoding.mismatch)
+        err.write(
+            "quillmar-cli: warning: " +
+            EncodingMismatchText(encoding, Path(files.at(0)).Display(), Path(files.at(1)).Display())
+                .toLocal8Bit() +
+            '\n');
+}
+
+// The encoding of the terminal the arguments were typed in: the locale's, where the C locale's
+// ASCII stands for UTF-8, which holds it and which terminals send.
+TextCodec TerminalCodec()
+{
+    const QByteArray codeset = nl_langinfo(CODESET);
+    const QByteArray name = CanonicalEncodingName(codeset);
+    const QByteArray lower = codeset.toLower();
+    if (name.isEmpty() || lower == "ansi_x3.4-1968" || lower == "ascii" || lower == "us-ascii")
+        return TextCodec("UTF-8");
+    return TextCodec(name);
+}
+
+// The pattern's bytes in the document's encoding, so that "мир" typed in a UTF-8 terminal finds
+// the windows-1251 bytes of the same word. Bytes that are not text in the terminal's encoding
+// were given as raw bytes and are matched as they are. Nothing when a character of the pattern
+// cannot be written in the document's encoding: no text there can hold it.
+std::optional<QByteArray> PatternFor(const QByteArray& pattern, const TextCodec& terminal,
+                                     const TextCodec& document, QString* badChar)
+{
+    if (terminal.name() == document.name() ||
+        std::all_of(pattern.begin(), pattern.end(), [](char c) { return uchar(c) < 0x80; }))
+        return pattern;
+    const QString text = terminal.ToUnicode(pattern);
+    if (terminal.FromUnicode(text) != pattern)
+        return pattern;
+    return document.FromUnicode(text, badChar);
 }
 
 int Parse(const Arguments& a, QIODevice& out)
@@ -147,12 +199,12 @@ int Parse(const Arguments& a, QIODevice& out)
     return 0;
 }
 
-int Stats(const Arguments& a, QIODevice& out)
+int Stats(const Arguments& a, QIODevice& out, QIODevice& err)
 {
     if (a.positional.isEmpty() || a.positional.size() > 2 || !a.options.isEmpty())
         throw UsageError{};
     PhraseDocument doc;
-    LoadDocument(doc, a.positional);
+    LoadDocument(doc, a.positional, err);
     if (a.positional.size() == 1)
         doc.MergeTranslationData({}); // no translation: every phrase is missing
     Write(out, doc.StatusText().toUtf8() + '\n');
@@ -166,7 +218,7 @@ void WritePhrase(QByteArray& buf, const PhraseDocument& doc, int i)
            EscapeField(doc.PhraseTranslation(i)) + '\n';
 }
 
-int Find(const Arguments& a, QIODevice& out)
+int Find(const Arguments& a, QIODevice& out, QIODevice& err)
 {
     if (a.positional.size() < 2 || a.positional.size() > 3)
         throw UsageError{};
@@ -181,12 +233,22 @@ int Find(const Arguments& a, QIODevice& out)
     request.caseSensitive = a.option("--case-sensitive").has_value();
     request.masksAsOrdinary = a.option("--literal").has_value();
     const auto encoding = a.option("--encoding");
-    const TextCodec codec = encoding ? TextCodec(*encoding) : TextCodec::Locale();
+    TextCodec codec = encoding ? TextCodec(*encoding) : TextCodec();
     if (encoding && !codec.valid())
         throw Exception(QStringLiteral("Unknown encoding %1").arg(QString::fromLatin1(*encoding)));
 
     PhraseDocument doc;
-    LoadDocument(doc, a.positional.mid(0, a.positional.size() - 1));
+    LoadDocument(doc, a.positional.mid(0, a.positional.size() - 1), err);
+    if (!encoding)
+        codec = TextCodec(DetectEncoding(doc).name);
+    QString badChar;
+    const auto pattern = PatternFor(request.pattern, TerminalCodec(), codec, &badChar);
+    if (!pattern) {
+        err.write("quillmar-cli: \"" + badChar.toLocal8Bit() + "\" cannot be written in " +
+                  codec.name() + ": nothing can match\n");
+        return 0;
+    }
+    request.pattern = *pattern;
     QByteArray buf;
     // Each hit is where Find stops; Find again then goes on from the phrase after it.
     for (std::optional<int> hit = FindPhrase(doc, 0, request, codec); hit;
@@ -198,7 +260,7 @@ int Find(const Arguments& a, QIODevice& out)
     return 0;
 }
 
-int List(const Arguments& a, QIODevice& out)
+int List(const Arguments& a, QIODevice& out, QIODevice& err)
 {
     if (a.positional.isEmpty() || a.positional.size() > 2)
         throw UsageError{};
@@ -214,7 +276,7 @@ int List(const Arguments& a, QIODevice& out)
             throw UsageError{};
     }
     PhraseDocument doc;
-    LoadDocument(doc, a.positional);
+    LoadDocument(doc, a.positional, err);
     QByteArray buf;
     for (int i = 0; i < doc.PhraseCount(); ++i) {
         if (only && doc.PhraseState(i) != *only)
@@ -226,13 +288,14 @@ int List(const Arguments& a, QIODevice& out)
     return 0;
 }
 
-int Merge(const Arguments& a)
+int Merge(const Arguments& a, QIODevice& err)
 {
     const auto output = a.option("-o");
     if (a.positional.isEmpty() || a.positional.size() > 2 || !output)
         throw UsageError{};
     PhraseDocument doc;
-    LoadDocument(doc, a.positional);
+    LoadDocument(doc, a.positional, err);
+    doc.SetKeepLayout(a.option("--keep-layout").has_value());
     doc.SetTranslationPath(Path(*output));
     doc.SaveTranslation();
     return 0;
@@ -291,13 +354,14 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
         if (command == "parse")
             return Parse(Arguments(rest, {}, {}), out);
         if (command == "stats")
-            return Stats(Arguments(rest, {}, {}), out);
+            return Stats(Arguments(rest, {}, {}), out, err);
         if (command == "list")
-            return List(Arguments(rest, {"--state"}, {}), out);
+            return List(Arguments(rest, {"--state"}, {}), out, err);
         if (command == "merge")
-            return Merge(Arguments(rest, {"-o"}, {}));
+            return Merge(Arguments(rest, {"-o"}, {"--keep-layout"}), err);
         if (command == "find")
-            return Find(Arguments(rest, {"--in", "--encoding"}, {"--case-sensitive", "--literal"}), out);
+            return Find(Arguments(rest, {"--in", "--encoding"}, {"--case-sensitive", "--literal"}),
+                        out, err);
         throw UsageError{};
     } catch (const UsageError&) {
         err.write(Usage);

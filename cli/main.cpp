@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <clocale>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -9,6 +10,8 @@ int main(int argc, char** argv)
     // Named like the program, so safety copies of files saved in place go to its cache folder.
     QCoreApplication::setOrganizationName(QStringLiteral("Pellovant"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmar"));
+    // The terminal's encoding, in which find's pattern was typed, is the locale's.
+    std::setlocale(LC_CTYPE, "");
     QList<QByteArray> args;
     for (int i = 1; i < argc; ++i)
         args.append(QByteArray(argv[i]));

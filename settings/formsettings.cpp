@@ -53,8 +53,8 @@ void LoadFormSettings(SettingsTarget& target)
     const bool strikeOut = registry.ReadBool(QStringLiteral("FontStyleStrike"));
     ChangeGridFont(target, [&](GridFontSettings& font) { font.strikeOut = strikeOut; });
 
-    // Stores written before the encoding was kept have no such value: automatic detection.
-    target.SetEncodingName(registry.ReadString(QStringLiteral("Encoding")));
+    // An "Encoding" value, stored by earlier versions, is not read: a chosen encoding holds for
+    // its document only, and every file opened later is detected afresh.
 }
 
 void SaveFormSettings(const SettingsTarget& target)
@@ -83,6 +83,4 @@ void SaveFormSettings(const SettingsTarget& target)
     registry.WriteBool(QStringLiteral("FontStyleItalic"), font.italic);
     registry.WriteBool(QStringLiteral("FontStyleUnder"), font.underline);
     registry.WriteBool(QStringLiteral("FontStyleStrike"), font.strikeOut);
-
-    registry.WriteString(QStringLiteral("Encoding"), target.EncodingName());
 }

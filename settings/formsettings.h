@@ -31,10 +31,6 @@ public:
 
     virtual GridFontSettings GridFont() const = 0;
     virtual void SetGridFont(const GridFontSettings& font) = 0;
-
-    /// The name of the text encoding chosen for documents; empty for automatic detection.
-    virtual QByteArray EncodingName() const = 0;
-    virtual void SetEncodingName(const QByteArray& name) = 0;
 };
 
 /// Reads the stored settings and applies each one as soon as it is read. Nothing is applied when

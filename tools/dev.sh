@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(nproc 2>/dev/null || echo 2)
-build_packages=(qt6-base-dev cmake g++ make fonts-dejavu-core)
+# libuchardet-dev guesses the encoding of files that neither are UTF-8 nor name their charset.
+build_packages=(qt6-base-dev cmake g++ make fonts-dejavu-core pkg-config libuchardet-dev)
 # The tests check every PHP file the program writes with PHP's own syntax check.
 test_packages=(php-cli)
 

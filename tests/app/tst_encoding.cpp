@@ -18,12 +18,20 @@ namespace {
 const QByteArray Template = "<?php\r\n"
                             "define(\"_HELLO\",\"Hello\");\r\n"
                             "define(\"_YES\",\"Yes\");\r\n"
-                            "define(\"_ODD\",\"odd\");\r\n";
-// A Russian translation in windows-1251; _ODD holds 0x98, a byte that code page leaves undefined.
+                            "define(\"_ODD\",\"odd\");\r\n"
+                            "define(\"_CHARSET\",\"iso-8859-1\");\r\n";
+// A Russian translation in windows-1251, which it declares; _ODD holds 0x98, a byte that code
+// page leaves undefined.
 const QByteArray Russian = "<?php\r\n"
                            "define(\"_HELLO\",\"\xCF\xF0\xE8\xE2\xE5\xF2\");\r\n"
                            "define(\"_YES\",\"Yes\");\r\n"
-                           "define(\"_ODD\",\"x\x98y\");\r\n";
+                           "define(\"_ODD\",\"x\x98y\");\r\n"
+                           "define(\"_CHARSET\",\"windows-1251\");\r\n";
+
+QString Data(const char* name)
+{
+    return QStringLiteral(QUILLMAR_TEST_DATA "/encoding/") + QLatin1String(name);
+}
 
 void SendText(QWidget* target, const QString& text)
 {
@@ -48,9 +56,26 @@ private slots:
     void savingKeepsEveryUneditedByte();
     void clipboardGetsUnicode();
     void everyOfferedEncodingWorks();
+    void detectsEachFile_data();
+    void detectsEachFile();
+    void choiceEndsWithTheDocument();
+    void differingEncodingToldOncePerOpening();
 
 private:
     void Open(const QByteArray& templ, const QByteArray& translation);
+    void OpenFiles(const QString& templ, const QString& translation)
+    {
+        m_seam->files.enqueue(templ);
+        m_seam->files.enqueue(translation);
+        m_form->Action("FileOpenAction")->trigger();
+    }
+    QAction* EncodingAction(const QByteArray& name)
+    {
+        for (QAction* a : m_form->findChild<QMenu*>("EncodingMenu")->actions())
+            if (a->isCheckable() && a->data().toByteArray() == name)
+                return a;
+        return nullptr;
+    }
     QString Shown(int row, int col)
     {
         return m_form->Model()->data(m_form->Model()->index(row, col), Qt::DisplayRole).toString();
@@ -115,7 +140,7 @@ void TestEncoding::switchingChangesOnlyTheView()
     QCOMPARE(Shown(0, 2), QString::fromUtf8("оПХБЕР"));
     QCOMPARE(m_form->Document().PhraseTranslation(0), before);
     QVERIFY(!m_form->Document().Modified());
-    QCOMPARE(m_form->EncodingName(), QByteArray("KOI8-R")); // kept for the next run
+    QCOMPARE(m_form->ChosenEncoding(), QByteArray("KOI8-R"));
     m_form->ChooseEncoding(QByteArray()); // automatic again
     QCOMPARE(Shown(0, 2), QString::fromUtf8("Привет"));
 }
@@ -175,7 +200,8 @@ void TestEncoding::savingKeepsEveryUneditedByte()
     QCOMPARE(f.readAll(), QByteArray("<?php\r\n"
                                      "define(\"_HELLO\",\"\xCF\xF0\xE8\xE2\xE5\xF2\");\r\n"
                                      "define(\"_YES\",\"\xC4\xE0\");\r\n"
-                                     "define(\"_ODD\",\"x\x98y\");\r\n"));
+                                     "define(\"_ODD\",\"x\x98y\");\r\n"
+                                     "define(\"_CHARSET\",\"windows-1251\");\r\n"));
 }
 
 void TestEncoding::clipboardGetsUnicode()
@@ -196,12 +222,88 @@ void TestEncoding::everyOfferedEncodingWorks()
     }
 }
 
+// Under the C locale, as on a server or an English desktop: each file's encoding must come from
+// the file, since the locale names no language to fall back on.
+void TestEncoding::detectsEachFile_data()
+{
+    QTest::addColumn<QString>("templ");
+    QTest::addColumn<QString>("translation");
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QString>("world"); // what the translation of _WORLD shows
+    QTest::addColumn<bool>("notice");
+    QTest::newRow("windows-1251 declared") << Data("english.php") << Data("russian-1251.php")
+                                           << "windows-1251" << QString::fromUtf8("Мир") << false;
+    QTest::newRow("windows-1251 guessed") << Data("english.php") << Data("russian-undeclared.php")
+                                          << "windows-1251" << QString::fromUtf8("Мир") << false;
+    QTest::newRow("ISO-8859-1 translation of a UTF-8 template")
+        << Data("english-utf8.php") << Data("french-latin1.php") << "ISO-8859-1"
+        << QString::fromUtf8("Monde entier, à côté") << true;
+}
+
+void TestEncoding::detectsEachFile()
+{
+    QFETCH(QString, templ);
+    QFETCH(QString, translation);
+    QFETCH(QString, encoding);
+    QFETCH(QString, world);
+    QFETCH(bool, notice);
+    OpenFiles(templ, translation);
+    QCOMPARE(m_form->EncodingLabel()->text(), encoding);
+    const auto row = m_form->Document().FindKey("_WORLD");
+    QVERIFY(row);
+    QCOMPARE(Shown(*row, 2), world);
+    QVERIFY(EncodingAction(QByteArray())->isChecked()); // automatic
+    if (notice) {
+        QCOMPARE(m_seam->notices.size(), 1);
+        QVERIFY2(m_seam->notices.first().contains("french-latin1.php") &&
+                     m_seam->notices.first().contains("english-utf8.php") &&
+                     m_seam->notices.first().contains("ISO-8859-1"),
+                 qPrintable(m_seam->notices.first()));
+    } else {
+        QCOMPARE(m_seam->notices, QStringList());
+    }
+}
+
+void TestEncoding::choiceEndsWithTheDocument()
+{
+    OpenFiles(Data("english.php"), Data("russian-1251.php"));
+    EncodingAction("KOI8-R")->trigger();
+    QCOMPARE(m_form->EncodingLabel()->text(), QString("KOI8-R"));
+    // Reading the same files again keeps the choice made for them.
+    m_form->Action("FileReloadAction")->trigger();
+    QCOMPARE(m_form->EncodingLabel()->text(), QString("KOI8-R"));
+    QVERIFY(EncodingAction("KOI8-R")->isChecked());
+
+    // The next document is detected: a UTF-8 template alone shows UTF-8, not KOI8-R.
+    m_seam->files.enqueue(Data("english-utf8.php"));
+    m_form->Action("FileNewAction")->trigger();
+    QCOMPARE(m_form->EncodingLabel()->text(), QString("UTF-8"));
+    QVERIFY(m_form->ChosenEncoding().isEmpty());
+    QVERIFY(EncodingAction(QByteArray())->isChecked());
+    QVERIFY(!EncodingAction("KOI8-R")->isChecked());
+    QCOMPARE(Shown(0, 2), QString("Hello, world"));
+}
+
+void TestEncoding::differingEncodingToldOncePerOpening()
+{
+    OpenFiles(Data("english-utf8.php"), Data("french-latin1.php"));
+    QCOMPARE(m_seam->notices.size(), 1);
+    m_form->Action("FileReloadAction")->trigger();
+    EncodingAction("windows-1252")->trigger();
+    EncodingAction(QByteArray())->trigger();
+    QCOMPARE(m_seam->notices.size(), 1);
+    OpenFiles(Data("english-utf8.php"), Data("french-latin1.php"));
+    QCOMPARE(m_seam->notices.size(), 2);
+}
+
 int main(int argc, char** argv)
 {
-    // A Russian user on a UTF-8 desktop, with a settings store of the test's own.
+    // An English user, with a settings store of the test's own. The C locale names no legacy
+    // code page, so 8-bit files are read as they declare or as their letters tell.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    qputenv("LC_ALL", "ru_RU.UTF-8");
+    qputenv("LC_ALL", "C");
+    qputenv("LANG", "C");
     QApplication app(argc, argv);
     TestEncoding test;
     return QTest::qExec(&test, argc, argv);

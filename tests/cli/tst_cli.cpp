@@ -35,6 +35,20 @@ Run Cli(QList<QByteArray> args)
 
 QByteArray DataArg(const char* name) { return QFile::encodeName(Data + name); }
 
+// The odd translation starts with a UTF-8 byte order mark while the template holds windows-1252
+// letters: every command that reads the pair warns of it once, and does its work all the same.
+bool WarnsOfTheOddPair(const QByteArray& err)
+{
+    return err.startsWith("quillmar-cli: warning: The translation ") &&
+           err.contains("translation.php is in UTF-8") &&
+           err.contains("template.php is in windows-1252") && err.count('\n') == 1 &&
+           err.endsWith('\n');
+}
+QByteArray EncodingArg(const char* name)
+{
+    return QFile::encodeName(QStringLiteral(QUILLMAR_TEST_DATA "/encoding/") + QLatin1String(name));
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -48,6 +62,10 @@ private slots:
     void errors();
     void find_data();
     void find();
+    void findInTheFilesEncoding_data();
+    void findInTheFilesEncoding();
+    void differingEncodingWarned_data();
+    void differingEncodingWarned();
     void escape_data();
     void escape();
     void longLines();
@@ -73,7 +91,10 @@ void TestCli::golden()
     QFETCH(QList<QByteArray>, args);
     QFETCH(QString, expected);
     const Run r = Cli(args);
-    QCOMPARE(r.err, QByteArray());
+    if (args.size() > 2 && args.at(0) != "parse")
+        QVERIFY2(WarnsOfTheOddPair(r.err), r.err.constData());
+    else
+        QCOMPARE(r.err, QByteArray());
     QCOMPARE(r.status, 0);
     QCOMPARE(r.out, Golden(expected));
 }
@@ -159,13 +180,95 @@ void TestCli::find()
         pattern = raw;
     }
     const Run r = Cli(QList<QByteArray>{"find", DataArg("template.php"), DataArg("translation.php"), pattern} + options);
-    QCOMPARE(r.err, QByteArray());
+    QVERIFY2(WarnsOfTheOddPair(r.err), r.err.constData());
     QCOMPARE(r.status, 0);
     QList<QByteArray> found;
     for (const QByteArray& line : r.out.split('\n'))
         if (!line.isEmpty())
             found << line.split('\t').at(2);
     QCOMPARE(found.join(' '), keys);
+}
+
+// The pattern is typed in the terminal (UTF-8 under the C locale the tests run in); the files are
+// in whatever encoding they declare or their letters tell.
+void TestCli::findInTheFilesEncoding_data()
+{
+    QTest::addColumn<QList<QByteArray>>("args"); // after "find TEMPLATE"
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<QByteArray>("err");
+    using A = QList<QByteArray>;
+    const QByteArray declared = EncodingArg("russian-1251.php");
+    const QByteArray undeclared = EncodingArg("russian-undeclared.php");
+    const QByteArray mir = QString::fromUtf8("мир").toUtf8();
+    QTest::newRow("declared windows-1251")
+        << A{declared, mir} << QByteArray("_HELLO _WORLD _PEACE") << QByteArray();
+    QTest::newRow("guessed windows-1251")
+        << A{undeclared, mir} << QByteArray("_HELLO _WORLD _PEACE") << QByteArray();
+    QTest::newRow("encoding named") << A{undeclared, mir, "--encoding", "windows-1251"}
+                                    << QByteArray("_HELLO _WORLD _PEACE") << QByteArray();
+    QTest::newRow("case-sensitive")
+        << A{declared, mir, "--case-sensitive"} << QByteArray("_HELLO") << QByteArray();
+    QTest::newRow("mask") << A{declared, mir + "*"} << QByteArray("_WORLD _PEACE") << QByteArray();
+    // Named, the encoding wins over what the files say: KOI8-R letters are other bytes.
+    QTest::newRow("another encoding named")
+        << A{declared, mir, "--encoding", "KOI8-R"} << QByteArray() << QByteArray();
+    QTest::newRow("a letter the encoding lacks")
+        << A{declared, QString::fromUtf8("é").toUtf8()} << QByteArray()
+        << QByteArray(
+               "quillmar-cli: \"\xC3\xA9\" cannot be written in windows-1251: nothing can match\n");
+}
+
+void TestCli::findInTheFilesEncoding()
+{
+    QFETCH(QList<QByteArray>, args);
+    QFETCH(QByteArray, keys);
+    QFETCH(QByteArray, err);
+    const Run r = Cli(QList<QByteArray>{"find", EncodingArg("english.php")} + args);
+    QCOMPARE(r.err, err);
+    QCOMPARE(r.status, 0);
+    QList<QByteArray> found;
+    for (const QByteArray& line : r.out.split('\n'))
+        if (!line.isEmpty())
+            found << line.split('\t').at(2);
+    QCOMPARE(found.join(' '), keys);
+}
+
+// A translation in another encoding than its template's: a merge of the two mixes both, so
+// every command that reads the pair says so, and still does its work.
+void TestCli::differingEncodingWarned_data()
+{
+    QTest::addColumn<QList<QByteArray>>("args");
+    QTest::addColumn<bool>("warned");
+    using A = QList<QByteArray>;
+    const QByteArray utf8 = EncodingArg("english-utf8.php");
+    const QByteArray latin1 = EncodingArg("french-latin1.php");
+    QTest::newRow("stats") << A{"stats", utf8, latin1} << true;
+    QTest::newRow("list") << A{"list", utf8, latin1} << true;
+    QTest::newRow("find") << A{"find", utf8, latin1, "monde"} << true;
+    QTest::newRow("merge") << A{"merge", utf8, latin1, "-o", "OUT"} << true;
+    QTest::newRow("template alone") << A{"stats", utf8} << false;
+    QTest::newRow("ASCII template") << A{"stats", EncodingArg("english.php"), latin1} << false;
+}
+
+void TestCli::differingEncodingWarned()
+{
+    QFETCH(QList<QByteArray>, args);
+    QFETCH(bool, warned);
+    QTemporaryDir dir;
+    for (QByteArray& a : args)
+        if (a == "OUT")
+            a = QFile::encodeName(dir.filePath("out.php"));
+    const Run r = Cli(args);
+    QCOMPARE(r.status, 0);
+    QVERIFY(!r.out.isEmpty() || args.first() == "merge");
+    if (warned) {
+        QVERIFY2(r.err.startsWith("quillmar-cli: warning: The translation ") &&
+                     r.err.contains("french-latin1.php is in ISO-8859-1") &&
+                     r.err.contains("english-utf8.php is in UTF-8") && r.err.count('\n') == 1,
+                 r.err.constData());
+    } else {
+        QCOMPARE(r.err, QByteArray());
+    }
 }
 
 void TestCli::escape_data()

@@ -265,6 +265,7 @@ private slots:
     void otherUser();
     void fullDisk_data();
     void fullDisk();
+    void patternTypedInTheTerminal();
 
 private:
     QByteArray Path(const char* name) const { return QFile::encodeName(m_dir.filePath(name)); }
@@ -295,6 +296,19 @@ void TestCliSystem::initTestCase()
     QCOMPARE(ReadBytes(Path("merged.php")), Merged);
     VerifyPhp(Merged);
     VerifyPhp(ReadBytes(m_big));
+}
+
+// The program itself takes the terminal's encoding from the locale (C, run by the tests, stands
+// for UTF-8) and finds a Cyrillic word in a windows-1251 translation.
+void TestCliSystem::patternTypedInTheTerminal()
+{
+    const QByteArray data = QUILLMAR_TEST_DATA "/encoding/";
+    const Result r = Run({"find", data + "english.php", data + "russian-1251.php",
+                          QString::fromUtf8("мир").toUtf8(), "--in", "translated"},
+                         m_cache);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out.count('\n'), 3);
 }
 
 void TestCliSystem::failedOutput_data()

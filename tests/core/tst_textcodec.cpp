@@ -106,7 +106,7 @@ void TestTextCodec::detect()
     QFETCH(QByteArray, translation);
     QFETCH(QString, locale);
     QFETCH(QByteArray, encoding);
-    const QByteArray got = DetectEncoding({templ, translation}, QLocale(locale));
+    const QByteArray got = DetectDocumentEncoding(templ, {translation}, QLocale(locale)).name;
     QCOMPARE(got, encoding);
     QVERIFY(TextCodec(got).valid()); // every detected name is one Qt can convert
 }
@@ -122,6 +122,14 @@ void TestTextCodec::utf8Validity_data()
     QTest::newRow("truncated at end") << QByteArray("ok\xD0") << false;
     QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
     QTest::newRow("latin-1 e acute") << QByteArray("caf\xE9") << false;
+    // Runs of eight ASCII bytes are skipped at once; what follows them is still checked.
+    QTest::newRow("latin-1 ahead of a long ascii run")
+        << QByteArray("caf\xE9 and a long tail of text") << false;
+    QTest::newRow("truncated after a long ascii run")
+        << QByteArray("0123456789abcdef\xE2\x82") << false;
+    QTest::newRow("utf-8 between long ascii runs") << QByteArray("0123456789\xE2\x82\xAC"
+                                                                 "0123456789")
+                                                   << true;
 }
 
 void TestTextCodec::utf8Validity()

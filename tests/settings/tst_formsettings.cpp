@@ -20,7 +20,6 @@ public:
     int gridLine = 0;
     bool showOriginal = false;
     GridFontSettings font = DesignedGridFont();
-    QByteArray encoding;
     QStringList log;
 
     QRect WindowBounds() const override { return bounds; }
@@ -75,13 +74,6 @@ public:
         log += fields.isEmpty() ? QStringLiteral("Font unchanged") : fields.join(u' ');
         font = changed;
     }
-    QByteArray EncodingName() const override { return encoding; }
-    void SetEncodingName(const QByteArray& name) override
-    {
-        encoding = name;
-        log += "Encoding=" + QString::fromLatin1(name);
-    }
-
     QStringList State() const
     {
         QStringList state{QStringLiteral("bounds %1 %2 %3 %4")
@@ -91,8 +83,7 @@ public:
                               .arg(bounds.height()),
                           QStringLiteral("toolBar %1").arg(int(toolBar)),
                           QStringLiteral("gridLine %1").arg(gridLine),
-                          QStringLiteral("showOriginal %1").arg(int(showOriginal)),
-                          QStringLiteral("encoding ") + QString::fromLatin1(encoding)};
+                          QStringLiteral("showOriginal %1").arg(int(showOriginal))};
         return state + Describe(font);
     }
 
@@ -133,28 +124,16 @@ const QByteArrayList StoredValues = {
     "FontStyleItalic=dword:00000001",
     "FontStyleUnder=dword:00000001",
     "FontStyleStrike=dword:00000001",
+    // Stored by earlier versions, which kept the encoding chosen for every later document.
     "Encoding=\"windows-1251\"",
 };
 
 // What loading StoredValues applies.
 const QStringList AppliedValues = {
-    "Top=10",
-    "Left=20",
-    "Width=700",
-    "Height=500",
-    "ToolBar=0",
-    "GridLine=1",
-    "ShowOriginal=1",
-    "Font.name=DejaVu Sans",
-    "Font.charset=204",
-    "Font.color=ff",
-    "Font.pitch=2",
-    "Font.size=10",
-    "Font.bold=1",
-    "Font.italic=1",
-    "Font.underline=1",
-    "Font.strikeOut=1",
-    "Encoding=windows-1251",
+    "Top=10",           "Left=20",       "Width=700",        "Height=500",
+    "ToolBar=0",        "GridLine=1",    "ShowOriginal=1",   "Font.name=DejaVu Sans",
+    "Font.charset=204", "Font.color=ff", "Font.pitch=2",     "Font.size=10",
+    "Font.bold=1",      "Font.italic=1", "Font.underline=1", "Font.strikeOut=1",
 };
 
 // `entries` with each of `changes` in place of the entry of the same name: "Name=value" replaces
@@ -226,17 +205,14 @@ void TestFormSettings::roundTrip_data()
     QTest::addColumn<int>("gridLine");
     QTest::addColumn<bool>("showOriginal");
     QTest::addColumn<GridFontSettings>("font");
-    QTest::addColumn<QByteArray>("encoding");
 
     GridFontSettings chosen{"DejaVu Sans Mono", 204, 0x00336699, 2, 11, true, false, true, false};
     QTest::newRow("original text shown, off-screen window")
-        << QRect(-1920, -30, 1024, 700) << false << 1 << true << chosen
-        << QByteArray("windows-1251");
+        << QRect(-1920, -30, 1024, 700) << false << 1 << true << chosen;
     GridFontSettings system{"Noto Mono", 0, 0x80000012, 0, -13, false, true, false, true};
     QTest::newRow("keys shown, system colour, cell height")
-        << QRect(100, 50, 600, 400) << true << 0 << false << system << QByteArray();
-    QTest::newRow("designed font")
-        << QRect(0, 0, 1, 1) << true << 7 << false << DesignedGridFont() << QByteArray("UTF-8");
+        << QRect(100, 50, 600, 400) << true << 0 << false << system;
+    QTest::newRow("designed font") << QRect(0, 0, 1, 1) << true << 7 << false << DesignedGridFont();
 }
 
 void TestFormSettings::roundTrip()
@@ -252,12 +228,10 @@ void TestFormSettings::roundTrip()
     closed.showOriginal = showOriginal;
     QFETCH(GridFontSettings, font);
     closed.font = font;
-    QFETCH(QByteArray, encoding);
-    closed.encoding = encoding;
 
     SaveFormSettings(closed);
     const auto stored = m_store->readValues();
-    QCOMPARE(stored.size(), 17);
+    QCOMPARE(stored.size(), 16);
     // Keys shown is what is stored.
     QCOMPARE(stored.value(P + "ShowKeys").value<RegistryValue>().data,
              QByteArray(showOriginal ? "\0\0\0\0" : "\1\0\0\0", 4));
@@ -281,8 +255,7 @@ void TestFormSettings::firstRun()
     for (QString& name : names)
         name.remove(P);
     names.sort();
-    QStringList expected{"Encoding",
-                         "FontChar",
+    QStringList expected{"FontChar",
                          "FontColor",
                          "FontName",
                          "FontPitch",
@@ -328,10 +301,13 @@ void TestFormSettings::loadedValues_data()
         << QByteArrayList{"FontName=\"\""} << QStringList{"Font.name"};
     QTest::newRow("missing face name keeps the face")
         << QByteArrayList{"FontName"} << QStringList{"Font.name"};
-    QTest::newRow("missing encoding is automatic")
-        << QByteArrayList{"Encoding"} << QStringList{"Encoding="};
     QTest::newRow("expandable string read as it is")
-        << QByteArrayList{"Encoding=hex(2):25,58,25,00"} << QStringList{"Encoding=%X%"};
+        << QByteArrayList{"FontName=hex(2):25,58,25,00"} << QStringList{"Font.name=%X%"};
+    // The encoding is chosen for the open document only: an earlier version's value, whatever
+    // its type, is left alone.
+    QTest::newRow("old encoding as an integer ignored")
+        << QByteArrayList{"Encoding=dword:00000000"} << QStringList();
+    QTest::newRow("old encoding missing") << QByteArrayList{"Encoding"} << QStringList();
 }
 
 void TestFormSettings::loadedValues()
@@ -369,8 +345,6 @@ void TestFormSettings::failedRead_data()
         << QByteArrayList{"FontSize"} << "Failed to get data for 'FontSize'" << 11;
     QTest::newRow("last style as a string") << QByteArrayList{"FontStyleStrike=\"1\""}
                                             << "Invalid data type for 'FontStyleStrike'" << 15;
-    QTest::newRow("encoding as an integer")
-        << QByteArrayList{"Encoding=dword:00000000"} << "Invalid data type for 'Encoding'" << 16;
 }
 
 void TestFormSettings::failedRead()
