@@ -31,6 +31,8 @@ void ExecuteNextMissing(TMainForm* w) { w->GotoNextState(tsMissing); }
 
 QIcon ActionIcon(const char* themeName, const char* image)
 {
+    if (!*image)
+        return QIcon(); // a menu entry only, with no picture of its own
     // A theme icon counts only when it can be drawn: a theme of SVG icons without Qt's SVG
     // plugin would otherwise leave blank buttons.
     const QIcon themed = QIcon::fromTheme(QLatin1String(themeName));
@@ -82,6 +84,9 @@ void TMainForm::CreateActions()
          "format-text-direction-ltr", "original", &TMainForm::ShowOriginalActionExecute, true},
         {"ViewToolBarAction", "&Toolbar", K(), "Show panel with tool buttons", "configure-toolbars",
          "toolbar", &TMainForm::ViewToolBarActionExecute, true},
+        {"KeepLayoutAction", "&Keep line layout", K(),
+         "Save each phrase line in the template's own layout, only its translation replaced", "",
+         "", &TMainForm::KeepLayoutActionExecute, true},
         {"EditCopyAction", "&Copy", K(Qt::CTRL | Qt::Key_C), "Copy selected text to clipboard",
          "edit-copy", "copy", &TMainForm::EditCopyActionExecute, false},
     };
@@ -135,7 +140,7 @@ void TMainForm::CreateMenusAndToolBar()
          "EditCopyAction"});
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     add(options, {"ViewToolBarAction", nullptr, "SetupFontAction", "ShowGridAction",
-                  "ShowOriginalAction"});
+                  "ShowOriginalAction", nullptr, "KeepLayoutAction"});
 
     // The document's encoding: detected from the files, or one chosen here.
     options->addSeparator();
@@ -204,6 +209,7 @@ void TMainForm::UpdateActions()
     Action("EditCopyAction")->setEnabled(loaded);
     Action("ShowGridAction")->setChecked(m_grid->GridLineWidth() != 0);
     Action("ShowOriginalAction")->setChecked(m_doc.ShowOriginal());
+    Action("KeepLayoutAction")->setChecked(m_doc.KeepLayout());
     Action("ViewToolBarAction")->setChecked(!m_toolBar->isHidden());
     if (m_encodingMenu) {
         for (QAction* a : m_encodingMenu->actions())

@@ -70,6 +70,8 @@ public:
     void SetupFontActionExecute();
     void ShowGridActionExecute();
     void ShowOriginalActionExecute();
+    /// Saved phrase lines keep the template's own layout, only the translation replaced.
+    void KeepLayoutActionExecute();
     void ViewToolBarActionExecute();
     void ToolBarButtonClick();
 
@@ -104,6 +106,8 @@ public:
     void SetShowOriginal(bool showOriginal) override;
     GridFontSettings GridFont() const override;
     void SetGridFont(const GridFontSettings& font) override;
+    bool KeepLayout() const override { return m_doc.KeepLayout(); }
+    void SetKeepLayout(bool keep) override;
 
     /// Runs a command; an error it raises is shown in the error box and the program goes on.
     /// Returns false when the command failed.

@@ -76,6 +76,17 @@ void TMainForm::ShowGridActionExecute()
     UpdateActions();
 }
 
+void TMainForm::KeepLayoutActionExecute()
+{
+    SetKeepLayout(!m_doc.KeepLayout());
+}
+
+void TMainForm::SetKeepLayout(bool keep)
+{
+    m_doc.SetKeepLayout(keep);
+    UpdateActions();
+}
+
 void TMainForm::ShowOriginalActionExecute()
 {
     m_doc.SetShowOriginal(!m_doc.ShowOriginal());

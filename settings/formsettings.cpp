@@ -53,6 +53,9 @@ void LoadFormSettings(SettingsTarget& target)
     const bool strikeOut = registry.ReadBool(QStringLiteral("FontStyleStrike"));
     ChangeGridFont(target, [&](GridFontSettings& font) { font.strikeOut = strikeOut; });
 
+    if (registry.ValueExists(QStringLiteral("KeepLayout")))
+        target.SetKeepLayout(registry.ReadBool(QStringLiteral("KeepLayout")));
+
     // An "Encoding" value, stored by earlier versions, is not read: a chosen encoding holds for
     // its document only, and every file opened later is detected afresh.
 }
@@ -83,4 +86,8 @@ void SaveFormSettings(const SettingsTarget& target)
     registry.WriteBool(QStringLiteral("FontStyleItalic"), font.italic);
     registry.WriteBool(QStringLiteral("FontStyleUnder"), font.underline);
     registry.WriteBool(QStringLiteral("FontStyleStrike"), font.strikeOut);
+    // Written once it was ever turned on, so the settings of a user who never touches it stay
+    // the sixteen values they always were.
+    if (target.KeepLayout() || registry.ValueExists(QStringLiteral("KeepLayout")))
+        registry.WriteBool(QStringLiteral("KeepLayout"), target.KeepLayout());
 }

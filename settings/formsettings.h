@@ -31,6 +31,11 @@ public:
 
     virtual GridFontSettings GridFont() const = 0;
     virtual void SetGridFont(const GridFontSettings& font) = 0;
+
+    /// Whether saved phrase lines keep the template's layout. Stores without the value (those of
+    /// earlier versions) leave it as it is.
+    virtual bool KeepLayout() const { return false; }
+    virtual void SetKeepLayout(bool keep) { Q_UNUSED(keep); }
 };
 
 /// Reads the stored settings and applies each one as soon as it is read. Nothing is applied when

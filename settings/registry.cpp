@@ -144,6 +144,12 @@ bool TRegistry::ReadBool(const QString& name)
     return ReadInteger(name) != 0;
 }
 
+bool TRegistry::ValueExists(const QString& name) const
+{
+    RegistryValue value;
+    return Query(name, value);
+}
+
 QByteArray TRegistry::ReadString(const QString& name)
 {
     RegistryValue value;

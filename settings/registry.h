@@ -49,6 +49,8 @@ public:
     int ReadInteger(const QString& name);
     /// ReadInteger, true when non-zero.
     bool ReadBool(const QString& name);
+    /// Whether the open key holds a value of that name, for values later versions added.
+    bool ValueExists(const QString& name) const;
     /// The text up to its first zero byte; empty, without failing, when the value is missing or
     /// has no data; "Invalid data type" when it is not a string (an expandable string is read
     /// unexpanded).

@@ -24,6 +24,7 @@ private slots:
     void firstRunUsesDesignedState();
     void roundTrip();
     void maximisedWindowReopensNormalWithItsBounds();
+    void keepLayoutIsStoredOnceUsed();
     void displayModeFromTemplateIsStored();
     void unreadableValueIsReportedAndStartContinues();
     void failedWriteKeepsWindowOpen();
@@ -110,6 +111,31 @@ void TestMainSettings::roundTrip()
     // An encoding chosen holds for its document only: the next run detects again.
     QVERIFY(again->ChosenEncoding().isEmpty());
     QCOMPARE(again->Codec().name(), TextCodec::Locale().name());
+}
+
+void TestMainSettings::keepLayoutIsStoredOnceUsed()
+{
+    // A user who never turns it on keeps the settings file as it always was.
+    {
+        auto form = NewForm();
+        QVERIFY(!form->Action("KeepLayoutAction")->isChecked());
+        QVERIFY(form->close());
+    }
+    QFile store(Store());
+    QVERIFY(store.open(QIODevice::ReadOnly));
+    QVERIFY(!store.readAll().contains("KeepLayout"));
+    for (const bool keep : {true, false}) {
+        {
+            auto form = NewForm();
+            form->Action("KeepLayoutAction")->trigger();
+            QCOMPARE(form->Document().KeepLayout(), keep);
+            QVERIFY(form->close());
+        }
+        auto again = NewForm();
+        QCOMPARE(again->Action("KeepLayoutAction")->isChecked(), keep);
+        QCOMPARE(again->Document().KeepLayout(), keep);
+        QVERIFY(again->close());
+    }
 }
 
 void TestMainSettings::maximisedWindowReopensNormalWithItsBounds()
