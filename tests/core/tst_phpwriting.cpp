@@ -56,6 +56,8 @@ private slots:
     void templateIsPhp();
     void typedTexts_data();
     void typedTexts();
+    void realFilesSurviveSaveAndReopen_data();
+    void realFilesSurviveSaveAndReopen();
 };
 
 void TestPhpWriting::initTestCase()
@@ -141,6 +143,79 @@ void TestPhpWriting::typedTexts()
     QCOMPARE(got.size(), expected.size());
     for (qsizetype i = 0; i < got.size(); ++i)
         QCOMPARE(QByteArray::fromHex(got[i]), expected[i]);
+}
+
+void TestPhpWriting::realFilesSurviveSaveAndReopen_data()
+{
+    QTest::addColumn<QByteArray>("templ");
+    QTest::addColumn<QByteArray>("translation");
+    QTest::addColumn<int>("translated"); // phrases the translation gives a text of its own
+
+    // Shaped like the files of real applications, each in its own language and encoding.
+    QTest::newRow("single-quoted defines, windows-1251")
+        << QByteArray("<?php\n// Main language file\ndefine('_CHARSET', 'iso-8859-1');\n"
+                      "define('_LOGIN', 'Log in');\ndefine('_WELCOME', 'Welcome, %s!');\n"
+                      "define('_QUOTE', 'It\\'s \"quoted\"');\n?>\n")
+        << QByteArray("<?php\ndefine('_CHARSET', 'windows-1251');\ndefine('_LOGIN', '\xc2\xf5\xee\xe4');\n"
+                      "define('_WELCOME', '\xc4\xee\xe1\xf0\xee \xef\xee\xe6\xe0\xeb\xee\xe2\xe0\xf2\xfc, %s!');\n"
+                      "define('_QUOTE', '\xdd\xf2\xee \\'\xf6\xe8\xf2\xe0\xf2\xe0\\'');\n?>\n")
+        << 4;
+    QTest::newRow("translate() switch, windows-1250")
+        << QByteArray("<?php\nfunction translate($phrase) {\n  switch ($phrase) {\n"
+                      "    case \"Home\": $tmp = \"Home\"; break;\n"
+                      "    case 'Search': $tmp = 'Search'; break;\n"
+                      "    CASE \"Path\":\t$tmp = \"C:\\\\files\\\\\"; break;\n"
+                      "    default: $tmp = $phrase; break;\n  }\n  return $tmp;\n}\n")
+        << QByteArray("<?php\nfunction translate($phrase) {\n  switch ($phrase) {\n"
+                      "    case \"Home\": $tmp = \"Dom\\x9a\"; break;\n"
+                      "    case \"Home\": $tmp = \"Home\"; break;\n"
+                      "    case 'Search': $tmp = 'Hled\xe1n\xed'; break;\n"
+                      "    case \"Path\": $tmp = \"C:\\\\soubory\\\\\"; break;\n"
+                      "    default: $tmp = $phrase; break;\n  }\n  return $tmp;\n}\n")
+        << 3;
+    QTest::newRow("guarded defines, constants and expressions, UTF-8")
+        << QByteArray("<?php\nif (!defined('_TITLE')) define('_TITLE', 'Shop');\n"
+                      "if(!defined('_CART')) { define('_CART','Cart'); }\n"
+                      "define('_FULL', _TITLE . ' - ' . _CART);\ndefine(\"_MULTI\", \"first line\n"
+                      "second line\");\n  DEFINE ( \"_BYE\" ,\t\"Bye\" ) ; // farewell\n")
+        << QByteArray("<?php\nif (!defined('_TITLE')) define('_TITLE', '\xe5\x95\x86\xe5\xba\x97');\n"
+                      "define('_CART','\xe8\xb4\xad\xe7\x89\xa9\xe8\xbd\xa6');\n"
+                      "define('_BYE', '\xe5\x86\x8d\xe8\xa7\x81');\n")
+        << 3;
+}
+
+// A translation merged into its template and saved, in both layouts, is valid PHP wherever the
+// template was, and opened again gives back every translation it had.
+void TestPhpWriting::realFilesSurviveSaveAndReopen()
+{
+    QFETCH(QByteArray, templ);
+    QFETCH(QByteArray, translation);
+    QFETCH(int, translated);
+    QTemporaryDir dir;
+    for (const bool keepLayout : {false, true}) {
+        PhraseDocument doc;
+        doc.SetKeepLayout(keepLayout);
+        doc.LoadTemplateData(templ);
+        doc.MergeTranslationData(translation);
+        QCOMPARE(doc.PhraseCount() - doc.Statistics().missing - doc.Statistics().untranslated,
+                 translated);
+        QList<QByteArray> texts;
+        for (int i = 0; i < doc.PhraseCount(); ++i)
+            texts << doc.PhraseTranslation(i);
+        const QString path = dir.filePath(keepLayout ? "kept.php" : "fixed.php");
+        doc.SetTranslationFileName(path);
+        doc.SaveTranslation();
+        bool ok = false;
+        const QByteArray said = RunPhp({"-l", path}, &ok);
+        QVERIFY2(ok, said.constData());
+
+        PhraseDocument reopened;
+        reopened.LoadTemplateData(templ);
+        reopened.LoadTranslation(path);
+        for (int i = 0; i < reopened.PhraseCount(); ++i)
+            QCOMPARE(reopened.PhraseTranslation(i), texts[i]);
+        QCOMPARE(reopened.Statistics().missing, 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPhpWriting)
