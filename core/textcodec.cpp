@@ -1,8 +1,10 @@
 #include "textcodec.h"
 
+#include <QList>
 #include <QLocale>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QStringList>
 
 namespace {
 
@@ -30,28 +32,200 @@ bool IsUtf8Name(const QByteArray& name)
     return n == "utf-8" || n == "utf8";
 }
 
-// A byte leads a double-byte character when, followed by a typical trail byte, the pair decodes
-// to one character: this asks the converter rather than repeating its tables.
+// A byte leads a double-byte character when, followed by a trail byte, the pair decodes to one
+// character: this asks the converter rather than repeating its tables. Every probe ends in a
+// space, so that a byte the converter holds back as the start of an unfinished character does
+// not pass for part of the probe.
 LeadByteTable ProbeLeadBytes(const QByteArray& name)
 {
+    QStringDecoder d(name.constData(), QStringConverter::Flag::Stateless);
+    // The one character the bytes decode to before the closing space, or -1.
+    const auto one = [&](std::initializer_list<unsigned char> bytes) -> char32_t {
+        QByteArray probe;
+        for (unsigned char b : bytes)
+            probe += char(b);
+        probe += ' ';
+        const QList<uint> cps = QString(d.decode(probe)).toUcs4();
+        return cps.size() == 2 && cps.at(1) == ' ' ? char32_t(cps.at(0)) : char32_t(-1);
+    };
+    const auto isChar = [](char32_t c) { return c != char32_t(-1) && c != 0xFFFD && c != 0x1A; };
+
     LeadByteTable t;
-    static constexpr unsigned char trails[] = {0x40, 0x41, 0x61, 0x80, 0xA1, 0xB0};
     for (int b = 0x81; b <= 0xFE; ++b) {
-        for (unsigned char trail : trails) {
-            const char pair[2] = {char(b), char(trail)};
-            const QString s = Decode(name, QByteArrayView(pair, 2));
-            if (s.size() == 1 && s.at(0) != QChar::ReplacementCharacter) {
+        if (isChar(one({static_cast<unsigned char>(b)})))
+            continue; // a character of its own, such as half-width katakana
+        for (int trail = 0x21; trail <= 0xFE; ++trail) {
+            // An unassigned pair still makes one replacement character: its trail byte is part
+            // of it, not a character of its own.
+            const char32_t c =
+                one({static_cast<unsigned char>(b), static_cast<unsigned char>(trail)});
+            if (c == char32_t(-1))
+                continue;
+            t.trail.set(size_t(trail));
+            if (isChar(c))
                 t.lead[size_t(b)] = true;
-                break;
-            }
         }
     }
+    for (int b = 0x81; b <= 0xFE; ++b) {
+        if (t.lead[size_t(b)])
+            continue;
+        // EUC-JP's 0x8F: two trail bytes follow.
+        if (isChar(one({static_cast<unsigned char>(b), 0xB0, 0xA1}))) {
+            t.lead[size_t(b)] = true;
+            t.threeByteLead.set(size_t(b));
+        }
+    }
+    // GB18030's four-byte forms: 81 30 81 30 is U+0080.
+    t.fourByteForms = t.lead[0x81] && isChar(one({0x81, '0', 0x81, '0'}));
     for (bool l : t.lead)
         if (l) {
             t.scheme = LeadByteTable::Scheme::DoubleByte;
             break;
         }
     return t;
+}
+
+// The capital of every character of a double-byte encoding that has one there. All characters
+// are decoded in one call, each behind a line feed, which no lead byte takes as its trail.
+std::unordered_map<std::uint32_t, std::uint32_t> ProbeCapitals(const QByteArray& name,
+                                                               const LeadByteTable& lead)
+{
+    QList<std::uint32_t> values;
+    QByteArray bytes;
+    const auto add = [&](std::initializer_list<int> character) {
+        std::uint32_t v = 0;
+        for (int b : character) {
+            bytes += char(b);
+            v = v << 8 | std::uint32_t(b);
+        }
+        bytes += '\n';
+        values.append(v);
+    };
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        if (!lead.lead[size_t(b)]) {
+            add({b});
+            continue;
+        }
+        for (int t = 0; t < 256; ++t) {
+            if (!lead.trail[size_t(t)])
+                continue;
+            if (!lead.threeByteLead[size_t(b)]) {
+                add({b, t});
+                continue;
+            }
+            for (int u = 0; u < 256; ++u)
+                if (lead.trail[size_t(u)])
+                    add({b, t, u});
+        }
+    }
+    // GB18030's four-byte forms from 81 30 81 30 to 84 31 A4 39 hold the rest of the Basic
+    // Multilingual Plane, many Latin letters among them. The forms for the planes above are
+    // left as they are: decoding all of them would cost more than their few letters are worth.
+    if (lead.fourByteForms)
+        for (int b = 0x81; b <= 0x84; ++b)
+            for (int c = '0'; c <= '9'; ++c)
+                for (int d = 0x81; d <= 0xFE; ++d)
+                    for (int e = '0'; e <= '9'; ++e)
+                        add({b, c, d, e});
+    std::unordered_map<std::uint32_t, std::uint32_t> capitals;
+    const QStringList chars = Decode(name, bytes).split(u'\n');
+    if (chars.size() != values.size() + 1)
+        return capitals; // the converter split the probes differently: fold ASCII only
+    QStringEncoder e(name.constData(), QStringConverter::Flag::Stateless);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QList<uint> cps = chars.at(i).toUcs4();
+        if (cps.size() != 1 || cps.at(0) == 0xFFFD)
+            continue;
+        const char32_t upper = QChar::toUpper(char32_t(cps.at(0)));
+        if (upper == cps.at(0))
+            continue;
+        const QByteArray back = e.encode(QStringView(QString::fromUcs4(&upper, 1)));
+        const auto* p = reinterpret_cast<const unsigned char*>(back.constData());
+        // Only a capital that is one character of the encoding and decodes back to itself.
+        if (back.isEmpty() || back.size() > 4 ||
+            lead.CharLength(p, p + back.size()) != size_t(back.size()) ||
+            Decode(name, back) != QString::fromUcs4(&upper, 1))
+            continue;
+        capitals.emplace(values.at(i), LeadByteTable::CharValue(p, size_t(back.size())));
+    }
+    return capitals;
+}
+
+// Appends the UTF-8 form of a code point.
+char* PutUtf8(char32_t c, char* out)
+{
+    if (c < 0x80) {
+        *out++ = char(c);
+    } else if (c < 0x800) {
+        *out++ = char(0xC0 | c >> 6);
+        *out++ = char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = char(0xE0 | c >> 12);
+        *out++ = char(0x80 | (c >> 6 & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else {
+        *out++ = char(0xF0 | c >> 18);
+        *out++ = char(0x80 | (c >> 12 & 0x3F));
+        *out++ = char(0x80 | (c >> 6 & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// Upper-cases a text of a multi-byte encoding. Apart from UpperCaseInto(), whose byte-table loop
+// for single-byte encodings stays as small as it was.
+void UpperCaseCharacters(const LeadByteTable& lead,
+                         const std::unordered_map<std::uint32_t, std::uint32_t>* capitals,
+                         const unsigned char* src, qsizetype n, QByteArray& out)
+{
+    // Plain ASCII needs no character splitting, which keeps searches over English keys fast.
+    // One pass folds and watches for the first byte that may begin a longer character.
+    out.resize(n);
+    auto* dst = out.data();
+    qsizetype i = 0;
+    for (; i < n; ++i) {
+        const unsigned char c = src[i];
+        if (c >= 0x80)
+            break;
+        dst[i] = (c >= 'a' && c <= 'z') ? char(c - 32) : char(c);
+    }
+    if (i == n)
+        return;
+    // Then character by character, so that a byte no character takes, or a letter whose capital
+    // the encoding lacks, stays as it is and the rest of the text still folds.
+    const bool utf8 = lead.scheme == LeadByteTable::Scheme::Utf8;
+    const auto* const end = src + n;
+    qsizetype w = i;
+    for (const unsigned char* p = src + i; p < end;) {
+        if (w + 4 > out.size())
+            out.resize(out.size() * 2 + 8);
+        dst = out.data();
+        const std::size_t len = lead.CharLength(p, end);
+        if (*p < 0x80 || (len == 1 && utf8)) {
+            dst[w++] = (*p >= 'a' && *p <= 'z') ? char(*p - 32) : char(*p);
+            ++p;
+            continue;
+        }
+        if (utf8) {
+            char32_t c = *p & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
+            for (std::size_t k = 1; k < len; ++k)
+                c = c << 6 | (p[k] & 0x3F);
+            w = PutUtf8(QChar::toUpper(c), dst + w) - dst;
+        } else {
+            std::uint32_t v = LeadByteTable::CharValue(p, len);
+            std::size_t outLen = len;
+            if (capitals) {
+                if (auto it = capitals->find(v); it != capitals->end()) {
+                    v = it->second;
+                    outLen = v > 0xFFFFFF ? 4 : v > 0xFFFF ? 3 : v > 0xFF ? 2 : 1;
+                }
+            }
+            for (std::size_t k = outLen; k-- > 0;)
+                dst[w++] = char(v >> (8 * k) & 0xFF);
+        }
+        p += len;
+    }
+    out.resize(w);
 }
 
 } // namespace
@@ -68,6 +242,9 @@ TextCodec::TextCodec(const QByteArray& name) : m_name(name)
         m_name = "windows-1252";
     }
     m_lead = ProbeLeadBytes(m_name);
+    if (m_lead.scheme == LeadByteTable::Scheme::DoubleByte)
+        m_wideUpper = std::make_shared<const std::unordered_map<std::uint32_t, std::uint32_t>>(
+            ProbeCapitals(m_name, m_lead));
     if (m_lead.scheme == LeadByteTable::Scheme::SingleByte) {
         auto upper = std::make_shared<std::array<unsigned char, 256>>();
         for (int b = 0; b < 256; ++b) {
@@ -143,23 +320,5 @@ void TextCodec::UpperCaseInto(QByteArrayView bytes, QByteArray& out) const
             dst[i] = table[src[i]];
         return;
     }
-    // Multi-byte: plain ASCII needs no decoding, which keeps searches over English keys fast.
-    // One pass folds and watches for a byte that needs the decoder.
-    out.resize(n);
-    auto* dst = out.data();
-    qsizetype i = 0;
-    for (; i < n; ++i) {
-        const unsigned char c = src[i];
-        if (c >= 0x80)
-            break;
-        dst[i] = (c >= 'a' && c <= 'z') ? char(c - 32) : char(c);
-    }
-    if (i == n)
-        return;
-    const QString upper = ToUnicode(bytes).toUpper();
-    // A capital the encoding cannot hold: keep the text as it was rather than lose letters.
-    if (auto enc = FromUnicode(upper))
-        out = std::move(*enc);
-    else
-        out = bytes.toByteArray();
+    UpperCaseCharacters(m_lead, m_wideUpper.get(), src, n, out);
 }

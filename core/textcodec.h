@@ -4,8 +4,10 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 /// Turns the document's bytes into text for the screen and back, by one named encoding.
 /// The core never decodes; the grid, the editor, the clipboard and the search all go through this.
@@ -44,4 +46,7 @@ private:
     LeadByteTable m_lead;
     // For single-byte encodings: the upper-case byte of every byte, so case folding needs no decoding.
     std::shared_ptr<const std::array<unsigned char, 256>> m_upper;
+    // For the other multi-byte encodings: the capital of every character that has one the
+    // encoding holds, both as LeadByteTable::CharValue numbers.
+    std::shared_ptr<const std::unordered_map<std::uint32_t, std::uint32_t>> m_wideUpper;
 };

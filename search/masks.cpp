@@ -34,18 +34,9 @@ EMaskError::EMaskError(QByteArrayView mask, int position, const LeadByteTable& l
 {
 }
 
-TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead)
+TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead) : m_lead(lead)
 {
-    // Character lengths by first byte are looked up once here, as every search steps by them.
-    m_length.fill(1);
     m_multiByte = std::find(lead.lead.begin(), lead.lead.end(), true) != lead.lead.end();
-    if (m_multiByte) {
-        for (int b = 0; b < 256; ++b) {
-            const Byte probe[4] = {static_cast<Byte>(b), 0x80, 0x80, 0x80};
-            m_length[static_cast<std::size_t>(b)] =
-                static_cast<Byte>(lead.CharLength(probe, probe + 4));
-        }
-    }
 
     const QByteArrayView mask = UpToNul(maskView);
     const auto* const m = reinterpret_cast<const Byte*>(mask.data());
@@ -54,7 +45,6 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead)
     const auto fail = [&](qsizetype position) {
         throw EMaskError(mask, static_cast<int>(position), lead);
     };
-    const auto isLead = [&](Byte b) { return m_length[b] > 1; };
 
     bool pendingStar = false;
     int starGroups = 0;
@@ -64,7 +54,7 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead)
         if (pendingStar && ++starGroups > MaxStarGroups)
             fail(position);
         pendingStar = false;
-        m_steps.push_back(step);
+        m_steps.push_back(std::move(step));
     };
 
     qsizetype i = 0;
@@ -88,46 +78,56 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead)
                 step.Negated = true;
                 ++j;
             }
-            int last = -1; // the last single member; a range starts from it and leaves it as is
+            // A set compares characters by value: a single byte ASCII upper-cased, a longer
+            // character by LeadByteTable::CharValue, which puts it above every single byte.
+            const auto valueAt = [&](qsizetype at, std::size_t len) -> std::uint32_t {
+                return len > 1 ? LeadByteTable::CharValue(m + at, len) : AsciiUpper(m[at]);
+            };
+            // The last single member; a range starts from it and leaves it as is.
+            std::int64_t last = -1;
             while (j < n && m[j] != ']') {
-                const Byte b = m[j];
-                if (isLead(b)) {
-                    // A multi-byte character is never a member: skip it whole.
-                    j += static_cast<qsizetype>(CharLength(m + j, mend));
-                } else if (b == '-') {
+                const std::size_t len = CharLength(m + j, mend);
+                if (m[j] == '-' && len == 1) {
                     if (last < 0)
                         fail(j + 1);
                     if (++j >= n)
                         break; // unterminated, reported below
-                    const Byte to = AsciiUpper(m[j]);
-                    // The range end may be any byte, ']' included. When it begins a multi-byte
-                    // character, the whole character goes, so that its trail byte is neither
-                    // read as a member nor taken for the closing ']'.
-                    j += isLead(m[j]) ? static_cast<qsizetype>(CharLength(m + j, mend)) : 1;
-                    for (int v = last; v <= to; ++v)
+                    // The range end may be any character, ']' included; a multi-byte one goes
+                    // whole, so that its trail byte is neither a member nor the closing ']'.
+                    const std::size_t toLen = CharLength(m + j, mend);
+                    const std::int64_t to = valueAt(j, toLen);
+                    j += static_cast<qsizetype>(toLen);
+                    for (std::int64_t v = last; v <= std::min<std::int64_t>(to, 255); ++v)
                         step.Members.set(static_cast<std::size_t>(v));
+                    const std::int64_t wideFrom = std::max<std::int64_t>(last, 256);
+                    if (wideFrom <= to)
+                        step.WideMembers.emplace_back(static_cast<std::uint32_t>(wideFrom),
+                                                      static_cast<std::uint32_t>(to));
                 } else {
-                    last = AsciiUpper(b);
-                    step.Members.set(static_cast<std::size_t>(last));
-                    ++j;
+                    last = valueAt(j, len);
+                    if (len > 1)
+                        step.WideMembers.emplace_back(static_cast<std::uint32_t>(last),
+                                                      static_cast<std::uint32_t>(last));
+                    else
+                        step.Members.set(static_cast<std::size_t>(last));
+                    j += static_cast<qsizetype>(len);
                 }
             }
             if (j >= n)
                 fail(n + 1);
-            if (step.Members.none())
+            if (step.Members.none() && step.WideMembers.empty())
                 fail(j + 1);
-            append(step, j + 1);
+            append(std::move(step), j + 1);
             i = j + 1;
-        } else if (isLead(c) && CharLength(m + i, mend) > 1) {
-            const auto len = CharLength(m + i, mend);
+        } else if (const auto len = CharLength(m + i, mend); len > 1) {
             step.kind = MaskStep::mkDoubleByte;
             step.ByteCount = static_cast<Byte>(len);
             std::copy_n(m + i, len, step.Bytes.begin());
             i += static_cast<qsizetype>(len);
             append(step, i);
         } else {
-            // Also a lead byte that ends the mask: with no byte left to pair with, it is a
-            // one-byte literal, which fits only a text that ends in that same lone byte.
+            // Also a lead byte that nothing completes: a one-byte literal, which fits only the
+            // same lone byte in the text.
             step.Char = AsciiUpper(c);
             append(step, i + 1);
             ++i;
@@ -136,25 +136,57 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead)
     append(MaskStep{}, n + 1); // the end step: Char 0 passes only at the end of the text
 }
 
+bool TMask::IsWideMember(const MaskStep& step, const Byte* p, std::size_t len)
+{
+    const std::uint32_t v = LeadByteTable::CharValue(p, len);
+    return std::any_of(step.WideMembers.begin(), step.WideMembers.end(),
+                       [&](const auto& range) { return v >= range.first && v <= range.second; });
+}
+
 // Bytes the step consumes at p, or -1 when it does not pass there.
 int TMask::Pass(const MaskStep& step, const Byte* p, const Byte* end) const
 {
+    if (m_multiByte)
+        return PassCharacter(step, p, end);
     switch (step.kind) {
     case MaskStep::mkChar:
         if (p == end)
             return step.Char == 0 ? 0 : -1;
         return AsciiUpper(*p) == step.Char ? 1 : -1;
     case MaskStep::mkAnyChar:
+        return p < end ? 1 : -1;
+    case MaskStep::mkCharSet:
+        if (p == end)
+            return -1;
+        return step.Members[AsciiUpper(*p)] != step.Negated ? 1 : -1;
+    case MaskStep::mkDoubleByte:
+        break; // only compiled where lead bytes exist
+    }
+    return -1;
+}
+
+int TMask::PassCharacter(const MaskStep& step, const Byte* p, const Byte* end) const
+{
+    switch (step.kind) {
+    case MaskStep::mkChar:
+        if (p == end)
+            return step.Char == 0 ? 0 : -1;
+        // A literal byte never matches the first byte of a longer character.
+        if (AsciiUpper(*p) != step.Char || CharLength(p, end) > 1)
+            return -1;
+        return 1;
+    case MaskStep::mkAnyChar:
         return p < end ? static_cast<int>(CharLength(p, end)) : -1;
     case MaskStep::mkCharSet: {
         if (p == end)
             return -1;
         const auto len = CharLength(p, end);
-        const bool member = len == 1 && step.Members[AsciiUpper(*p)];
+        const bool member = len == 1 ? step.Members[AsciiUpper(*p)] : IsWideMember(step, p, len);
         return member != step.Negated ? static_cast<int>(len) : -1;
     }
     case MaskStep::mkDoubleByte:
-        if (end - p < step.ByteCount || std::memcmp(p, step.Bytes.data(), step.ByteCount) != 0)
+        if (CharLength(p, end) != step.ByteCount ||
+            std::memcmp(p, step.Bytes.data(), step.ByteCount) != 0)
             return -1;
         return step.ByteCount;
     }
@@ -166,39 +198,65 @@ const TMask::Byte* TMask::Find(const MaskStep& step, const Byte* p, const Byte* 
 {
     if (p == end)
         return end;
+    if (m_multiByte)
+        return FindCharacter(step, p, end);
     if (step.kind == MaskStep::mkChar) {
         if (step.Char == 0)
             return end;
         // The hot loop of a "*WORD*" search: no folding, just both spellings of the byte.
         const Byte upper = step.Char;
         const Byte lower = upper >= 'A' && upper <= 'Z' ? upper + ('a' - 'A') : upper;
-        if (!m_multiByte) {
-            auto hit = static_cast<const Byte*>(std::memchr(p, upper, end - p));
-            if (lower != upper) {
-                const Byte* const limit = hit ? hit : end;
-                if (auto first = static_cast<const Byte*>(std::memchr(p, lower, limit - p)))
-                    hit = first;
-            }
-            return hit ? hit : end;
+        auto hit = static_cast<const Byte*>(std::memchr(p, upper, end - p));
+        if (lower != upper) {
+            const Byte* const limit = hit ? hit : end;
+            if (auto first = static_cast<const Byte*>(std::memchr(p, lower, limit - p)))
+                hit = first;
         }
+        return hit ? hit : end;
+    }
+    while (p < end && Pass(step, p, end) < 0)
+        ++p;
+    return p;
+}
+
+const TMask::Byte* TMask::FindCharacter(const MaskStep& step, const Byte* p, const Byte* end) const
+{
+    if (step.kind == MaskStep::mkChar) {
+        if (step.Char == 0)
+            return end;
+        const Byte upper = step.Char;
+        const Byte lower = upper >= 'A' && upper <= 'Z' ? upper + ('a' - 'A') : upper;
         // By index, so that stepping over a character cut short by the end forms no pointer
         // beyond it.
         const auto n = static_cast<std::size_t>(end - p);
         std::size_t i = 0;
         for (;;) {
-            // Runs of one-byte characters are the common case; stepping over them by one rather
-            // than by the looked-up length lets the scan run ahead of the loads.
-            for (; i < n && m_length[p[i]] == 1; ++i)
+            // Runs of bytes that begin no longer character are the common case; stepping over
+            // them by one lets the scan run ahead of the loads.
+            for (; i < n && !m_lead.lead[p[i]]; ++i)
                 if (p[i] == upper || p[i] == lower)
                     return p + i;
             if (i >= n)
                 return end;
-            if (p[i] == upper || p[i] == lower)
+            const std::size_t len = m_lead.CharLength(p + i, end);
+            if (len == 1 && (p[i] == upper || p[i] == lower))
                 return p + i;
-            i += m_length[p[i]];
+            i += len;
         }
     }
-    while (p < end && Pass(step, p, end) < 0)
+    if (step.kind == MaskStep::mkDoubleByte && m_lead.scheme == LeadByteTable::Scheme::Utf8) {
+        // A UTF-8 lead byte is never inside another character, so the first occurrence of the
+        // bytes is the first place on a character boundary where they stand.
+        const Byte first = step.Bytes[0];
+        while (auto hit = static_cast<const Byte*>(std::memchr(p, first, end - p))) {
+            if (static_cast<std::size_t>(end - hit) >= step.ByteCount &&
+                std::memcmp(hit, step.Bytes.data(), step.ByteCount) == 0)
+                return hit;
+            p = hit + 1;
+        }
+        return end;
+    }
+    while (p < end && PassCharacter(step, p, end) < 0)
         p += CharLength(p, end);
     return p;
 }

@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <array>
 #include <bitset>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 /// At most this many steps of a mask may follow a group of '*'; it also sizes the backtrack stack.
@@ -38,11 +40,16 @@ struct MaskStep
     unsigned char Char = 0;   // mkChar: the ASCII upper-cased byte; 0 marks the end of the mask
     bool Negated = false;     // mkCharSet: the set began with '!'
     std::bitset<256> Members; // mkCharSet: ASCII upper-cased byte values in the set
+    // mkCharSet: the characters of more than one byte in the set, as ranges (both ends included)
+    // of LeadByteTable::CharValue.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> WideMembers;
     std::array<unsigned char, 4> Bytes{}; // mkDoubleByte: one whole character, exactly as written
-    unsigned char ByteCount = 0; // mkDoubleByte: 2 for double-byte code pages, 2-4 in UTF-8
+    unsigned char ByteCount = 0;          // mkDoubleByte: 2-4, as the encoding's character is long
 };
 
 /// A compiled wildcard mask: '*' any run, '?' one character, [set], [!set], literal otherwise.
+/// In a multi-byte encoding every step, a set's members and its ranges included, takes whole
+/// characters.
 class TMask
 {
 public:
@@ -57,19 +64,20 @@ private:
 
     const Byte* Find(const MaskStep& step, const Byte* p, const Byte* end) const;
     int Pass(const MaskStep& step, const Byte* p, const Byte* end) const;
-    // Bytes of the text character at p (p < end); a character cut short by the end is shorter.
+    // Find() and Pass() where characters may be longer than one byte: apart, so that the
+    // single-byte scans stay as lean as they were.
+    const Byte* FindCharacter(const MaskStep& step, const Byte* p, const Byte* end) const;
+    int PassCharacter(const MaskStep& step, const Byte* p, const Byte* end) const;
+    static bool IsWideMember(const MaskStep& step, const Byte* p, std::size_t len);
+    // Bytes of the text character at p (p < end); a lead byte without what completes it is one.
     std::size_t CharLength(const Byte* p, const Byte* end) const
     {
-        if (!m_multiByte)
-            return 1;
-        const std::size_t n = m_length[*p];
-        const auto left = static_cast<std::size_t>(end - p);
-        return n < left ? n : left;
+        return m_multiByte ? m_lead.CharLength(p, end) : 1;
     }
 
     std::vector<MaskStep> m_steps;
-    std::array<unsigned char, 256> m_length{}; // character length by first byte, from lead
-    bool m_multiByte = false;                  // some byte begins a multi-byte character
+    LeadByteTable m_lead;
+    bool m_multiByte = false; // some byte begins a multi-byte character
 };
 
 /// Compiles mask and tests text against it in one call; an invalid mask throws EMaskError.

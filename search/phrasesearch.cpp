@@ -25,7 +25,7 @@ enum class Folded { Found, NotFound, NeedsDecoding };
 
 // Looks for an upper-cased pattern in text, folding the text byte by byte as it goes instead of
 // copying it first. With asciiOnly, a byte above 0x7F stops the scan: in a multi-byte encoding
-// only the decoder knows its capital.
+// it may begin a character whose capital only the codec knows.
 Folded FoldedContains(QByteArrayView text, QByteArrayView pattern,
                       const std::array<unsigned char, 256>& upper, bool asciiOnly)
 {

@@ -1,26 +1,31 @@
 #include "masks.h"
+#include "textcodec.h"
 
 #include <QElapsedTimer>
+#include <QHash>
+#include <QStringEncoder>
 #include <QTest>
-#include <bitset>
+#include <algorithm>
 #include <optional>
 #include <random>
 
 namespace {
 
-// "" single-byte, "utf8", or "sjis" (Shift_JIS lead bytes 0x81-0x9F and 0xE0-0xFC).
+// "" single-byte, "utf8", "sjis", or the name of an encoding: its lead bytes as the codec finds
+// them.
 LeadByteTable Encoding(const QString& name)
 {
-    if (name == u"utf8")
-        return LeadByteTable::Utf8();
-    if (name == u"sjis") {
-        LeadByteTable t;
-        t.scheme = LeadByteTable::Scheme::DoubleByte;
-        for (int b = 0x81; b <= 0xFC; ++b)
-            t.lead[static_cast<std::size_t>(b)] = b <= 0x9F || b >= 0xE0;
-        return t;
+    if (name.isEmpty())
+        return LeadByteTable::SingleByte();
+    static QHash<QString, LeadByteTable> known;
+    auto it = known.find(name);
+    if (it == known.end()) {
+        const QByteArray codec = name == u"utf8"   ? QByteArray("UTF-8")
+                                 : name == u"sjis" ? QByteArray("Shift_JIS")
+                                                   : name.toLatin1();
+        it = known.insert(name, TextCodec(codec).leadBytes());
     }
-    return LeadByteTable::SingleByte();
+    return *it;
 }
 
 QByteArray StarGroups(int count)
@@ -29,7 +34,8 @@ QByteArray StarGroups(int count)
 }
 
 // --- A plain recursive matcher to compare against. It works on whole characters, split by the
-// same lead bytes; a character of more than one byte is only ever equal to itself. ---
+// same lead bytes; a character of more than one byte never folds and, in a set, counts as its
+// bytes read as one big-endian number, above every single byte. ---
 
 using Chars = QList<QByteArray>;
 
@@ -57,33 +63,44 @@ bool Is(const QByteArray& ch, char c)
     return ch.size() == 1 && ch[0] == c;
 }
 
-// Reads the set whose '[' is at m[i]; returns the index behind its ']', or -1 for a bad set.
-qsizetype ReadSet(const Chars& m, qsizetype i, std::bitset<256>& members, bool& negated)
+qint64 Value(const QByteArray& ch)
 {
-    members.reset();
+    if (ch.size() == 1)
+        return Upper(ch[0]);
+    qint64 v = 0;
+    for (char c : ch)
+        v = v * 256 + static_cast<unsigned char>(c);
+    return v;
+}
+
+// A set as ranges of character values, both ends included.
+using Ranges = QList<std::pair<qint64, qint64>>;
+
+// Reads the set whose '[' is at m[i]; returns the index behind its ']', or -1 for a bad set.
+qsizetype ReadSet(const Chars& m, qsizetype i, Ranges& members, bool& negated)
+{
+    members.clear();
     negated = ++i < m.size() && Is(m[i], '!');
     if (negated)
         ++i;
-    int last = -1;
+    qint64 last = -1;
     for (; i < m.size() && !Is(m[i], ']'); ++i) {
-        if (m[i].size() > 1)
-            continue; // never a member
         if (Is(m[i], '-')) {
             if (last < 0 || ++i == m.size())
                 return -1;
-            for (int v = last; v <= Upper(m[i][0]); ++v) // a range ends at a character's first byte
-                members.set(static_cast<std::size_t>(v));
+            if (Value(m[i]) >= last)
+                members.append({last, Value(m[i])});
         } else {
-            last = Upper(m[i][0]);
-            members.set(static_cast<std::size_t>(last));
+            last = Value(m[i]);
+            members.append({last, last});
         }
     }
-    return i < m.size() && members.any() ? i + 1 : -1;
+    return i < m.size() && !members.isEmpty() ? i + 1 : -1;
 }
 
 bool ReferenceValid(const Chars& m)
 {
-    std::bitset<256> members;
+    Ranges members;
     bool negated;
     for (qsizetype i = 0; i < m.size();) {
         if (!Is(m[i], '[')) {
@@ -115,10 +132,13 @@ bool ReferenceMatch(const Chars& m, qsizetype mi, const Chars& t, qsizetype ti)
     if (Is(m[mi], '?'))
         return ReferenceMatch(m, mi + 1, t, ti + 1);
     if (Is(m[mi], '[')) {
-        std::bitset<256> members;
+        Ranges members;
         bool negated;
         const qsizetype next = ReadSet(m, mi, members, negated);
-        const bool member = t[ti].size() == 1 && members[Upper(t[ti][0])];
+        const qint64 v = Value(t[ti]);
+        const bool member = std::any_of(members.begin(), members.end(), [&](const auto& r) {
+            return v >= r.first && v <= r.second;
+        });
         return member != negated && ReferenceMatch(m, next, t, ti + 1);
     }
     const bool same = m[mi].size() == 1 ? t[ti].size() == 1 && Upper(m[mi][0]) == Upper(t[ti][0])
@@ -137,6 +157,8 @@ private slots:
     void matches();
     void multiByte_data();
     void multiByte();
+    void characters_data();
+    void characters();
     void invalidMasks_data();
     void invalidMasks();
     void starGroupLimit_data();
@@ -275,6 +297,21 @@ void TestMasks::multiByte_data()
     QTest::newRow("utf8 lead ending the mask, whole letter")
         << "utf8" << QByteArray("a\xD0") << "a" + zhe << false;
 
+    // A lead byte without the bytes that complete it is a character of its own, as the decoder
+    // shows it: one replacement character per byte.
+    QTest::newRow("utf8 stray lead before a letter") << "utf8" << QByteArray("a?c")
+                                                     << QByteArray("a\xD0"
+                                                                   "c")
+                                                     << true;
+    QTest::newRow("utf8 letter cut short")
+        << "utf8" << QByteArray("???x") << QByteArray("\xF0\x9F\x98x") << true;
+    QTest::newRow("utf8 overlong form")
+        << "utf8" << QByteArray("???") << QByteArray("\xE0\x80\x80") << true;
+    QTest::newRow("utf8 surrogate")
+        << "utf8" << QByteArray("???") << QByteArray("\xED\xA0\x80") << true;
+    QTest::newRow("sjis stray lead before a blank")
+        << "sjis" << QByteArray("abc? def") << QByteArray("abc\x83 def") << true;
+
     const QByteArray a("\x83\x41");   // katakana A: its trail byte is 'A'
     const QByteArray hyo("\x95\x5C"); // its trail byte is '\'
     QTest::newRow("sjis *A skips a trail byte") << "sjis" << QByteArray("*A") << a << false;
@@ -319,6 +356,116 @@ void TestMasks::multiByte()
     QCOMPARE(WildcardMatch(text, mask, Encoding(encoding)), expected);
 }
 
+void TestMasks::characters_data()
+{
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("expected");
+
+    const auto row = [](const QByteArray& encoding, const char* mask, const char* text,
+                        bool expected) {
+        const QByteArray name = encoding + " " + mask + " / " + text;
+        QTest::newRow(name.constData())
+            << encoding << QString::fromUtf8(mask) << QString::fromUtf8(text) << expected;
+    };
+
+    // What every multi-byte encoding must do with its letters, here Cyrillic, fullwidth Latin
+    // and ideographs that each of them holds.
+    struct Letters
+    {
+        QByteArray encoding;
+        const char* a;     // a letter
+        const char* b;     // a letter after it in the encoding's order
+        const char* c;     // a letter after both
+        const char* other; // a letter of another script, ordered outside a-c
+    };
+    const Letters encodings[] = {
+        {"UTF-8", "é", "ê", "ë", "ж"},      {"UTF-8", "а", "ж", "я", "日"},
+        {"Shift_JIS", "а", "ж", "я", "日"}, {"EUC-JP", "а", "ж", "я", "日"},
+        {"EUC-KR", "а", "ж", "я", "日"},    {"windows-949", "а", "ж", "я", "日"},
+        {"GBK", "а", "ж", "я", "日"},       {"GB18030", "а", "ж", "я", "日"},
+        {"Big5", "ａ", "ｂ", "ｃ", "日"},
+    };
+    for (const Letters& l : encodings) {
+        const auto cat = [](std::initializer_list<const char*> parts) {
+            QByteArray s;
+            for (const char* p : parts)
+                s += p;
+            return s;
+        };
+        const QByteArray e = l.encoding;
+        row(e, "?", l.a, true);
+        row(e, "??", l.a, false);
+        row(e, cat({"x?", l.b, "y"}), cat({"x", l.a, l.b, "y"}), true);
+        row(e, cat({"*", l.b, "*"}), cat({"x", l.a, l.b, l.c, "y"}), true);
+        row(e, cat({"*", l.b, "*"}), cat({"x", l.a, l.c, "y"}), false);
+        row(e, cat({"*[", l.b, "]*"}), cat({"xx", l.b, "yy"}), true);
+        row(e, cat({"*[", l.b, "]*"}), cat({"xx", l.a, l.c, "yy"}), false);
+        row(e, cat({"[", l.a, l.c, "]"}), l.c, true);
+        row(e, cat({"[", l.a, "-", l.c, "]"}), l.b, true);
+        row(e, cat({"[", l.a, "-", l.c, "]"}), l.other, false);
+        row(e, cat({"[", l.a, "-", l.c, "]"}), "b", false);
+        row(e, cat({"[", l.c, "-", l.a, "]"}), l.b, false); // a range downwards adds nothing
+        row(e, cat({"[", l.c, "-", l.a, "]"}), l.c, true);
+        row(e, cat({"[!", l.a, "]"}), l.b, true);
+        row(e, cat({"[!", l.a, "]"}), l.a, false);
+        row(e, cat({"[!", l.a, "]"}), cat({l.b, l.b}), false);
+        row(e, cat({"[!", l.a, "-", l.b, "]?"}), cat({l.c, l.a}), true);
+        // A byte range below every letter holds none of them, and ASCII letters fold beside them.
+        row(e, "[ -~]", l.a, false);
+        row(e, cat({"*AB[", l.a, "]"}), cat({l.b, "ab", l.a}), true);
+        row(e, cat({"[a-", l.a, "]"}), "B", true);
+        row(e, cat({"[a-", l.a, "]"}), l.b, false);
+    }
+
+    row("UTF-8", "*[é]*", "café", true);
+    row("UTF-8", "*[é]*", "cafe", false);
+    row("UTF-8", "[é-ë]", "ì", false);
+    row("UTF-8", "[!é]", "e", true);
+    row("UTF-8", "[€😀]", "😀", true);
+    row("UTF-8", "[a-я]", "é", true); // in code point order
+    row("UTF-8", "[é]", "É", false);  // only ASCII letters fold in a mask
+    // A trail byte that is an ASCII letter or digit belongs to its character.
+    row("Shift_JIS", "*A*", "ア", false);
+    row("Shift_JIS", "?A", "ア", false);
+    row("Shift_JIS", "[!A]", "ア", true);
+    row("GBK", "*A*", "丄", false);
+    row("Big5", "*A*", "乙", false);
+    row("windows-949", "*A*", "갂", false);
+    row("windows-949", "*A*", "갂A", true);
+    row("GB18030", "*0*", "Ä", false);
+    row("GB18030", "?", "Ä", true);
+    row("GB18030", "[Ä-Ü]", "Ö", true);
+    row("GB18030", "[Ä-Ü]", "ж", false);
+    // A three-byte letter of EUC-JP ends in the bytes of a two-byte one.
+    row("EUC-JP", "*亜*", "丂", false);
+    row("EUC-JP", "*亜*", "丂亜", true);
+    row("EUC-JP", "?", "丂", true);
+    row("EUC-JP", "??", "丂", false);
+    row("EUC-JP", "[!亜]", "丂", true);
+    row("EUC-JP", "[丂]", "丂", true);
+    row("EUC-JP", "*[ü]*", "Müller", true);
+}
+
+void TestMasks::characters()
+{
+    QFETCH(QByteArray, encoding);
+    QFETCH(QString, mask);
+    QFETCH(QString, text);
+    QFETCH(bool, expected);
+    QStringEncoder encoder(encoding.constData(), QStringConverter::Flag::Stateless);
+    const QByteArray maskBytes = encoder.encode(mask);
+    const QByteArray textBytes = encoder.encode(text);
+    QVERIFY2(!encoder.hasError(), "the encoding holds the mask and the text");
+    try {
+        QCOMPARE(WildcardMatch(textBytes, maskBytes, Encoding(QString::fromLatin1(encoding))),
+                 expected);
+    } catch (const EMaskError& e) {
+        QFAIL(qPrintable(e.message()));
+    }
+}
+
 void TestMasks::invalidMasks_data()
 {
     QTest::addColumn<QString>("encoding");
@@ -345,12 +492,18 @@ void TestMasks::invalidMasks_data()
 
     QTest::newRow("utf8 mask") << "utf8" << QByteArray("[\xD0\xB6") << 4
                                << QString::fromUtf8("'[\xD0\xB6' is an invalid mask at (4)");
-    QTest::newRow("utf8 letter is no member")
-        << "utf8" << QByteArray("[\xD0\xB6]") << 4 << QString();
-    QTest::newRow("utf8 negated letter is no member")
-        << "utf8" << QByteArray("[!\xD0\xB6]") << 5 << QString();
-    QTest::newRow("sjis letter is no member")
-        << "sjis" << QByteArray("[\x83\x41]") << 4 << QString();
+    // A letter is one member: the set's faults are found and placed as with single bytes.
+    QTest::newRow("utf8 - first before a letter")
+        << "utf8" << QByteArray("[-\xC3\xA9]") << 2
+        << QString::fromUtf8("'[-\xC3\xA9]' is an invalid mask at (2)");
+    QTest::newRow("utf8 range to nothing")
+        << "utf8" << QByteArray("[\xC3\xA9-") << 5
+        << QString::fromUtf8("'[\xC3\xA9-' is an invalid mask at (5)");
+    QTest::newRow("utf8 range to ], unclosed")
+        << "utf8" << QByteArray("[\xC3\xA9-]") << 6 << QString();
+    QTest::newRow("utf8 negated, nothing") << "utf8" << QByteArray("[!]\xC3\xA9") << 3 << QString();
+    // A trail byte that is ']' belongs to its letter and does not close the set.
+    QTest::newRow("sjis letter ending in ]") << "sjis" << QByteArray("[\x81\x5D") << 4 << QString();
 }
 
 void TestMasks::invalidMasks()
@@ -414,11 +567,17 @@ void TestMasks::agreesWithRecursiveMatcher_data()
 
     QTest::newRow("single-byte") << "" << QByteArray("*?[]!-aAbBc") << QByteArray("aAbBc*?[]!-");
     // Lead D0, with continuation bytes B6 and 96 that also stand alone.
-    QTest::newRow("utf8") << "utf8" << QByteArray("*?[]!-aA\xD0\xB6\x96")
-                          << QByteArray("aA[]!-\xD0\xB6\x96");
+    QTest::newRow("utf8") << "utf8" << QByteArray("*?[]!-aA\xD0\xB6\x96\xD1")
+                          << QByteArray("aA[]!-\xD0\xB6\x96\xD1");
     // Lead 83, whose trail bytes here include 'A', ']' and '-'.
-    QTest::newRow("sjis") << "sjis" << QByteArray("*?[]!-aA\x83\x83")
-                          << QByteArray("aA[]!-\x83\x83");
+    QTest::newRow("sjis") << "sjis" << QByteArray("*?[]!-aA\x83\x83\x84")
+                          << QByteArray("aA[]!-\x83\x83\x84");
+    // 8F takes two trail bytes, B0 A1 is a letter of its own as well.
+    QTest::newRow("EUC-JP") << "EUC-JP" << QByteArray("*?[]!-aA\x8F\xB0\xA1")
+                            << QByteArray("aA[]!-\x8F\xB0\xA1");
+    // 81 30 81 30 is one letter, 81 41 another; 81 before anything else stands alone.
+    QTest::newRow("GB18030") << "GB18030" << QByteArray("*?[]!-a0\x81\x81")
+                             << QByteArray("aA0]-\x81\x30\x81");
 }
 
 // Random masks and texts over small alphabets rich in wildcards and set syntax, so that

@@ -1,6 +1,8 @@
+#include "errors.h"
 #include "phrasesearch.h"
 
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTest>
 
 // The search folds case while it scans where it can; these cases pin it to what upper-casing
@@ -11,6 +13,9 @@ class TestPhraseSearch : public QObject
 private slots:
     void caseInsensitive_data();
     void caseInsensitive();
+    void foldsByCharacters_data();
+    void foldsByCharacters();
+    void invalidMaskInEncoding();
     void agreesWithFoldedCopies();
 };
 
@@ -41,6 +46,82 @@ void TestPhraseSearch::caseInsensitive()
     request.pattern = pattern;
     request.inOriginal = false;
     QCOMPARE(FindPhrase(doc, 0, request, TextCodec(encoding)).has_value(), found);
+}
+
+void TestPhraseSearch::foldsByCharacters_data()
+{
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("found");
+
+    const auto row = [](const char* encoding, const char* text, const char* pattern, bool found) {
+        const QByteArray name = QByteArray(encoding) + " " + pattern + " in " + text;
+        QTest::newRow(name.constData()) << QByteArray(encoding) << QString::fromUtf8(text)
+                                        << QString::fromUtf8(pattern) << found;
+    };
+    row("UTF-8", "Élan vital", "éLAN", true);
+    row("UTF-8", "Привет, мир", "пРИВЕТ, МИР", true);
+    row("UTF-8", "Привет, мир", "*МИР", true);
+    row("UTF-8", "Привет, мир", "*[м]ир", true);
+    row("UTF-8", "Привет, мир", "*[а-я]", true);
+    row("UTF-8", "Привет, мир", "*[!а-я]", false);
+    row("UTF-8", "Привет, мир", "прЕвет", false);
+    row("windows-1251", "Привет, мир", "пРИВЕТ, МИР", true);
+    row("windows-1251", "Привет, мир", "*[м]ИР", true);
+    row("windows-1252", "Élan vital", "éLAN", true);
+    row("windows-1252", "Élan vital", "[é]*", true);
+    row("Shift_JIS", "Привет, мир", "пРИВЕТ, МИР", true);
+    row("Shift_JIS", "ＡＢＣ", "ａｂｃ", true);
+    row("Shift_JIS", "日本語のＡＢＣ", "*[ｂ]?", true);
+    row("EUC-JP", "Müller", "MÜLLER", true); // three-byte letters
+    row("EUC-JP", "Привет", "*[в]ЕТ", true);
+    row("EUC-KR", "Привет", "пРИВЕТ", true);
+    row("windows-949", "Привет", "пРИВЕТ", true);
+    row("GB18030", "Äpfel", "äPFEL", true); // four-byte letters
+    row("GB18030", "crème", "CRÈME", true); // è has two bytes, È four
+    row("Big5", "ａｂｃ", "ＡＢＣ", true);
+    // GBK holds ü but not its capital: the other letters still fold.
+    row("GBK", "ü мир", "МИР", true);
+    row("GBK", "ü мир", "ü", true);
+}
+
+void TestPhraseSearch::foldsByCharacters()
+{
+    QFETCH(QByteArray, encoding);
+    QFETCH(QString, text);
+    QFETCH(QString, pattern);
+    QFETCH(bool, found);
+    QStringEncoder encoder(encoding.constData(), QStringConverter::Flag::Stateless);
+    const QByteArray textBytes = encoder.encode(text);
+    const QByteArray patternBytes = encoder.encode(pattern);
+    QVERIFY2(!encoder.hasError(), "the encoding holds the text and the pattern");
+    PhraseDocument doc;
+    doc.LoadTemplateData("[[k]] = [[" + textBytes + "]]\n");
+    SearchRequest request;
+    request.pattern = patternBytes;
+    request.inOriginal = false;
+    try {
+        QCOMPARE(FindPhrase(doc, 0, request, TextCodec(encoding)).has_value(), found);
+    } catch (const Exception& e) {
+        QFAIL(qPrintable(e.message()));
+    }
+}
+
+void TestPhraseSearch::invalidMaskInEncoding()
+{
+    // The message shows the mask as the user reads it, upper-cased as it was tested.
+    const TextCodec codec("Shift_JIS");
+    PhraseDocument doc;
+    doc.LoadTemplateData("[[k]] = [[x]]\n");
+    SearchRequest request;
+    request.pattern = *codec.FromUnicode(u"*[ж");
+    try {
+        FindPhrase(doc, 0, request, codec);
+        QFAIL("the mask compiled");
+    } catch (const Exception& e) {
+        QCOMPARE(e.message(), QString::fromUtf8("'*[Ж' is an invalid mask at (5)"));
+    }
 }
 
 void TestPhraseSearch::agreesWithFoldedCopies()
