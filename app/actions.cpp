@@ -16,6 +16,7 @@ namespace {
 
 struct ActionEntry
 {
+    QAction* TMainForm::*slot; // the member that holds it
     const char* name;
     const char* caption;
     QKeySequence shortcut;
@@ -26,8 +27,14 @@ struct ActionEntry
     bool checkable;
 };
 
-void ExecuteNextLatin(TMainForm* w) { w->GotoNextState(tsUntranslated); }
-void ExecuteNextMissing(TMainForm* w) { w->GotoNextState(tsMissing); }
+void ExecuteNextLatin(TMainForm* w)
+{
+    w->GotoNextState(tsUntranslated);
+}
+void ExecuteNextMissing(TMainForm* w)
+{
+    w->GotoNextState(tsMissing);
+}
 
 QIcon ActionIcon(const char* themeName, const char* image)
 {
@@ -47,52 +54,61 @@ void TMainForm::CreateActions()
 {
     using K = QKeySequence;
     const ActionEntry entries[] = {
-        {"FileNewAction", "&New...", K(Qt::CTRL | Qt::Key_N), "Create new translation file",
-         "document-new", "new", &TMainForm::FileNewActionExecute, false},
-        {"FileOpenAction", "&Open...", K(Qt::CTRL | Qt::Key_O), "Open existing translation file",
-         "document-open", "open", &TMainForm::FileOpenActionExecute, false},
-        {"FileSaveAction", "&Save", K(Qt::CTRL | Qt::Key_S),
+        {&TMainForm::m_fileNewAction, "FileNewAction", "&New...", K(Qt::CTRL | Qt::Key_N),
+         "Create new translation file", "document-new", "new", &TMainForm::FileNewActionExecute,
+         false},
+        {&TMainForm::m_fileOpenAction, "FileOpenAction", "&Open...", K(Qt::CTRL | Qt::Key_O),
+         "Open existing translation file", "document-open", "open",
+         &TMainForm::FileOpenActionExecute, false},
+        {&TMainForm::m_fileSaveAction, "FileSaveAction", "&Save", K(Qt::CTRL | Qt::Key_S),
          "Save changes to current translation file", "document-save", "save",
          &TMainForm::FileSaveActionExecute, false},
-        {"FileSaveAsAction", "Save &as...", K(), "Save changes to another translation file",
-         "document-save-as", "saveas", &TMainForm::FileSaveAsActionExecute, false},
-        {"FileReloadAction", "&Reload", K(Qt::Key_F5),
+        {&TMainForm::m_fileSaveAsAction, "FileSaveAsAction", "Save &as...", K(),
+         "Save changes to another translation file", "document-save-as", "saveas",
+         &TMainForm::FileSaveAsActionExecute, false},
+        {&TMainForm::m_fileReloadAction, "FileReloadAction", "&Reload", K(Qt::Key_F5),
          "Read the template and the translation file again from disk", "view-refresh", "open",
          &TMainForm::FileReloadActionExecute, false},
-        {"FileExitAction", "E&xit", K(Qt::ALT | Qt::Key_X), "Exit from program",
-         "application-exit", "exit", &TMainForm::FileExitActionExecute, false},
-        {"EditFindAction", "&Find...", K(Qt::CTRL | Qt::Key_F), "Search text in strings",
-         "edit-find", "find", &TMainForm::EditFindActionExecute, false},
-        {"EditAgainAction", "Find a&gain", K(Qt::CTRL | Qt::Key_G),
+        {&TMainForm::m_fileExitAction, "FileExitAction", "E&xit", K(Qt::ALT | Qt::Key_X),
+         "Exit from program", "application-exit", "exit", &TMainForm::FileExitActionExecute, false},
+        {&TMainForm::m_editFindAction, "EditFindAction", "&Find...", K(Qt::CTRL | Qt::Key_F),
+         "Search text in strings", "edit-find", "find", &TMainForm::EditFindActionExecute, false},
+        {&TMainForm::m_editAgainAction, "EditAgainAction", "Find a&gain", K(Qt::CTRL | Qt::Key_G),
          "Search next occurence of text", "go-down-search", "findagain",
          &TMainForm::EditAgainActionExecute, false},
-        {"NextLatinAction", "Next un&translated", K(Qt::CTRL | Qt::Key_L),
-         "Find nearest untranslated string", "go-next", "nextuntranslated", nullptr, false},
-        {"NextMissingAction", "Next &missing", K(Qt::CTRL | Qt::Key_M),
+        {&TMainForm::m_nextLatinAction, "NextLatinAction", "Next un&translated",
+         K(Qt::CTRL | Qt::Key_L), "Find nearest untranslated string", "go-next", "nextuntranslated",
+         nullptr, false},
+        {&TMainForm::m_nextMissingAction, "NextMissingAction", "Next &missing",
+         K(Qt::CTRL | Qt::Key_M),
          "Search nearest string existing in template file, but missing in translation file",
          "go-last", "nextmissing", nullptr, false},
-        {"SetupFontAction", "&Font...", K(), "Set strings font", "preferences-desktop-font",
-         "font", &TMainForm::SetupFontActionExecute, false},
-        {"ShowGridAction", "&Grid lines", K(), "Show strings grid divider lines", "view-grid",
-         "grid", &TMainForm::ShowGridActionExecute, true},
-        {"HelpAboutAction", "&About...", K(), "About this program", "help-about", "about",
-         &TMainForm::HelpAboutActionExecute, false},
-        {"HelpCreditsAction", "&Credits...", K(), "Thanks to...", "help-contents", "credits",
-         &TMainForm::HelpCreditsActionExecute, false},
-        {"ShowOriginalAction", "&Original text", K(),
+        {&TMainForm::m_setupFontAction, "SetupFontAction", "&Font...", K(), "Set strings font",
+         "preferences-desktop-font", "font", &TMainForm::SetupFontActionExecute, false},
+        {&TMainForm::m_showGridAction, "ShowGridAction", "&Grid lines", K(),
+         "Show strings grid divider lines", "view-grid", "grid", &TMainForm::ShowGridActionExecute,
+         true},
+        {&TMainForm::m_helpAboutAction, "HelpAboutAction", "&About...", K(), "About this program",
+         "help-about", "about", &TMainForm::HelpAboutActionExecute, false},
+        {&TMainForm::m_helpCreditsAction, "HelpCreditsAction", "&Credits...", K(), "Thanks to...",
+         "help-contents", "credits", &TMainForm::HelpCreditsActionExecute, false},
+        {&TMainForm::m_showOriginalAction, "ShowOriginalAction", "&Original text", K(),
          "Show original (untranslated) text instead of keywords (for Vorlane 5.x)",
          "format-text-direction-ltr", "original", &TMainForm::ShowOriginalActionExecute, true},
-        {"ViewToolBarAction", "&Toolbar", K(), "Show panel with tool buttons", "configure-toolbars",
-         "toolbar", &TMainForm::ViewToolBarActionExecute, true},
-        {"KeepLayoutAction", "&Keep line layout", K(),
+        {&TMainForm::m_viewToolBarAction, "ViewToolBarAction", "&Toolbar", K(),
+         "Show panel with tool buttons", "configure-toolbars", "toolbar",
+         &TMainForm::ViewToolBarActionExecute, true},
+        {&TMainForm::m_keepLayoutAction, "KeepLayoutAction", "&Keep line layout", K(),
          "Save each phrase line in the template's own layout, only its translation replaced", "",
          "", &TMainForm::KeepLayoutActionExecute, true},
-        {"EditCopyAction", "&Copy", K(Qt::CTRL | Qt::Key_C), "Copy selected text to clipboard",
-         "edit-copy", "copy", &TMainForm::EditCopyActionExecute, false},
+        {&TMainForm::m_editCopyAction, "EditCopyAction", "&Copy", K(Qt::CTRL | Qt::Key_C),
+         "Copy selected text to clipboard", "edit-copy", "copy", &TMainForm::EditCopyActionExecute,
+         false},
     };
     QList<QKeySequence> shortcuts;
     for (const ActionEntry& s : entries) {
-        auto* action = new QAction(ActionIcon(s.themeIcon, s.image), QString::fromLatin1(s.caption), this);
+        auto* action =
+            new QAction(ActionIcon(s.themeIcon, s.image), QString::fromLatin1(s.caption), this);
         action->setObjectName(QString::fromLatin1(s.name));
         action->setShortcut(s.shortcut);
         // Shortcuts work anywhere in the window, also while a cell is being edited.
@@ -103,6 +119,7 @@ void TMainForm::CreateActions()
         if (!s.shortcut.isEmpty())
             shortcuts.append(s.shortcut);
         addAction(action);
+        this->*s.slot = action;
         if (s.execute) {
             // The one guard of every command. Afterwards the rules are applied again: checkable
             // actions take their mark from the state, never from the click, and a dialog the
@@ -113,19 +130,19 @@ void TMainForm::CreateActions()
             });
         }
     }
-    connect(Action("NextLatinAction"), &QAction::triggered, this,
+    connect(m_nextLatinAction, &QAction::triggered, this,
             [this] { Guarded([&] { ExecuteNextLatin(this); }); });
-    connect(Action("NextMissingAction"), &QAction::triggered, this,
+    connect(m_nextMissingAction, &QAction::triggered, this,
             [this] { Guarded([&] { ExecuteNextMissing(this); }); });
     m_grid->SetWindowShortcuts(shortcuts);
 }
 
 void TMainForm::CreateMenusAndToolBar()
 {
-    auto add = [this](QMenu* menu, std::initializer_list<const char*> names) {
-        for (const char* n : names) {
-            if (n)
-                menu->addAction(Action(n));
+    auto add = [this](QMenu* menu, std::initializer_list<QAction*> actions) {
+        for (QAction* a : actions) {
+            if (a)
+                menu->addAction(a);
             else
                 menu->addSeparator();
         }
@@ -133,27 +150,46 @@ void TMainForm::CreateMenusAndToolBar()
         connect(menu, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
     };
     add(menuBar()->addMenu(QStringLiteral("&File")),
-        {"FileNewAction", "FileOpenAction", "FileReloadAction", "FileSaveAction",
-         "FileSaveAsAction", nullptr, "FileExitAction"});
+        {m_fileNewAction, m_fileOpenAction, m_fileReloadAction, m_fileSaveAction,
+         m_fileSaveAsAction, nullptr, m_fileExitAction});
     add(menuBar()->addMenu(QStringLiteral("Edit")),
-        {"EditFindAction", "EditAgainAction", "NextLatinAction", "NextMissingAction", nullptr,
-         "EditCopyAction"});
+        {m_editFindAction, m_editAgainAction, m_nextLatinAction, m_nextMissingAction, nullptr,
+         m_editCopyAction});
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
-    add(options, {"ViewToolBarAction", nullptr, "SetupFontAction", "ShowGridAction",
-                  "ShowOriginalAction", nullptr, "KeepLayoutAction"});
+    add(options, {m_viewToolBarAction, nullptr, m_setupFontAction, m_showGridAction,
+                  m_showOriginalAction, nullptr, m_keepLayoutAction});
 
     // The document's encoding: detected from the files, or one chosen here.
     options->addSeparator();
     m_encodingMenu = options->addMenu(tr("&Encoding"));
     m_encodingMenu->setObjectName(QStringLiteral("EncodingMenu"));
     auto* group = new QActionGroup(this);
-    const QList<QByteArray> encodings = {
-        "", "UTF-8", "windows-1250", "windows-1251", "windows-1252", "windows-1253",
-        "windows-1254", "windows-1255", "windows-1256", "windows-1257", "windows-1258",
-        "windows-874", "Shift_JIS", "GBK", "Big5", "windows-949", "ISO-8859-1", "ISO-8859-2",
-        "ISO-8859-5", "ISO-8859-15", "KOI8-R", "KOI8-U", "CP866"};
+    const QList<QByteArray> encodings = {"",
+                                         "UTF-8",
+                                         "windows-1250",
+                                         "windows-1251",
+                                         "windows-1252",
+                                         "windows-1253",
+                                         "windows-1254",
+                                         "windows-1255",
+                                         "windows-1256",
+                                         "windows-1257",
+                                         "windows-1258",
+                                         "windows-874",
+                                         "Shift_JIS",
+                                         "GBK",
+                                         "Big5",
+                                         "windows-949",
+                                         "ISO-8859-1",
+                                         "ISO-8859-2",
+                                         "ISO-8859-5",
+                                         "ISO-8859-15",
+                                         "KOI8-R",
+                                         "KOI8-U",
+                                         "CP866"};
     for (const QByteArray& name : encodings) {
-        QAction* a = m_encodingMenu->addAction(name.isEmpty() ? tr("Automatic") : QString::fromLatin1(name));
+        QAction* a =
+            m_encodingMenu->addAction(name.isEmpty() ? tr("Automatic") : QString::fromLatin1(name));
         a->setCheckable(true);
         a->setData(name);
         group->addAction(a);
@@ -163,7 +199,7 @@ void TMainForm::CreateMenusAndToolBar()
     }
     connect(m_encodingMenu, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
 
-    add(menuBar()->addMenu(QStringLiteral("&Help")), {"HelpCreditsAction", "HelpAboutAction"});
+    add(menuBar()->addMenu(QStringLiteral("&Help")), {m_helpCreditsAction, m_helpAboutAction});
 
     m_toolBar = addToolBar(QStringLiteral("ToolBar"));
     m_toolBar->setObjectName(QStringLiteral("ToolBar"));
@@ -173,14 +209,18 @@ void TMainForm::CreateMenusAndToolBar()
     m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     m_toolBar->toggleViewAction()->setEnabled(false); // only Options > Toolbar brings it back
     setContextMenuPolicy(Qt::NoContextMenu);
-    static constexpr const char* toolBarOrder[] = {"FileNewAction", "FileOpenAction", "FileSaveAction", "FileSaveAsAction",
-                          "FileExitAction", nullptr, "EditFindAction", "EditAgainAction",
-                          "NextLatinAction", "NextMissingAction", "EditCopyAction", nullptr,
-                          "SetupFontAction", "ShowGridAction", "ShowOriginalAction", nullptr,
-                          "HelpCreditsAction", "HelpAboutAction"};
-    for (const char* n : toolBarOrder) {
-        if (n)
-            m_toolBar->addAction(Action(n));
+    QAction* const toolBarOrder[] = {m_fileNewAction,      m_fileOpenAction,
+                                     m_fileSaveAction,     m_fileSaveAsAction,
+                                     m_fileExitAction,     nullptr,
+                                     m_editFindAction,     m_editAgainAction,
+                                     m_nextLatinAction,    m_nextMissingAction,
+                                     m_editCopyAction,     nullptr,
+                                     m_setupFontAction,    m_showGridAction,
+                                     m_showOriginalAction, nullptr,
+                                     m_helpCreditsAction,  m_helpAboutAction};
+    for (QAction* a : toolBarOrder) {
+        if (a)
+            m_toolBar->addAction(a);
         else
             m_toolBar->addSeparator();
     }
@@ -199,18 +239,18 @@ void TMainForm::UpdateActions()
     if (!m_toolBar)
         return; // still being built
     const bool loaded = m_doc.IsDocumentLoaded();
-    Action("FileSaveAction")->setEnabled(m_doc.Modified());
-    Action("FileSaveAsAction")->setEnabled(loaded);
-    Action("FileReloadAction")->setEnabled(loaded && !m_doc.TemplatePath().IsEmpty());
-    Action("EditFindAction")->setEnabled(loaded);
-    Action("EditAgainAction")->setEnabled(loaded && m_findForm && m_findForm->HasSearchText());
-    Action("NextLatinAction")->setEnabled(loaded);
-    Action("NextMissingAction")->setEnabled(loaded);
-    Action("EditCopyAction")->setEnabled(loaded);
-    Action("ShowGridAction")->setChecked(m_grid->GridLineWidth() != 0);
-    Action("ShowOriginalAction")->setChecked(m_doc.ShowOriginal());
-    Action("KeepLayoutAction")->setChecked(m_doc.KeepLayout());
-    Action("ViewToolBarAction")->setChecked(!m_toolBar->isHidden());
+    m_fileSaveAction->setEnabled(m_doc.Modified());
+    m_fileSaveAsAction->setEnabled(loaded);
+    m_fileReloadAction->setEnabled(loaded && !m_doc.TemplatePath().IsEmpty());
+    m_editFindAction->setEnabled(loaded);
+    m_editAgainAction->setEnabled(loaded && m_findForm && m_findForm->HasSearchText());
+    m_nextLatinAction->setEnabled(loaded);
+    m_nextMissingAction->setEnabled(loaded);
+    m_editCopyAction->setEnabled(loaded);
+    m_showGridAction->setChecked(m_grid->GridLineWidth() != 0);
+    m_showOriginalAction->setChecked(m_doc.ShowOriginal());
+    m_keepLayoutAction->setChecked(m_doc.KeepLayout());
+    m_viewToolBarAction->setChecked(!m_toolBar->isHidden());
     if (m_encodingMenu) {
         for (QAction* a : m_encodingMenu->actions())
             if (a->isCheckable())

@@ -158,11 +158,6 @@ void TMainForm::OnTemplateLoaded()
     UpdateActions();
 }
 
-QAction* TMainForm::Action(const char* name) const
-{
-    return findChild<QAction*>(QString::fromLatin1(name));
-}
-
 void TMainForm::ShowError(const QString& message)
 {
     m_seam.ShowError(ErrorBoxText(message));

@@ -44,8 +44,25 @@ public:
     TFindForm* FindForm() const { return m_findForm; }
     TAboutForm* AboutForm() const { return m_aboutForm; }
     TCreditsForm* CreditsForm() const { return m_creditsForm; }
-    /// The action of that name ("FileSaveAction", ...); every command is one.
-    QAction* Action(const char* name) const;
+    // Every command is one action, made once with the window; the object names are these.
+    QAction* FileNewAction() const { return m_fileNewAction; }
+    QAction* FileOpenAction() const { return m_fileOpenAction; }
+    QAction* FileSaveAction() const { return m_fileSaveAction; }
+    QAction* FileSaveAsAction() const { return m_fileSaveAsAction; }
+    QAction* FileReloadAction() const { return m_fileReloadAction; }
+    QAction* FileExitAction() const { return m_fileExitAction; }
+    QAction* EditFindAction() const { return m_editFindAction; }
+    QAction* EditAgainAction() const { return m_editAgainAction; }
+    QAction* NextLatinAction() const { return m_nextLatinAction; }
+    QAction* NextMissingAction() const { return m_nextMissingAction; }
+    QAction* SetupFontAction() const { return m_setupFontAction; }
+    QAction* ShowGridAction() const { return m_showGridAction; }
+    QAction* HelpAboutAction() const { return m_helpAboutAction; }
+    QAction* HelpCreditsAction() const { return m_helpCreditsAction; }
+    QAction* ShowOriginalAction() const { return m_showOriginalAction; }
+    QAction* ViewToolBarAction() const { return m_viewToolBarAction; }
+    QAction* KeepLayoutAction() const { return m_keepLayoutAction; }
+    QAction* EditCopyAction() const { return m_editCopyAction; }
     const TextCodec& Codec() const { return m_codec; }
 
     // --- document commands; the *Execute handlers may throw, their actions run them Guarded()
@@ -166,6 +183,25 @@ private:
     QLabel* m_statusLabel = nullptr;
     QLabel* m_encodingLabel = nullptr;
     QLabel* m_diskLabel = nullptr;
+    // The actions, owned by the window (Qt parent).
+    QAction* m_fileNewAction = nullptr;
+    QAction* m_fileOpenAction = nullptr;
+    QAction* m_fileSaveAction = nullptr;
+    QAction* m_fileSaveAsAction = nullptr;
+    QAction* m_fileReloadAction = nullptr;
+    QAction* m_fileExitAction = nullptr;
+    QAction* m_editFindAction = nullptr;
+    QAction* m_editAgainAction = nullptr;
+    QAction* m_nextLatinAction = nullptr;
+    QAction* m_nextMissingAction = nullptr;
+    QAction* m_setupFontAction = nullptr;
+    QAction* m_showGridAction = nullptr;
+    QAction* m_helpAboutAction = nullptr;
+    QAction* m_helpCreditsAction = nullptr;
+    QAction* m_showOriginalAction = nullptr;
+    QAction* m_viewToolBarAction = nullptr;
+    QAction* m_keepLayoutAction = nullptr;
+    QAction* m_editCopyAction = nullptr;
     DocumentWatcher* m_watcher = nullptr;
     QMenu* m_encodingMenu = nullptr;
     GridFontSettings m_gridFont;

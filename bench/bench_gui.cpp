@@ -63,7 +63,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer t;
     t.start();
-    form.Action("FileOpenAction")->trigger();
+    form.FileOpenAction()->trigger();
     grid->viewport()->repaint();
     std::printf("%-40s %7.3f s\n", "open template and translation, painted", Seconds(t));
 
@@ -91,15 +91,15 @@ int main(int argc, char** argv)
     grid->setCurrentIndex(form.Model()->index(0, 2));
     t.restart();
     for (int i = 0; i < 1000; ++i)
-        form.Action("NextMissingAction")->trigger();
+        form.NextMissingAction()->trigger();
     grid->viewport()->repaint();
     std::printf("%-40s %7.3f s\n", "1,000 x Ctrl+M, painted", Seconds(t));
 
     // Saving: once to a new file beside the translation, then again over that file.
     answers.files = {QString::fromLocal8Bit(argv[2]) + QStringLiteral(".saved.php")};
-    form.Action("FileSaveAsAction")->trigger();
+    form.FileSaveAsAction()->trigger();
     std::printf("%-40s %7.3f s\n", "save as a new file", Seconds(t));
-    form.Action("FileSaveAction")->setEnabled(true);
+    form.FileSaveAction()->setEnabled(true);
     form.FileSaveActionExecute();
     std::printf("%-40s %7.3f s\n", "save over that file", Seconds(t));
     form.Document().ClearDocument(); // no question at exit

@@ -48,7 +48,6 @@ private slots:
     void choosersAreSetUpAndRemembered();
 
 private:
-    QAction* A(const char* name) { return m_form->Action(name); }
 
     QTemporaryDir* m_dir = nullptr;
     ScriptedSeam* m_seam = nullptr;
@@ -76,18 +75,19 @@ void TestDocumentCommands::cleanup()
 
 void TestDocumentCommands::newStartsUntitledTranslation()
 {
-    QVERIFY(!A("FileSaveAsAction")->isEnabled());
-    QVERIFY(!A("EditCopyAction")->isEnabled());
+    QVERIFY(!m_form->FileSaveAsAction()->isEnabled());
+    QVERIFY(!m_form->EditCopyAction()->isEnabled());
     m_seam->files.enqueue(m_template);
     m_form->FileNewActionExecute();
     PhraseDocument& doc = m_form->Document();
     QCOMPARE(doc.PhraseCount(), 3);
     QVERIFY(doc.TranslationFileName().isEmpty());
     QVERIFY(m_form->StatusLabel()->text().isEmpty());
-    QVERIFY(!A("FileSaveAction")->isEnabled());
-    QVERIFY(A("FileSaveAsAction")->isEnabled());
-    for (const char* name : {"EditFindAction", "NextLatinAction", "NextMissingAction", "EditCopyAction"})
-        QVERIFY2(A(name)->isEnabled(), name);
+    QVERIFY(!m_form->FileSaveAction()->isEnabled());
+    QVERIFY(m_form->FileSaveAsAction()->isEnabled());
+    for (QAction* a : {m_form->EditFindAction(), m_form->NextLatinAction(),
+                       m_form->NextMissingAction(), m_form->EditCopyAction()})
+        QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
     // After a load the first phrase's translation is the current cell.
     QCOMPARE(m_form->DrawGrid()->currentIndex(),
              m_form->Model()->index(0, PhraseTableModel::ColumnTranslated));
@@ -95,23 +95,23 @@ void TestDocumentCommands::newStartsUntitledTranslation()
     // One typed character is stored at once and enables Save.
     PressKey(m_form->DrawGrid(), Qt::Key_X);
     QCOMPARE(doc.PhraseTranslation(0), QByteArray("x"));
-    QVERIFY(A("FileSaveAction")->isEnabled());
+    QVERIFY(m_form->FileSaveAction()->isEnabled());
 
     // The first Save asks for a name.
     const QString out = m_dir->filePath("lang-new.php");
     m_seam->files.enqueue(out);
-    A("FileSaveAction")->trigger();
+    m_form->FileSaveAction()->trigger();
     QCOMPARE(m_seam->choosersShown.last().title, QString("Save translation to language file"));
     QCOMPARE(ReadAll(out), QByteArray("<?php\r\ndefine(\"_HELLO\",\"x\");\r\ndefine(\"_BYE\",\"Bye\");\r\n"
                                       "define(\"_OK\",\"OK\");\r\n"));
-    QVERIFY(!A("FileSaveAction")->isEnabled());
+    QVERIFY(!m_form->FileSaveAction()->isEnabled());
 }
 
 void TestDocumentCommands::openMergesAndShowsStatistics()
 {
     m_seam->files.enqueue(m_template);
     m_seam->files.enqueue(m_translation);
-    A("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
     QCOMPARE(m_seam->choosersShown.size(), 2);
     QCOMPARE(m_seam->choosersShown.at(0).title, QString("Select language files template"));
     QCOMPARE(m_seam->choosersShown.at(1).title, QString("Select translation file"));
@@ -137,7 +137,7 @@ void TestDocumentCommands::openCancelPaths()
     // A document is open first; Open discards it whatever is chosen next.
     m_seam->files.enqueue(m_template);
     m_seam->files.enqueue(m_translation);
-    A("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
 
     if (cancelTemplate) {
         m_seam->files.enqueue(std::nullopt);
@@ -145,7 +145,7 @@ void TestDocumentCommands::openCancelPaths()
         m_seam->files.enqueue(m_template);
         m_seam->files.enqueue(std::nullopt);
     }
-    A("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
     PhraseDocument& doc = m_form->Document();
     QCOMPARE(doc.PhraseCount(), phrases);
     QCOMPARE(doc.IsDocumentLoaded(), !cancelTemplate);
@@ -173,7 +173,7 @@ void TestDocumentCommands::openErrors()
     m_seam->files.enqueue(templateMissing ? missing : m_template);
     if (!templateMissing)
         m_seam->files.enqueue(missing);
-    A("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
     QCOMPARE(m_seam->errors, QStringList{"Cannot open file " + missing + "."});
     PhraseDocument& doc = m_form->Document();
     QCOMPARE(doc.IsDocumentLoaded(), !templateMissing);
@@ -183,7 +183,7 @@ void TestDocumentCommands::openErrors()
     QCOMPARE(doc.TranslationFileName(), missing);
     QVERIFY(m_form->StatusLabel()->text().isEmpty());
     PressKey(m_form->DrawGrid(), Qt::Key_Z);
-    A("FileSaveAction")->trigger();
+    m_form->FileSaveAction()->trigger();
     QCOMPARE(m_seam->choosersShown.size(), 2);
     QVERIFY(ReadAll(missing).contains("define(\"_HELLO\",\"z\");"));
 }
@@ -192,16 +192,16 @@ void TestDocumentCommands::saveAsksOnceThenWritesToTheSameFile()
 {
     m_seam->files.enqueue(m_template);
     m_seam->files.enqueue(m_translation);
-    A("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
     TypeKeys(m_form->DrawGrid(), "Salut");
-    A("FileSaveAction")->trigger(); // the file name is known: no chooser
+    m_form->FileSaveAction()->trigger(); // the file name is known: no chooser
     QCOMPARE(m_seam->choosersShown.size(), 2);
     QVERIFY(ReadAll(m_translation).contains("define(\"_HELLO\",\"Salut\");"));
 
     // Save as always asks, preset with the current name.
     const QString other = m_dir->filePath("copy.php");
     m_seam->files.enqueue(other);
-    A("FileSaveAsAction")->trigger();
+    m_form->FileSaveAsAction()->trigger();
     QCOMPARE(m_seam->choosersShown.last().fileName, m_translation);
     QCOMPARE(m_form->Document().TranslationFileName(), other);
     QCOMPARE(ReadAll(other), ReadAll(m_translation));
@@ -209,7 +209,7 @@ void TestDocumentCommands::saveAsksOnceThenWritesToTheSameFile()
     // A cancelled Save as changes nothing.
     PressKey(m_form->DrawGrid(), Qt::Key_Backspace);
     m_seam->files.enqueue(std::nullopt);
-    A("FileSaveAsAction")->trigger();
+    m_form->FileSaveAsAction()->trigger();
     QVERIFY(m_form->Document().Modified());
     QCOMPARE(m_form->Document().TranslationFileName(), other);
 }
@@ -221,11 +221,11 @@ void TestDocumentCommands::saveFailureKeepsModified()
     PressKey(m_form->DrawGrid(), Qt::Key_Q);
     const QString bad = m_dir->filePath("no/such/dir/fr.php");
     m_seam->files.enqueue(bad);
-    A("FileSaveAction")->trigger();
+    m_form->FileSaveAction()->trigger();
     QCOMPARE(m_seam->errors, QStringList{"Cannot create file " + bad + "."});
     QVERIFY(m_form->Document().Modified());
     QCOMPARE(m_form->Document().TranslationFileName(), bad);
-    QVERIFY(A("FileSaveAction")->isEnabled());
+    QVERIFY(m_form->FileSaveAction()->isEnabled());
 }
 
 void TestDocumentCommands::confirmDiscard_data()
@@ -248,7 +248,7 @@ void TestDocumentCommands::confirmDiscard()
     QFETCH(bool, written);
     m_seam->files.enqueue(m_template);
     m_seam->files.enqueue(m_translation);
-    A("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
     TypeKeys(m_form->DrawGrid(), "Hi");
     const QByteArray before = ReadAll(m_translation);
 
@@ -257,7 +257,7 @@ void TestDocumentCommands::confirmDiscard()
         m_seam->files.enqueue(saveChooserAnswers ? std::optional<QString>(m_translation) : std::nullopt);
     if (discarded)
         m_seam->files.enqueue(std::nullopt); // New's template chooser, cancelled
-    A("FileNewAction")->trigger();
+    m_form->FileNewAction()->trigger();
 
     QCOMPARE(m_seam->confirmTexts, QStringList{"Current translation not saved. Save this?"});
     if (answer == int(DialogSeam::Answer::Yes)) {
@@ -294,7 +294,7 @@ void TestDocumentCommands::choosersAreSetUpAndRemembered()
 {
     m_seam->files.enqueue(m_template);
     m_seam->files.enqueue(std::nullopt);
-    A("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
     const FileChooserOptions first = m_seam->choosersShown.at(0);
     QCOMPARE(first.fileName, QString("lang-TEMPLATE.php"));
     QCOMPARE(first.defaultSuffix, QString("php"));
@@ -304,14 +304,14 @@ void TestDocumentCommands::choosersAreSetUpAndRemembered()
 
     // The template chooser opens next time on the path chosen last.
     m_seam->files.enqueue(std::nullopt);
-    A("FileNewAction")->trigger();
+    m_form->FileNewAction()->trigger();
     QCOMPARE(m_seam->choosersShown.last().fileName, m_template);
 
     m_seam->files.enqueue(m_template);
-    A("FileNewAction")->trigger();
+    m_form->FileNewAction()->trigger();
     PressKey(m_form->DrawGrid(), Qt::Key_A);
     m_seam->files.enqueue(std::nullopt);
-    A("FileSaveAction")->trigger();
+    m_form->FileSaveAction()->trigger();
     const FileChooserOptions save = m_seam->choosersShown.last();
     QCOMPARE(save.kind, FileChooserOptions::Kind::Save);
     QVERIFY(save.defaultSuffix.isEmpty());

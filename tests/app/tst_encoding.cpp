@@ -67,7 +67,7 @@ private:
     {
         m_seam->files.enqueue(templ);
         m_seam->files.enqueue(translation);
-        m_form->Action("FileOpenAction")->trigger();
+        m_form->FileOpenAction()->trigger();
     }
     QAction* EncodingAction(const QByteArray& name)
     {
@@ -108,7 +108,7 @@ void TestEncoding::Open(const QByteArray& templ, const QByteArray& translation)
     m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php", templ));
     m_translation = WriteFixture(*m_dir, "lang-russian.php", translation);
     m_seam->files.enqueue(m_translation);
-    m_form->Action("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
 }
 
 void TestEncoding::detectsLegacyTranslation()
@@ -194,7 +194,7 @@ void TestEncoding::savingKeepsEveryUneditedByte()
     grid->setCurrentIndex(m_form->Model()->index(2, 2));
     PressKey(grid, Qt::Key_F2);
     PressKey(grid, Qt::Key_Return);
-    m_form->Action("FileSaveAction")->trigger();
+    m_form->FileSaveAction()->trigger();
     QFile f(m_translation);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("<?php\r\n"
@@ -207,7 +207,7 @@ void TestEncoding::savingKeepsEveryUneditedByte()
 void TestEncoding::clipboardGetsUnicode()
 {
     Open(Template, Russian);
-    m_form->Action("EditCopyAction")->trigger();
+    m_form->EditCopyAction()->trigger();
     QCOMPARE(QApplication::clipboard()->text(), QString::fromUtf8("Привет"));
 }
 
@@ -270,13 +270,13 @@ void TestEncoding::choiceEndsWithTheDocument()
     EncodingAction("KOI8-R")->trigger();
     QCOMPARE(m_form->EncodingLabel()->text(), QString("KOI8-R"));
     // Reading the same files again keeps the choice made for them.
-    m_form->Action("FileReloadAction")->trigger();
+    m_form->FileReloadAction()->trigger();
     QCOMPARE(m_form->EncodingLabel()->text(), QString("KOI8-R"));
     QVERIFY(EncodingAction("KOI8-R")->isChecked());
 
     // The next document is detected: a UTF-8 template alone shows UTF-8, not KOI8-R.
     m_seam->files.enqueue(Data("english-utf8.php"));
-    m_form->Action("FileNewAction")->trigger();
+    m_form->FileNewAction()->trigger();
     QCOMPARE(m_form->EncodingLabel()->text(), QString("UTF-8"));
     QVERIFY(m_form->ChosenEncoding().isEmpty());
     QVERIFY(EncodingAction(QByteArray())->isChecked());
@@ -288,7 +288,7 @@ void TestEncoding::differingEncodingToldOncePerOpening()
 {
     OpenFiles(Data("english-utf8.php"), Data("french-latin1.php"));
     QCOMPARE(m_seam->notices.size(), 1);
-    m_form->Action("FileReloadAction")->trigger();
+    m_form->FileReloadAction()->trigger();
     EncodingAction("windows-1252")->trigger();
     EncodingAction(QByteArray())->trigger();
     QCOMPARE(m_seam->notices.size(), 1);

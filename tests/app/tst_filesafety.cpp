@@ -87,7 +87,6 @@ private slots:
     void outOfMemoryIsAnError();
 
 private:
-    QAction* A(const char* name) { return m_form->Action(name); }
     void Open(const QString& translation);
 
     QTemporaryDir* m_dir = nullptr;
@@ -119,7 +118,7 @@ void TestFileSafety::Open(const QString& translation)
 {
     m_seam->files.enqueue(m_template);
     m_seam->files.enqueue(translation);
-    A("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
 }
 
 void TestFileSafety::failedLastByteKeepsFileAndChanges()
@@ -129,14 +128,14 @@ void TestFileSafety::failedLastByteKeepsFileAndChanges()
     const qsizetype size = m_form->Document().BuildTranslationFile().size();
     {
         FileSizeLimit limit(rlim_t(size - 1));
-        A("FileSaveAction")->trigger();
+        m_form->FileSaveAction()->trigger();
     }
     QCOMPARE(m_seam->errors, QStringList{"Stream write error.\n" + m_translation +
                                          " is as it was before the save (File too large)"});
     QCOMPARE(ReadAll(m_translation), Translation);
     QCOMPARE(RawEntries(m_dir->path()).size(), 2); // no temporary file left behind
     QVERIFY(m_form->Document().Modified());
-    QVERIFY(A("FileSaveAction")->isEnabled());
+    QVERIFY(m_form->FileSaveAction()->isEnabled());
     // The changes are still there to lose, so closing asks.
     m_form->show();
     m_seam->confirms.enqueue(DialogSeam::Answer::Cancel);
@@ -158,7 +157,7 @@ void TestFileSafety::saveOverTemplateAsks()
     QFETCH(bool, throughLink);
     QFETCH(bool, answer);
     m_seam->files.enqueue(m_template);
-    A("FileNewAction")->trigger();
+    m_form->FileNewAction()->trigger();
     TypeKeys(m_form->DrawGrid(), "Salut");
     QString target = m_template;
     if (throughLink) {
@@ -170,7 +169,7 @@ void TestFileSafety::saveOverTemplateAsks()
     m_seam->asks.enqueue(answer);
     if (answer) {
         m_seam->files.enqueue(target);
-        A("FileSaveAsAction")->trigger();
+        m_form->FileSaveAsAction()->trigger();
         QCOMPARE(m_seam->askTexts, QStringList{question});
         QVERIFY(ReadAll(m_template).contains("define(\"_HELLO\",\"Salut\");"));
         QVERIFY(!m_form->Document().Modified());
@@ -182,7 +181,7 @@ void TestFileSafety::saveOverTemplateAsks()
     // As a new user met it: New again, Yes to saving, and the template's name in the chooser.
     m_seam->confirms.enqueue(DialogSeam::Answer::Yes);
     m_seam->files.enqueue(target);
-    A("FileNewAction")->trigger();
+    m_form->FileNewAction()->trigger();
     QCOMPARE(m_seam->askTexts, QStringList{question});
     QCOMPARE(ReadAll(m_template), Template);
     QVERIFY(m_form->Document().IsDocumentLoaded());
@@ -223,7 +222,7 @@ void TestFileSafety::openRefusesWhatIsNotALanguageFile()
     }
     if (asTemplate) {
         m_seam->files.enqueue(path);
-        A("FileOpenAction")->trigger();
+        m_form->FileOpenAction()->trigger();
     } else {
         QElapsedTimer timer;
         timer.start();
@@ -247,14 +246,14 @@ void TestFileSafety::nulCutTranslationIsToldAndAsked()
                                 "not read, and saving over this file would drop them."});
     TypeKeys(m_form->DrawGrid(), "Salut");
     m_seam->asks.enqueue(false);
-    A("FileSaveAction")->trigger();
+    m_form->FileSaveAction()->trigger();
     QCOMPARE(m_seam->askTexts.size(), 1);
     QVERIFY(m_seam->askTexts.first().endsWith("Saving over the file drops them. Save anyway?"));
     QCOMPARE(ReadAll(path), cut);
     QVERIFY(m_form->Document().Modified());
     // Saved elsewhere, nothing is dropped, so nothing is asked.
     m_seam->files.enqueue(m_dir->filePath("whole.php"));
-    A("FileSaveAsAction")->trigger();
+    m_form->FileSaveAsAction()->trigger();
     QCOMPARE(m_seam->askTexts.size(), 1);
     QVERIFY(!m_form->Document().Modified());
 }
@@ -289,7 +288,7 @@ void TestFileSafety::changedOnDiskIsShownAndAsked()
     QTRY_COMPARE(m_form->DiskLabel()->text(), notice);
 
     m_seam->asks.enqueue(answer);
-    A("FileSaveAction")->trigger();
+    m_form->FileSaveAction()->trigger();
     QCOMPARE(m_seam->askTexts,
              QStringList{m_translation + (change == "delete"
                                               ? " was deleted or moved by another program since it "
@@ -306,7 +305,7 @@ void TestFileSafety::changedOnDiskIsShownAndAsked()
     QTRY_VERIFY(m_form->DiskLabel()->text().isEmpty());
     // Once saved, the file is ours again: the next save asks nothing.
     TypeKeys(m_form->DrawGrid(), "x");
-    A("FileSaveAction")->trigger();
+    m_form->FileSaveAction()->trigger();
     QCOMPARE(m_seam->askTexts.size(), 1);
 }
 
@@ -317,17 +316,17 @@ void TestFileSafety::twoWindowsOnOneFile()
     Open(m_translation);
     otherSeam.files.enqueue(m_template);
     otherSeam.files.enqueue(m_translation);
-    other.Action("FileOpenAction")->trigger();
+    other.FileOpenAction()->trigger();
 
     TypeKeys(other.DrawGrid(), "Hallo");
-    other.Action("FileSaveAction")->trigger();
+    other.FileSaveAction()->trigger();
     QVERIFY(otherSeam.askTexts.isEmpty());
     QTRY_VERIFY(!m_form->DiskLabel()->text().isEmpty());
     QVERIFY(other.DiskLabel()->text().isEmpty()); // its own save is no change from outside
 
     TypeKeys(m_form->DrawGrid(), "Salut");
     m_seam->asks.enqueue(false);
-    A("FileSaveAction")->trigger();
+    m_form->FileSaveAction()->trigger();
     QCOMPARE(m_seam->askTexts.size(), 1);
     QVERIFY(ReadAll(m_translation).contains("\"Hallo\""));
     other.Document().ClearDocument();
@@ -336,18 +335,18 @@ void TestFileSafety::twoWindowsOnOneFile()
 void TestFileSafety::reloadReadsTheFilesAgain()
 {
     Open(m_translation);
-    QVERIFY(A("FileReloadAction")->isEnabled());
+    QVERIFY(m_form->FileReloadAction()->isEnabled());
     TypeKeys(m_form->DrawGrid(), "Salut");
     RewriteInPlace(m_translation, "<?php\r\ndefine(\"_HELLO\",\"Coucou\");\r\n");
     QTRY_VERIFY(!m_form->DiskLabel()->text().isEmpty());
 
     m_seam->asks.enqueue(false); // unsaved changes: reloading would drop them
-    A("FileReloadAction")->trigger();
+    m_form->FileReloadAction()->trigger();
     QCOMPARE(m_form->Document().PhraseTranslation(0), QByteArray("Salut"));
     QVERIFY(m_form->Document().Modified());
 
     m_seam->asks.enqueue(true);
-    A("FileReloadAction")->trigger();
+    m_form->FileReloadAction()->trigger();
     QCOMPARE(m_seam->askTexts.size(), 2);
     PhraseDocument& doc = m_form->Document();
     QCOMPARE(doc.PhraseTranslation(0), QByteArray("Coucou"));
@@ -360,8 +359,8 @@ void TestFileSafety::reloadReadsTheFilesAgain()
     // Nothing to lose: no question. A template alone reloads alone.
     m_seam->confirms.enqueue(DialogSeam::Answer::No);
     m_seam->files.enqueue(m_template);
-    A("FileNewAction")->trigger();
-    A("FileReloadAction")->trigger();
+    m_form->FileNewAction()->trigger();
+    m_form->FileReloadAction()->trigger();
     QCOMPARE(m_seam->askTexts.size(), 2);
     QCOMPARE(doc.PhraseTranslation(0), QByteArray("Hello"));
     QVERIFY(doc.TranslationFileName().isEmpty());
@@ -390,7 +389,7 @@ void TestFileSafety::unrepresentableNamesAreRefused()
 
     TypeKeys(m_form->DrawGrid(), "Salut");
     m_seam->files.enqueue(shown);
-    A("FileSaveAsAction")->trigger();
+    m_form->FileSaveAsAction()->trigger();
     QCOMPARE(m_seam->errors.last(), "Cannot create file " + shown + ": " + reason);
     QVERIFY(m_form->Document().Modified());
     QCOMPARE(RawEntries(m_dir->path()).size(), 3); // nothing new was written
@@ -410,14 +409,14 @@ void TestFileSafety::outOfMemoryIsAnError()
     big.clear();
     big.squeeze();
     m_seam->files.enqueue(m_template);
-    A("FileNewAction")->trigger();
+    m_form->FileNewAction()->trigger();
     TypeKeys(m_form->DrawGrid(), "Salut");
     m_seam->confirms.enqueue(DialogSeam::Answer::No);
     m_seam->files.enqueue(m_template);
     m_seam->files.enqueue(path);
     {
         MemoryLimit limit(16 << 20);
-        A("FileOpenAction")->trigger();
+        m_form->FileOpenAction()->trigger();
     }
     QCOMPARE(m_seam->errors, QStringList{"Not enough memory to finish the command."});
     QVERIFY(m_form->Document().IsDocumentLoaded());

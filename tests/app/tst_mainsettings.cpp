@@ -81,8 +81,8 @@ void TestMainSettings::roundTrip()
         form->show();
         QTRY_COMPARE(form->WindowBounds(), QRect(40, 50, 704, 484)); // the offscreen frame is 2 px
         form->SetToolBarVisible(false);
-        form->Action("ShowGridAction")->trigger();
-        form->Action("ShowOriginalAction")->trigger();
+        form->ShowGridAction()->trigger();
+        form->ShowOriginalAction()->trigger();
         GridFontSettings font = form->GridFont();
         font.name = "DejaVu Serif";
         font.size = 14;
@@ -118,7 +118,7 @@ void TestMainSettings::keepLayoutIsStoredOnceUsed()
     // A user who never turns it on keeps the settings file as it always was.
     {
         auto form = NewForm();
-        QVERIFY(!form->Action("KeepLayoutAction")->isChecked());
+        QVERIFY(!form->KeepLayoutAction()->isChecked());
         QVERIFY(form->close());
     }
     QFile store(Store());
@@ -127,12 +127,12 @@ void TestMainSettings::keepLayoutIsStoredOnceUsed()
     for (const bool keep : {true, false}) {
         {
             auto form = NewForm();
-            form->Action("KeepLayoutAction")->trigger();
+            form->KeepLayoutAction()->trigger();
             QCOMPARE(form->Document().KeepLayout(), keep);
             QVERIFY(form->close());
         }
         auto again = NewForm();
-        QCOMPARE(again->Action("KeepLayoutAction")->isChecked(), keep);
+        QCOMPARE(again->KeepLayoutAction()->isChecked(), keep);
         QCOMPARE(again->Document().KeepLayout(), keep);
         QVERIFY(again->close());
     }
@@ -165,7 +165,7 @@ void TestMainSettings::displayModeFromTemplateIsStored()
         auto form = NewForm();
         QVERIFY(!form->ShowOriginal());
         m_seam.files.enqueue(t.fileName());
-        form->Action("FileNewAction")->trigger();
+        form->FileNewAction()->trigger();
         QVERIFY(form->ShowOriginal()); // define lines: originals shown
         QVERIFY(form->close());
     }

@@ -83,7 +83,7 @@ void TestPhraseGrid::init()
     QVERIFY(QTest::qWaitForWindowActive(m_form));
     m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php", Template));
     m_seam->files.enqueue(WriteFixture(*m_dir, "lang-french.php", Translation));
-    m_form->Action("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
     QCOMPARE(m_form->Document().PhraseCount(), 4);
 }
 
@@ -110,7 +110,7 @@ void TestPhraseGrid::modelIsConsistent()
     m_form->ShowOriginalActionExecute();
     m_seam->confirms.enqueue(DialogSeam::Answer::No);
     m_seam->files.enqueue(std::nullopt);
-    m_form->Action("FileNewAction")->trigger();
+    m_form->FileNewAction()->trigger();
 }
 
 void TestPhraseGrid::cellTexts()
@@ -137,7 +137,7 @@ void TestPhraseGrid::typingStoresEveryKeystroke()
     QCOMPARE(doc.PhraseTranslation(2), QByteArray("Da"));
     QCOMPARE(doc.PhraseState(2), tsTranslated);
     QVERIFY(doc.Modified());
-    QVERIFY(m_form->Action("FileSaveAction")->isEnabled());
+    QVERIFY(m_form->FileSaveAction()->isEnabled());
     // Back to exactly the template's text: still translated.
     PressKey(Grid(), Qt::Key_Backspace);
     PressKey(Grid(), Qt::Key_Backspace);
@@ -224,7 +224,7 @@ void TestPhraseGrid::valueThatIsNoTextTakesNoTyping()
     // An expression is shown and kept as written: the cell opens no editor and says why.
     m_seam->files.enqueue(WriteFixture(*m_dir, "lang-expr.php",
                                        "define('_EXPR', 'Dear %s,' . PHP_EOL);\ndefine('_OK','OK');\n"));
-    m_form->Action("FileNewAction")->trigger();
+    m_form->FileNewAction()->trigger();
     PhraseDocument& doc = m_form->Document();
     QCOMPARE(doc.PhraseCount(), 2);
     QCOMPARE(doc.PhraseTranslation(0), QByteArray("'Dear %s,' . PHP_EOL"));
@@ -246,14 +246,14 @@ void TestPhraseGrid::jumpWhileEditingCommitsFirst()
 {
     PhraseDocument& doc = m_form->Document();
     TypeKeys(Grid(), "Salut");
-    m_form->Action("NextMissingAction")->trigger();
+    m_form->NextMissingAction()->trigger();
     QVERIFY(!Grid()->IsEditing());
     QCOMPARE(Grid()->currentIndex(), Cell(2, 2));
     QCOMPARE(doc.PhraseTranslation(0), QByteArray("Salut"));
     QCOMPARE(doc.PhraseState(0), tsTranslated);
     // The jump keeps the current column.
     Grid()->setCurrentIndex(Cell(0, 1));
-    m_form->Action("NextMissingAction")->trigger();
+    m_form->NextMissingAction()->trigger();
     QCOMPARE(Grid()->currentIndex(), Cell(2, 1));
 }
 
@@ -297,7 +297,7 @@ void TestPhraseGrid::copySelection()
     QFETCH(QRect, range);
     QFETCH(QString, text);
     Select(range.top(), range.left(), range.bottom(), range.right());
-    m_form->Action("EditCopyAction")->trigger();
+    m_form->EditCopyAction()->trigger();
     QCOMPARE(QApplication::clipboard()->text(), text);
 }
 
@@ -365,7 +365,7 @@ void TestPhraseGrid::layoutColumns()
 
 void TestPhraseGrid::toggles()
 {
-    QAction* grid = m_form->Action("ShowGridAction");
+    QAction* grid = m_form->ShowGridAction();
     QVERIFY(!grid->isChecked());
     grid->trigger();
     QVERIFY(grid->isChecked());
@@ -376,13 +376,13 @@ void TestPhraseGrid::toggles()
     QCOMPARE(Grid()->GridLineWidth(), 0);
     QVERIFY(!grid->isChecked());
 
-    QAction* original = m_form->Action("ShowOriginalAction");
+    QAction* original = m_form->ShowOriginalAction();
     QVERIFY(original->isChecked()); // define lines win
     original->trigger();
     QVERIFY(!original->isChecked());
     QCOMPARE(m_form->Model()->data(Cell(0, 1), Qt::DisplayRole).toString(), QString("_HELLO"));
 
-    QAction* bar = m_form->Action("ViewToolBarAction");
+    QAction* bar = m_form->ViewToolBarAction();
     QVERIFY(bar->isChecked());
     auto* hide = m_form->ToolBar()->findChild<QToolButton*>("ToolBarButton");
     QVERIFY(hide);
@@ -400,7 +400,7 @@ void TestPhraseGrid::fontChooser()
     QFont big(QStringLiteral("DejaVu Sans"), 20);
     big.setBold(true);
     m_seam->fonts.enqueue(std::pair{big, QColor(10, 20, 30)});
-    m_form->Action("SetupFontAction")->trigger();
+    m_form->SetupFontAction()->trigger();
     QCOMPARE(Grid()->font().pointSize(), 20);
     QVERIFY(Grid()->font().bold());
     QCOMPARE(Grid()->palette().color(QPalette::Text), QColor(10, 20, 30));
@@ -408,7 +408,7 @@ void TestPhraseGrid::fontChooser()
     QCOMPARE(m_form->GridFont().color, quint32(0x001E140A));
 
     m_seam->fonts.enqueue(std::nullopt); // cancelled: nothing changes
-    m_form->Action("SetupFontAction")->trigger();
+    m_form->SetupFontAction()->trigger();
     QCOMPARE(Grid()->font().pointSize(), 20);
 }
 

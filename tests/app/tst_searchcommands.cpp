@@ -76,14 +76,14 @@ void TestSearchCommands::Open(const QByteArray& templ, const QByteArray& transla
         m_seam->files.enqueue(std::nullopt);
     else
         m_seam->files.enqueue(WriteFixture(*m_dir, "tr.php", translation));
-    m_form->Action("FileOpenAction")->trigger();
+    m_form->FileOpenAction()->trigger();
 }
 
 void TestSearchCommands::Search(const QString& text, bool again)
 {
     m_form->FindForm()->FindEdit()->setText(text);
     if (again)
-        m_form->Action("EditAgainAction")->trigger();
+        m_form->EditAgainAction()->trigger();
     else
         m_form->EditFindActionExecute();
 }
@@ -95,10 +95,10 @@ void TestSearchCommands::findStartsAtCurrentRowAgainBelow()
     QTimer::singleShot(0, m_form, [this] { m_form->FindForm()->FindButton()->click(); });
     Search(QStringLiteral("e"));
     QCOMPARE(Row(), 0); // the current row's own phrase matches: nothing moves
-    m_form->Action("EditAgainAction")->trigger();
+    m_form->EditAgainAction()->trigger();
     QCOMPARE(Row(), 1);
     GoTo(4);
-    m_form->Action("EditAgainAction")->trigger(); // from the last row: never wraps
+    m_form->EditAgainAction()->trigger(); // from the last row: never wraps
     QCOMPARE(Row(), 4);
     QCOMPARE(m_seam->notices, QStringList{"Text not found"});
 }
@@ -155,7 +155,7 @@ void TestSearchCommands::invalidMaskShowsErrorAndStays()
 
     // Case-insensitive searches report the pattern as tested: upper-cased.
     m_form->FindForm()->FindEdit()->setText(QStringLiteral("*a["));
-    m_form->Action("EditAgainAction")->trigger();
+    m_form->EditAgainAction()->trigger();
     QCOMPARE(m_seam->errors.last(), QString("'*A[' is an invalid mask at (4)"));
 }
 
@@ -187,28 +187,28 @@ void TestSearchCommands::dialogKeepsContentsWhenClosed()
     });
     m_form->EditFindActionExecute();
     QCOMPARE(Row(), 0); // Close runs no search
-    QVERIFY(m_form->Action("EditAgainAction")->isEnabled());
-    m_form->Action("EditAgainAction")->trigger();
+    QVERIFY(m_form->EditAgainAction()->isEnabled());
+    m_form->EditAgainAction()->trigger();
     QCOMPARE(Row(), 4);
     QCOMPARE(f->FindEdit()->text(), QString("END"));
 }
 
 void TestSearchCommands::againNeedsText()
 {
-    QVERIFY(!m_form->Action("EditFindAction")->isEnabled());
+    QVERIFY(!m_form->EditFindAction()->isEnabled());
     Open(Template, Translation);
-    QVERIFY(m_form->Action("EditFindAction")->isEnabled());
+    QVERIFY(m_form->EditFindAction()->isEnabled());
     m_form->FindForm()->FindEdit()->setText(QStringLiteral(" \t "));
-    QVERIFY(!m_form->Action("EditAgainAction")->isEnabled());
+    QVERIFY(!m_form->EditAgainAction()->isEnabled());
     m_form->FindForm()->FindEdit()->setText(QStringLiteral(" x "));
-    QVERIFY(m_form->Action("EditAgainAction")->isEnabled());
+    QVERIFY(m_form->EditAgainAction()->isEnabled());
 }
 
 void TestSearchCommands::nextStateWalksAndStops()
 {
     Open(Template, Translation); // states: translated, untranslated, missing, translated, missing
-    QAction* missing = m_form->Action("NextMissingAction");
-    QAction* untranslated = m_form->Action("NextLatinAction");
+    QAction* missing = m_form->NextMissingAction();
+    QAction* untranslated = m_form->NextLatinAction();
     missing->trigger();
     QCOMPARE(Row(), 2);
     missing->trigger();
@@ -227,19 +227,19 @@ void TestSearchCommands::templateOnlyEverythingMissing()
 {
     Open(Template, QByteArray());
     for (int row = 1; row < 5; ++row) {
-        m_form->Action("NextMissingAction")->trigger();
+        m_form->NextMissingAction()->trigger();
         QCOMPARE(Row(), row);
     }
     GoTo(0);
-    m_form->Action("NextLatinAction")->trigger();
+    m_form->NextLatinAction()->trigger();
     QCOMPARE(Row(), 0);
 
     // Lines but no phrase: the commands are enabled and do nothing.
     m_seam->files.enqueue(WriteFixture(*m_dir, "t.php", "<?php\n?>\n"));
-    m_form->Action("FileNewAction")->trigger();
-    QVERIFY(m_form->Action("NextMissingAction")->isEnabled());
+    m_form->FileNewAction()->trigger();
+    QVERIFY(m_form->NextMissingAction()->isEnabled());
     QCOMPARE(m_form->SelectionText(), QString("Translated")); // the header row's current cell
-    m_form->Action("NextMissingAction")->trigger();
+    m_form->NextMissingAction()->trigger();
     m_form->FindForm()->FindEdit()->setText(QStringLiteral("x"));
     m_form->FindText(false);
     QCOMPARE(m_seam->notices, QStringList{"Text not found"});
