@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <new>
 
 #if defined(Q_OS_UNIX)
@@ -387,6 +388,7 @@ FileStamp WriteInPlace(const FilePath& shown, const QByteArray& target, const Fi
     const QByteArray copy = WriteSafetyCopy(shown, target, old);
 
     int error = 0;
+    std::exception_ptr failure;
     try {
         if (::lseek(fd.get(), 0, SEEK_SET) != 0)
             throw PieceFailed{errno};
@@ -399,18 +401,20 @@ FileStamp WriteInPlace(const FilePath& shown, const QByteArray& target, const Fi
     } catch (const PieceFailed& failed) {
         error = failed.error;
     } catch (...) {
-        // Out of memory while producing: the old contents go back all the same.
-        if (!PutBack(fd.get(), old))
-            throw EWriteError(QString::fromLatin1(strings::SafetyCopyKept)
-                                  .arg(shown.Display(), QFile::decodeName(copy)));
-        ::unlink(copy.constData());
-        throw;
+        failure = std::current_exception(); // out of memory while producing, say
     }
-    if (error) {
+    // A safety copy that must stay: the message says where it is.
+    const auto copyLeft = [&] {
+        return EWriteError(QString::fromLatin1(strings::SafetyCopyKept)
+                               .arg(shown.Display(), QFile::decodeName(copy)));
+    };
+    if (error || failure) {
+        // Whatever stopped the write, the old contents go back.
         if (!PutBack(fd.get(), old))
-            throw EWriteError(QString::fromLatin1(strings::SafetyCopyKept)
-                                  .arg(shown.Display(), QFile::decodeName(copy)));
+            throw copyLeft();
         ::unlink(copy.constData());
+        if (failure)
+            std::rethrow_exception(failure);
         throw WriteFailed(shown.Display(), true, error);
     }
     // Writing as another user clears the set-id bits; the owner may set them again.
@@ -420,8 +424,7 @@ FileStamp WriteInPlace(const FilePath& shown, const QByteArray& target, const Fi
     if (::fstat(fd.get(), &after) != 0)
         after = st;
     if (fd.Close() != 0)
-        throw EWriteError(QString::fromLatin1(strings::SafetyCopyKept)
-                              .arg(shown.Display(), QFile::decodeName(copy)));
+        throw copyLeft();
     ::unlink(copy.constData());
     return StampFrom(after);
 }

@@ -1,7 +1,7 @@
 #include "mainform.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
-#include "fixture.h"
+#include "../support/fixture.h"
 #include "gridkeys.h"
 #include "scriptedseam.h"
 #include "testmain.h"
@@ -19,12 +19,6 @@ const QByteArray Template = "<?php\r\n"
                             "define(\"_OK\",\"OK\");\r\n";
 const QByteArray Translation = "define(\"_HELLO\",\"Bonjour\");\r\n"
                                "define(\"_BYE\",\"Bye\");\r\n";
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 } // namespace
 

@@ -2,7 +2,7 @@
 // the template named as the translation, bytes not read, and other programs' changes.
 #include "../support/resourcelimits.h"
 #include "documentwatcher.h"
-#include "fixture.h"
+#include "../support/fixture.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "phrasegrid.h"
@@ -15,7 +15,6 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,25 +27,6 @@ const QByteArray Template = "<?php\r\n"
 const QByteArray Translation = "<?php\r\n"
                                "define(\"_HELLO\",\"Bonjour\");\r\n"
                                "define(\"_BYE\",\"Au revoir\");\r\n";
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// The names in a folder as bytes: QDir cannot list a name that is not valid UTF-8.
-QList<QByteArray> RawEntries(const QString& folder)
-{
-    QList<QByteArray> names;
-    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
-                names << QByteArray(entry->d_name);
-        ::closedir(dir);
-    }
-    return names;
-}
 
 // Another program rewrites a file in place, as an editor that keeps the inode does.
 void RewriteInPlace(const QString& path, const QByteArray& bytes)
@@ -133,7 +113,7 @@ void TestFileSafety::failedLastByteKeepsFileAndChanges()
     QCOMPARE(m_seam->errors, QStringList{"Stream write error.\n" + m_translation +
                                          " is as it was before the save (File too large)"});
     QCOMPARE(ReadAll(m_translation), Translation);
-    QCOMPARE(RawEntries(m_dir->path()).size(), 2); // no temporary file left behind
+    QCOMPARE(RawEntries(QFile::encodeName(m_dir->path())).size(), 2); // no temporary file left behind
     QVERIFY(m_form->Document().Modified());
     QVERIFY(m_form->FileSaveAction()->isEnabled());
     // The changes are still there to lose, so closing asks.
@@ -392,7 +372,7 @@ void TestFileSafety::unrepresentableNamesAreRefused()
     m_form->FileSaveAsAction()->trigger();
     QCOMPARE(m_seam->errors.last(), "Cannot create file " + shown + ": " + reason);
     QVERIFY(m_form->Document().Modified());
-    QCOMPARE(RawEntries(m_dir->path()).size(), 3); // nothing new was written
+    QCOMPARE(RawEntries(QFile::encodeName(m_dir->path())).size(), 3); // nothing new was written
     ::unlink(raw.constData()); // QTemporaryDir cannot spell the name to remove it
 }
 

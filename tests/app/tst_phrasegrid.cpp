@@ -1,4 +1,4 @@
-#include "fixture.h"
+#include "../support/fixture.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "phrasegrid.h"

@@ -1,5 +1,5 @@
 #include "find.h"
-#include "fixture.h"
+#include "../support/fixture.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "phrasegrid.h"

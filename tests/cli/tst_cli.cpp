@@ -33,6 +33,16 @@ Run Cli(QList<QByteArray> args)
     return {status, out.data(), err.data()};
 }
 
+// The keys of the phrases find printed, in its order, joined by blanks.
+QByteArray FoundKeys(const QByteArray& out)
+{
+    QList<QByteArray> found;
+    for (const QByteArray& line : out.split('\n'))
+        if (!line.isEmpty())
+            found << line.split('\t').at(2);
+    return found.join(' ');
+}
+
 QByteArray DataArg(const char* name) { return QFile::encodeName(Data + name); }
 
 // The odd translation starts with a UTF-8 byte order mark while the template holds windows-1252
@@ -182,11 +192,7 @@ void TestCli::find()
     const Run r = Cli(QList<QByteArray>{"find", DataArg("template.php"), DataArg("translation.php"), pattern} + options);
     QVERIFY2(WarnsOfTheOddPair(r.err), r.err.constData());
     QCOMPARE(r.status, 0);
-    QList<QByteArray> found;
-    for (const QByteArray& line : r.out.split('\n'))
-        if (!line.isEmpty())
-            found << line.split('\t').at(2);
-    QCOMPARE(found.join(' '), keys);
+    QCOMPARE(FoundKeys(r.out), keys);
 }
 
 // The pattern is typed in the terminal (UTF-8 under the C locale the tests run in); the files are
@@ -226,11 +232,7 @@ void TestCli::findInTheFilesEncoding()
     const Run r = Cli(QList<QByteArray>{"find", EncodingArg("english.php")} + args);
     QCOMPARE(r.err, err);
     QCOMPARE(r.status, 0);
-    QList<QByteArray> found;
-    for (const QByteArray& line : r.out.split('\n'))
-        if (!line.isEmpty())
-            found << line.split('\t').at(2);
-    QCOMPARE(found.join(' '), keys);
+    QCOMPARE(FoundKeys(r.out), keys);
 }
 
 // A translation in another encoding than its template's: a merge of the two mixes both, so

@@ -1,5 +1,6 @@
 // quillmar-cli run as a process, the way a user or a script meets it: its exit status, what it
 // says on stderr, and what it leaves on disk when output, memory, the disk or permissions fail.
+#include "../support/fixture.h"
 #include "../support/resourcelimits.h"
 
 #include <QDir>
@@ -93,20 +94,6 @@ QByteArray ReadBytes(const QByteArray& path)
         data.append(buffer, n);
     ::close(fd);
     return data;
-}
-
-// The names in a folder exactly as the system keeps them, sorted.
-QList<QByteArray> Entries(const QByteArray& folder)
-{
-    QList<QByteArray> names;
-    if (DIR* d = ::opendir(folder.constData())) {
-        while (const dirent* e = ::readdir(d))
-            if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
-                names << QByteArray(e->d_name);
-        ::closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // All zero for a name that does not exist.
@@ -389,11 +376,11 @@ void TestCliSystem::eightBitNames()
     QCOMPARE(merge.err, QByteArray());
     QCOMPARE(merge.status, 0);
     // Exactly the name given: not re-encoded, no U+FFFD, no temporary file left beside it.
-    QCOMPARE(Entries(out), QList<QByteArray>{outputName});
+    QCOMPARE(RawEntries(out), QList<QByteArray>{outputName});
     QCOMPARE(ReadBytes(out + outputName), Merged);
     QList<QByteArray> inputs{templateName, translationName};
     std::sort(inputs.begin(), inputs.end());
-    QCOMPARE(Entries(in), inputs);
+    QCOMPARE(RawEntries(in), inputs);
 }
 
 void TestCliSystem::streams_data()
@@ -589,7 +576,7 @@ void TestCliSystem::outOfMemory()
     QCOMPARE(r.err, QByteArray("Not enough memory to finish the command\n"));
     QCOMPARE(r.status, 1);
     QCOMPARE(r.out, QByteArray());
-    QCOMPARE(Entries(outFolder), QList<QByteArray>());
+    QCOMPARE(RawEntries(outFolder), QList<QByteArray>());
 }
 
 void TestCliSystem::otherUser_data()
@@ -659,9 +646,9 @@ void TestCliSystem::otherUser()
     QCOMPARE(after.st_uid, uid_t(0));
     QCOMPARE(after.st_gid, gid_t(fileGroup));
     QCOMPARE(after.st_mode & 07777, mode_t(fileMode));
-    QCOMPARE(Entries(work), QList<QByteArray>{"fr.php"});
+    QCOMPARE(RawEntries(work), QList<QByteArray>{"fr.php"});
     // The safety copy lasts only while the file is being written.
-    QCOMPARE(Entries(cache + "/Pellovant/Quillmar/safety-copies"), QList<QByteArray>());
+    QCOMPARE(RawEntries(cache + "/Pellovant/Quillmar/safety-copies"), QList<QByteArray>());
     if (errStart.isEmpty())
         VerifyPhp(ReadBytes(file));
 }
@@ -747,8 +734,8 @@ void TestCliSystem::fullDisk()
     QList<QByteArray> names{"filler", "fr.php"};
     if (inPlace)
         names.insert(1, "fr-link.php");
-    QCOMPARE(Entries(disk), names);
-    QCOMPARE(Entries(cache + "/Pellovant/Quillmar/safety-copies"), QList<QByteArray>());
+    QCOMPARE(RawEntries(disk), names);
+    QCOMPARE(RawEntries(cache + "/Pellovant/Quillmar/safety-copies"), QList<QByteArray>());
 }
 
 QTEST_GUILESS_MAIN(TestCliSystem)

@@ -1,3 +1,4 @@
+#include "../support/fixture.h"
 #include "../support/resourcelimits.h"
 #include "errors.h"
 #include "fileio.h"
@@ -23,15 +24,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write fixture");
-    return path;
-}
 
 QString MakeFifo(const QTemporaryDir& dir, const QString& name)
 {
@@ -234,7 +226,7 @@ void TestFileIo::readsAStreamWhole()
 {
     QFETCH(QByteArray, bytes);
     QTemporaryDir dir;
-    const QString source = WriteFile(dir, "source", bytes);
+    const QString source = WriteFixture(dir, "source", bytes);
     const QString fifo = MakeFifo(dir, "fifo");
     Writer writer("exec cat \"$1\" > \"$2\"", {source, fifo});
     const ReadResult r =
@@ -356,12 +348,12 @@ void TestFileIo::wideEncodings()
     QFETCH(bool, asTemplate);
     QTemporaryDir dir;
     PhraseDocument doc;
-    doc.LoadTemplate(WriteFile(dir, "en.php",
+    doc.LoadTemplate(WriteFixture(dir, "en.php",
                                "<?php\r\ndefine(\"_A\",\"Hello\");\r\n"
                                "define(\"_B\",\"Hello, world\");\r\n"));
-    doc.LoadTranslation(WriteFile(dir, "fr.php", "define(\"_A\",\"Bonjour\");\r\n"));
+    doc.LoadTranslation(WriteFixture(dir, "fr.php", "define(\"_A\",\"Bonjour\");\r\n"));
     const Snapshot before = SnapshotOf(doc);
-    const QString path = WriteFile(dir, "other.php", bytes);
+    const QString path = WriteFixture(dir, "other.php", bytes);
     try {
         if (asTemplate)
             doc.LoadTemplate(path);
@@ -402,7 +394,7 @@ void TestFileIo::nulCut()
     QTemporaryDir dir;
     PhraseDocument doc;
     doc.LoadTemplateData("define(\"_A\",\"A\");\r\ndefine(\"_B\",\"B\");\r\n");
-    doc.LoadTranslation(WriteFile(dir, "fr.php", bytes));
+    doc.LoadTranslation(WriteFixture(dir, "fr.php", bytes));
     const std::optional<NulCut> cut = doc.TranslationNulCut();
     if (line < 0) {
         QVERIFY(!cut);
@@ -420,7 +412,7 @@ void TestFileIo::nulCutFollowsTheFile()
     QTemporaryDir dir;
     PhraseDocument doc;
     doc.LoadTemplateData("define(\"_A\",\"A\");\r\n");
-    const QString path = WriteFile(dir, "fr.php", QByteArray("define(\"_A\",\"a\");\r\n\0x", 21));
+    const QString path = WriteFixture(dir, "fr.php", QByteArray("define(\"_A\",\"a\");\r\n\0x", 21));
     doc.LoadTranslation(path);
     QVERIFY(doc.TranslationNulCut());
     doc.SetTranslationFileName(dir.filePath("other.php"));
@@ -438,8 +430,8 @@ void TestFileIo::twoDocumentsOnOneFile()
 {
     QTemporaryDir dir;
     const QString templ =
-        WriteFile(dir, "en.php", "define(\"_A\",\"One\");\r\ndefine(\"_B\",\"Two\");\r\n");
-    const QString path = WriteFile(dir, "fr.php", "define(\"_A\",\"Un\");\r\n");
+        WriteFixture(dir, "en.php", "define(\"_A\",\"One\");\r\ndefine(\"_B\",\"Two\");\r\n");
+    const QString path = WriteFixture(dir, "fr.php", "define(\"_A\",\"Un\");\r\n");
     PhraseDocument a, b;
     for (PhraseDocument* doc : {&a, &b}) {
         doc->LoadTemplate(templ);

@@ -1,5 +1,6 @@
 #include "errors.h"
 #include "phrasedocument.h"
+#include "../support/fixture.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -13,15 +14,6 @@ QByteArray Lines(std::initializer_list<const char*> lines, const char* eol = "\r
     for (const char* l : lines)
         out += QByteArray(l) + eol;
     return out;
-}
-
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write fixture");
-    return path;
 }
 
 // Checks the invariants every loaded document keeps.
@@ -254,7 +246,7 @@ void TestPhraseDocument::merge()
                                 "define(\"_C\",\"Bye\");"}));
     QSignalSpy merged(&doc, &PhraseDocument::TranslationsMerged);
     QSignalSpy statusSpy(&doc, &PhraseDocument::StatusTextChanged);
-    doc.LoadTranslation(WriteFile(dir, "t.php", translation));
+    doc.LoadTranslation(WriteFixture(dir, "t.php", translation));
     QCOMPARE(merged.count(), 1);
     const QList<QByteArray> want = texts.split('|');
     for (int i = 0; i < doc.PhraseCount(); ++i) {

@@ -1,3 +1,4 @@
+#include "../support/fixture.h"
 #include "../support/resourcelimits.h"
 #include "errors.h"
 #include "fileio.h"
@@ -17,12 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 void Write(const QString& path, const QByteArray& bytes)
 {
