@@ -29,11 +29,11 @@ struct ActionEntry
 
 void ExecuteNextLatin(TMainForm* w)
 {
-    w->GotoNextState(tsUntranslated);
+    w->GotoNextState(TranslationState::tsUntranslated);
 }
 void ExecuteNextMissing(TMainForm* w)
 {
-    w->GotoNextState(tsMissing);
+    w->GotoNextState(TranslationState::tsMissing);
 }
 
 QIcon ActionIcon(const char* themeName, const char* image)

@@ -38,7 +38,7 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     setWindowTitle(QString::fromLatin1(strings::MainCaption));
 
     m_model = new PhraseTableModel(m_doc, m_codec, this);
-    m_grid = new TPhraseGrid(m_codec, this);
+    m_grid = new PhraseGrid(m_codec, this);
     m_grid->setObjectName(QStringLiteral("DrawGrid"));
     m_grid->setModel(m_model);
     m_grid->setColumnHidden(PhraseTableModel::ColumnLine, true);

@@ -19,7 +19,7 @@ class PhraseTableModel;
 class TAboutForm;
 class TCreditsForm;
 class TFindForm;
-class TPhraseGrid;
+class PhraseGrid;
 class DocumentWatcher;
 
 /// The main window: the phrase grid, its commands, menus, tool bar and status line. It owns the
@@ -33,7 +33,7 @@ public:
     ~TMainForm() override;
 
     PhraseDocument& Document() { return m_doc; }
-    TPhraseGrid* DrawGrid() const { return m_grid; }
+    PhraseGrid* DrawGrid() const { return m_grid; }
     PhraseTableModel* Model() const { return m_model; }
     QToolBar* ToolBar() const { return m_toolBar; }
     QLabel* StatusLabel() const { return m_statusLabel; }
@@ -178,7 +178,7 @@ private:
     QByteArray m_noticedMismatch;
 
     PhraseTableModel* m_model = nullptr;
-    TPhraseGrid* m_grid = nullptr;
+    PhraseGrid* m_grid = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_statusLabel = nullptr;
     QLabel* m_encodingLabel = nullptr;

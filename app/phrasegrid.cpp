@@ -135,7 +135,7 @@ void PhraseDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelI
     }
 }
 
-TPhraseGrid::TPhraseGrid(const TextCodec& codec, QWidget* parent)
+PhraseGrid::PhraseGrid(const TextCodec& codec, QWidget* parent)
     : QTableView(parent), m_delegate(new PhraseDelegate(codec, this))
 {
     setItemDelegate(m_delegate);
@@ -174,13 +174,13 @@ TPhraseGrid::TPhraseGrid(const TextCodec& codec, QWidget* parent)
             });
 }
 
-void TPhraseGrid::SetGridLineWidth(int width)
+void PhraseGrid::SetGridLineWidth(int width)
 {
     m_gridLineWidth = width;
     setShowGrid(width > 0);
 }
 
-void TPhraseGrid::LayoutColumns()
+void PhraseGrid::LayoutColumns()
 {
     const QFontMetrics fm(font());
     const int h = fm.height();
@@ -203,7 +203,7 @@ void TPhraseGrid::LayoutColumns()
     viewport()->update();
 }
 
-void TPhraseGrid::MoveToRow(int row)
+void PhraseGrid::MoveToRow(int row)
 {
     if (!model() || row < 0 || row >= model()->rowCount())
         return;
@@ -216,7 +216,7 @@ void TPhraseGrid::MoveToRow(int row)
     scrollTo(target);
 }
 
-bool TPhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+bool PhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
     const bool caretAtEnd = trigger == EditKeyPressed && event && event->type() == QEvent::KeyPress &&
                             static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2;
@@ -239,7 +239,7 @@ bool TPhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
     return true;
 }
 
-void TPhraseGrid::keyPressEvent(QKeyEvent* event)
+void PhraseGrid::keyPressEvent(QKeyEvent* event)
 {
     // Enter opens the editor on the current cell with its whole text selected.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
@@ -255,7 +255,7 @@ void TPhraseGrid::keyPressEvent(QKeyEvent* event)
     QTableView::keyPressEvent(event);
 }
 
-void TPhraseGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+void PhraseGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
     // Esc: the cell gets back the bytes it held when the editor opened; state and the modified
     // flag keep what the edits set.
@@ -267,7 +267,7 @@ void TPhraseGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHin
     QTableView::closeEditor(editor, hint);
 }
 
-void TPhraseGrid::OnEditorTextEdited(QWidget* editor, const QModelIndex& index)
+void PhraseGrid::OnEditorTextEdited(QWidget* editor, const QModelIndex& index)
 {
     if (index.column() == PhraseTableModel::ColumnTranslated) {
         commitData(editor); // stored at every keystroke
@@ -278,7 +278,7 @@ void TPhraseGrid::OnEditorTextEdited(QWidget* editor, const QModelIndex& index)
     QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-bool TPhraseGrid::eventFilter(QObject* watched, QEvent* event)
+bool PhraseGrid::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_corner && event->type() == QEvent::Paint) {
         PaintCorner(m_corner);
@@ -297,7 +297,7 @@ bool TPhraseGrid::eventFilter(QObject* watched, QEvent* event)
     return QTableView::eventFilter(watched, event);
 }
 
-void TPhraseGrid::PaintCorner(QWidget* corner)
+void PhraseGrid::PaintCorner(QWidget* corner)
 {
     QStylePainter painter(corner);
     QStyleOptionHeader opt;
@@ -315,13 +315,13 @@ void TPhraseGrid::PaintCorner(QWidget* corner)
     painter.drawControl(QStyle::CE_Header, opt);
 }
 
-void TPhraseGrid::resizeEvent(QResizeEvent* event)
+void PhraseGrid::resizeEvent(QResizeEvent* event)
 {
     QTableView::resizeEvent(event);
     LayoutColumns();
 }
 
-void TPhraseGrid::changeEvent(QEvent* event)
+void PhraseGrid::changeEvent(QEvent* event)
 {
     QTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange) {

@@ -33,11 +33,11 @@ private:
 
 /// The phrase grid: a table whose current cell is edited in place. Column 0 ("Line #") is the
 /// vertical header; the horizontal header is the grid's header row.
-class TPhraseGrid : public QTableView
+class PhraseGrid : public QTableView
 {
     Q_OBJECT
 public:
-    explicit TPhraseGrid(const TextCodec& codec, QWidget* parent = nullptr);
+    explicit PhraseGrid(const TextCodec& codec, QWidget* parent = nullptr);
 
     int GridLineWidth() const { return m_gridLineWidth; }
     void SetGridLineWidth(int width);

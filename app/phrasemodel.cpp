@@ -53,14 +53,14 @@ QByteArray PhraseTableModel::GetCellText(int col, int row) const
     return {};
 }
 
-QColor PhraseTableModel::StateColor(int state)
+QColor PhraseTableModel::StateColor(TranslationState state)
 {
     switch (state) {
-    case tsMissing:
+    case TranslationState::tsMissing:
         return QColor(255, 0, 0);
-    case tsUntranslated:
+    case TranslationState::tsUntranslated:
         return QColor(0, 0, 128);
-    case tsTranslated:
+    case TranslationState::tsTranslated:
         return QColor(0, 128, 0);
     }
     return {};

@@ -4,6 +4,7 @@
 
 class PhraseDocument;
 class TextCodec;
+enum class TranslationState : quint8;
 
 /// The grid's view of the phrase document: one row per phrase, every cell read from the document
 /// through GetCellText on demand, no copy kept. Row r of the model is grid row r + 1; the grid's
@@ -25,7 +26,7 @@ public:
     /// The text of a grid cell; row 0 is the header row, row r >= 1 shows phrase r - 1.
     QByteArray GetCellText(int col, int row) const;
     /// The colour of a translation in the given state.
-    static QColor StateColor(int state);
+    static QColor StateColor(TranslationState state);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

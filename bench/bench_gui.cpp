@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     form.resize(1000, 700);
     form.show();
     QApplication::processEvents();
-    TPhraseGrid* grid = form.DrawGrid();
+    PhraseGrid* grid = form.DrawGrid();
 
     QElapsedTimer t;
     t.start();

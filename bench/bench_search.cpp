@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     const double jumps = BestOf3([&] {
         int at = -1;
         for (int i = 0; i < 1000; ++i)
-            if (auto next = FindNextState(doc, at, tsMissing))
+            if (auto next = FindNextState(doc, at, TranslationState::tsMissing))
                 at = *next;
     });
     std::printf("%-34s %6.3f s\n", "1,000 jumps to the next missing", jumps);

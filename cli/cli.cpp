@@ -56,11 +56,11 @@ constexpr char Help[] =
 const char* StateName(TranslationState s)
 {
     switch (s) {
-    case tsMissing:
+    case TranslationState::tsMissing:
         return "missing";
-    case tsUntranslated:
+    case TranslationState::tsUntranslated:
         return "untranslated";
-    case tsTranslated:
+    case TranslationState::tsTranslated:
         return "translated";
     }
     return "?";
@@ -190,7 +190,7 @@ int Parse(const Arguments& a, QIODevice& out)
     for (const LineSpan& s : SplitLines(data)) {
         const PhraseLineKind kind = ParsePhraseLine(QByteArrayView(data).sliced(s.offset, s.length), key, value);
         buf += QByteArray::number(n++) + '\t' + QByteArray::number(int(kind));
-        if (kind != lkNone)
+        if (kind != PhraseLineKind::lkNone)
             buf += '\t' + EscapeField(key) + '\t' + EscapeField(value);
         buf += '\n';
         FlushWhenFull(buf, out);
@@ -267,11 +267,11 @@ int List(const Arguments& a, QIODevice& out, QIODevice& err)
     std::optional<TranslationState> only;
     if (const auto s = a.option("--state")) {
         if (*s == "missing")
-            only = tsMissing;
+            only = TranslationState::tsMissing;
         else if (*s == "untranslated")
-            only = tsUntranslated;
+            only = TranslationState::tsUntranslated;
         else if (*s == "translated")
-            only = tsTranslated;
+            only = TranslationState::tsTranslated;
         else
             throw UsageError{};
     }

@@ -96,12 +96,12 @@ void PutShape(PieceWriter& out, PhraseLineKind kind, QByteArrayView key, QByteAr
 {
     const Shape& shape = ShapeFor(kind);
     out.Put(shape.prefix);
-    if (kind == lkBracket)
+    if (kind == PhraseLineKind::lkBracket)
         out.Put(key);
     else
         PutLiteral(out, key, '"');
     out.Put(shape.middle);
-    if (kind == lkBracket)
+    if (kind == PhraseLineKind::lkBracket)
         out.Put(text);
     else
         PutLiteral(out, text, quote);
@@ -158,7 +158,7 @@ struct ParsedLine
 {
     qsizetype start = 0;
     qsizetype length = 0;
-    PhraseLineKind kind = lkNone;
+    PhraseLineKind kind = PhraseLineKind::lkNone;
     PhraseLineParts parts;
     std::uint64_t hash = 0;
 };
@@ -175,7 +175,7 @@ void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& hand
     const auto flush = [&] {
         [[maybe_unused]] const auto runStage = [&](auto& stage) {
             for (int j = 0; j < count; ++j)
-                if (batch[size_t(j)].kind != lkNone)
+                if (batch[size_t(j)].kind != PhraseLineKind::lkNone)
                     stage(std::as_const(batch[size_t(j)]));
         };
         (runStage(stages), ...);
@@ -188,7 +188,7 @@ void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& hand
         line.start = start;
         line.length = length;
         line.kind = ReadPhraseLine(text.sliced(start, length), line.parts, true);
-        if (line.kind != lkNone) {
+        if (line.kind != PhraseLineKind::lkNone) {
             line.hash = index.Hash(line.parts.key);
             index.Prefetch(line.hash);
         }
@@ -359,7 +359,7 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     const QByteArrayView counted = TextBeforeNul(data);
     ForEachLine(counted, [&](qsizetype start, qsizetype length) {
         ++lines;
-        candidates += PhraseLineKindOf(counted.sliced(start, length)) != lkNone;
+        candidates += PhraseLineKindOf(counted.sliced(start, length)) != PhraseLineKind::lkNone;
     });
     if (lines >= std::numeric_limits<int>::max())
         throw EListError(lines);
@@ -387,23 +387,23 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     int line = 0;
     ForEachParsedLine(text, index, [&](const ParsedLine& parsed) {
         const int l = line++;
-        if (parsed.kind == lkNone)
+        if (parsed.kind == PhraseLineKind::lkNone)
             return;
-        if (parsed.kind <= lkBracket)
-            ++counts[parsed.kind];
+        if (parsed.kind <= PhraseLineKind::lkBracket)
+            ++counts[int(parsed.kind)];
         if (index.FindOrInsert(keyAt, parsed.parts.key, parsed.hash, int(spans.size())) >= 0)
             return;
         spans.push_back(LineSpanCode(parsed.start, parsed.length));
         phraseLines.push_back(l);
         kinds.push_back(quint8(parsed.kind) | (parsed.parts.valueQuote == '\'' ? SingleQuoted : 0));
     });
-    std::vector<quint8> states(spans.size(), quint8(tsMissing));
+    std::vector<TranslationState> states(spans.size(), TranslationState::tsMissing);
     std::vector<quint64> translations(spans.size(), TemplateRef);
 
     // Case lines win ties, then define lines beat bracket lines only when strictly more.
-    PhraseLineKind winner = lkCase;
-    for (PhraseLineKind k : {lkDefine, lkBracket})
-        if (counts[k] > counts[winner])
+    PhraseLineKind winner = PhraseLineKind::lkCase;
+    for (PhraseLineKind k : {PhraseLineKind::lkDefine, PhraseLineKind::lkBracket})
+        if (counts[int(k)] > counts[int(winner)])
             winner = k;
 
     // From here on nothing allocates: the old lists leave with the swapped locals.
@@ -422,8 +422,8 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     m_states.swap(states);
     m_translations.swap(translations);
     m_keyIndex = std::move(index);
-    const bool showOriginalChanged = m_showOriginal != (winner == lkDefine);
-    m_showOriginal = winner == lkDefine;
+    const bool showOriginalChanged = m_showOriginal != (winner == PhraseLineKind::lkDefine);
+    m_showOriginal = winner == PhraseLineKind::lkDefine;
 
     emit TemplateLoaded();
     if (showOriginalChanged)
@@ -492,7 +492,7 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
 QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
 {
     std::vector<quint64> translations = m_translations;
-    std::vector<quint8> states = m_states;
+    std::vector<TranslationState> states = m_states;
     std::vector<quint8> kinds = m_kinds;
     std::vector<QByteArray> owned = m_ownedTexts;
     // As in PHP, the first line that carries a key defines it; later copies are dead code.
@@ -522,7 +522,7 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
             PrefetchAt(m_templateText.data() + (m_phraseSpans[size_t(p)] & OffsetMask));
     };
     ForEachParsedLine(text, m_keyIndex, [&](const ParsedLine& line) {
-        if (line.kind == lkNone)
+        if (line.kind == PhraseLineKind::lkNone)
             return;
         const QByteArray& value = line.parts.value;
         const int i = m_keyIndex.Find(keyAt, line.parts.key, line.hash);
@@ -534,7 +534,7 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
         // A template line that is kept as it is takes no text; neither does a template literal
         // from a value that is not one literal: it could not be written there.
         if (!parsedParts.editable) {
-            states[size_t(i)] = tsUntranslated;
+            states[size_t(i)] = TranslationState::tsUntranslated;
             return;
         }
         if (!line.parts.editable)
@@ -542,7 +542,7 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
         // Compared with the text held now, which an earlier merged file may have given.
         quint64& ref = translations[size_t(i)];
         const bool same = ref == TemplateRef ? value == parsedParts.value : value == TextOf(i, ref, owned);
-        states[size_t(i)] = same ? tsUntranslated : tsTranslated;
+        states[size_t(i)] = same ? TranslationState::tsUntranslated : TranslationState::tsTranslated;
         kinds[size_t(i)] = quint8((kinds[size_t(i)] & KindMask) |
                                   (line.parts.valueQuote == '\'' ? SingleQuoted : 0));
         // A value read where it stands is referred to there; one that was unescaped, or that a
@@ -600,7 +600,7 @@ void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayV
             } else {
                 // Any other spelling keeps its line; only the value literal is replaced.
                 out.Put(line.first(parts.valueBegin));
-                if (kind == lkBracket)
+                if (kind == PhraseLineKind::lkBracket)
                     out.Put(text);
                 else
                     PutLiteral(out, text, quote);
@@ -645,7 +645,7 @@ bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& typed)
     if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text ||
         !PhraseEditable(phrase))
         return false;
-    m_states[size_t(phrase)] = tsTranslated;
+    m_states[size_t(phrase)] = TranslationState::tsTranslated;
     SetTranslation(phrase, text);
     SetModified(true);
     emit TranslationChanged(phrase);
@@ -698,14 +698,14 @@ PhraseStatistics PhraseDocument::Statistics() const
     return StatisticsOf(m_states);
 }
 
-PhraseStatistics PhraseDocument::StatisticsOf(const std::vector<quint8>& states)
+PhraseStatistics PhraseDocument::StatisticsOf(const std::vector<TranslationState>& states)
 {
     PhraseStatistics st;
     st.phrases = int(states.size());
-    for (quint8 s : states) {
-        if (s == tsUntranslated)
+    for (TranslationState s : states) {
+        if (s == TranslationState::tsUntranslated)
             ++st.untranslated;
-        else if (s == tsMissing)
+        else if (s == TranslationState::tsMissing)
             ++st.missing;
     }
     return st;

@@ -13,7 +13,7 @@
 #include <vector>
 
 /// The state of one phrase's translation, kept as the tag of its translation entry.
-enum TranslationState : int {
+enum class TranslationState : quint8 {
     tsMissing = 0,      ///< no merged translation carried the key; the text is the template's
     tsUntranslated = 1, ///< the translation carried the key with the text held at that moment
     tsTranslated = 2,   ///< a different text was merged or typed
@@ -99,7 +99,7 @@ public:
     int PhraseKeyTag(int i) const { return m_phraseLines.at(size_t(i)); } ///< its template line
     QByteArray PhraseOriginal(int i) const;
     QByteArray PhraseTranslation(int i) const;
-    TranslationState PhraseState(int i) const { return TranslationState(m_states.at(size_t(i))); }
+    TranslationState PhraseState(int i) const { return m_states.at(size_t(i)); }
     /// What the key column shows: the original text when ShowOriginal is set, else the key.
     QByteArray PhraseColumnText(int i) const
     {
@@ -187,7 +187,7 @@ private:
     /// Merges the lines of text, the source-th merged file, into the translations; returns the
     /// status text that sums them up.
     QString MergeInto(QByteArrayView text, quint64 source);
-    static PhraseStatistics StatisticsOf(const std::vector<quint8>& states);
+    static PhraseStatistics StatisticsOf(const std::vector<TranslationState>& states);
     void SetTranslation(int phrase, const QByteArray& text);
 
     FilePath m_translationPath;
@@ -216,7 +216,7 @@ private:
     std::vector<quint64> m_phraseSpans; // where its defining line lies in the template, packed
     std::vector<int> m_phraseLines;     // that line's number
     std::vector<quint8> m_kinds;
-    std::vector<quint8> m_states;
+    std::vector<TranslationState> m_states;
     // Where each translation's text is: the phrase's own template value, a value in a merged
     // file, or a text typed in (an entry of m_ownedTexts). Encoded in phrasedocument.cpp.
     std::vector<quint64> m_translations;

@@ -254,7 +254,7 @@ bool ReadClassic(const unsigned char* s, qsizetype b, qsizetype e, PhraseLinePar
     skipBlanks();
     if (p > e || s[p] != (define ? ')' : ';'))
         return false;
-    parts.kind = define ? lkDefine : lkCase;
+    parts.kind = define ? PhraseLineKind::lkDefine : PhraseLineKind::lkCase;
     parts.valueBegin = open;
     parts.valueEnd = close + 1;
     parts.valueQuote = '"';
@@ -285,7 +285,7 @@ bool ReadStatement(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineP
         if (!in.Take('(') || !in.TakeLiteral(parts.key, ref, keyQuote, keyOpen, keyClose, closed) ||
             !closed || !in.Take(','))
             return false;
-        parts.kind = lkDefine;
+        parts.kind = PhraseLineKind::lkDefine;
         define = true;
     } else if (!guarded && in.TakeWord("case")) {
         const Scanner beforeFunction = in;
@@ -294,12 +294,12 @@ bool ReadStatement(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineP
                 !in.TakeLiteral(parts.key, ref, keyQuote, keyOpen, keyClose, closed) || !closed ||
                 !in.Take(')'))
                 return false;
-            parts.kind = lkCaseStrToLower;
+            parts.kind = PhraseLineKind::lkCaseStrToLower;
         } else {
             in = beforeFunction;
             if (!in.TakeLiteral(parts.key, ref, keyQuote, keyOpen, keyClose, closed) || !closed)
                 return false;
-            parts.kind = lkCase;
+            parts.kind = PhraseLineKind::lkCase;
         }
         if (!in.Take(':') || !in.TakeVariable() || !in.Take('='))
             return false;
@@ -345,8 +345,8 @@ bool ReadStatement(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineP
     if (!guarded && parts.editable && keyQuote == '"' && quote == '"') {
         const qsizetype avail = e - b + 1;
         const bool caseLowered = StartsWith(s + b, avail, "case strtolower");
-        parts.fixedLayout = parts.kind == lkCaseStrToLower ? caseLowered :
-                            parts.kind == lkCase ? !caseLowered && StartsWith(s + b, avail, "case") :
+        parts.fixedLayout = parts.kind == PhraseLineKind::lkCaseStrToLower ? caseLowered :
+                            parts.kind == PhraseLineKind::lkCase ? !caseLowered && StartsWith(s + b, avail, "case") :
                                                    StartsWith(s + b, avail, "define");
     }
     return true;
@@ -361,13 +361,13 @@ PhraseLineKind ReadLoosely(const unsigned char* s, qsizetype b, qsizetype e, Phr
     const qsizetype avail = e - b + 1;
     PhraseLineKind kind;
     if (StartsWith(s + b, avail, "case strtolower"))
-        kind = lkCaseStrToLower;
+        kind = PhraseLineKind::lkCaseStrToLower;
     else if (StartsWith(s + b, avail, "case"))
-        kind = lkCase;
+        kind = PhraseLineKind::lkCase;
     else if (StartsWith(s + b, avail, "define"))
-        kind = lkDefine;
+        kind = PhraseLineKind::lkDefine;
     else
-        return lkNone;
+        return PhraseLineKind::lkNone;
     parts.kind = kind;
     parts.editable = false;
     parts.fixedLayout = false;
@@ -389,26 +389,26 @@ PhraseLineKind ReadLoosely(const unsigned char* s, qsizetype b, qsizetype e, Phr
 PhraseLineKind ReadBracketLine(const unsigned char* s, qsizetype b, qsizetype e,
                                PhraseLineParts& parts, bool ref)
 {
-    parts.kind = lkBracket;
+    parts.kind = PhraseLineKind::lkBracket;
     parts.fixedLayout = true;
     const qsizetype stop = ReadBracket(s, b + 2, e, parts.key, ref);
     if (parts.key.isEmpty())
-        return lkBracket;
+        return PhraseLineKind::lkBracket;
     qsizetype p = stop;
     while (p < e && !(s[p] == '[' && s[p + 1] == '['))
         ++p;
     if (p >= e)
-        return lkBracket;
+        return PhraseLineKind::lkBracket;
     p += 2;
     if (p >= e)
-        return lkBracket;
+        return PhraseLineKind::lkBracket;
     const qsizetype end = ReadBracket(s, p, e, parts.value, ref);
     // Only a value closed by its brackets can be replaced where it stands.
     if (end < e && s[end] == ']' && s[end + 1] == ']') {
         parts.valueBegin = p;
         parts.valueEnd = end;
     }
-    return lkBracket;
+    return PhraseLineKind::lkBracket;
 }
 
 } // namespace
@@ -419,15 +419,15 @@ PhraseLineKind PhraseLineKindOf(QByteArrayView line)
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     qsizetype b, e;
     if (!Trim(s, line.size(), b, e))
-        return lkNone;
+        return PhraseLineKind::lkNone;
     const unsigned char c = s[b] | 0x20;
     if (StartsWith(s + b, e - b + 1, "[["))
-        return lkBracket;
+        return PhraseLineKind::lkBracket;
     if (c == 'c')
-        return lkCase;
+        return PhraseLineKind::lkCase;
     if (c == 'd' || c == 'i')
-        return lkDefine;
-    return lkNone;
+        return PhraseLineKind::lkDefine;
+    return PhraseLineKind::lkNone;
 }
 
 PhraseLineKind ReadPhraseLine(QByteArrayView line, PhraseLineParts& parts, bool referenceLine)
@@ -437,12 +437,12 @@ PhraseLineKind ReadPhraseLine(QByteArrayView line, PhraseLineParts& parts, bool 
     qsizetype e = 0;
     parts = PhraseLineParts();
     if (!Trim(s, line.size(), b, e))
-        return lkNone;
+        return PhraseLineKind::lkNone;
     if (StartsWith(s + b, e - b + 1, "[["))
         return ReadBracketLine(s, b, e, parts, referenceLine);
     const unsigned char c = s[b] | 0x20;
     if (c != 'c' && c != 'd' && c != 'i')
-        return lkNone;
+        return PhraseLineKind::lkNone;
     if (ReadClassic(s, b, e, parts, referenceLine))
         return parts.kind;
     parts = PhraseLineParts();
@@ -457,8 +457,8 @@ PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray&
 {
     PhraseLineParts parts;
     const PhraseLineKind kind = ReadPhraseLine(line, parts, referenceLine);
-    if (kind == lkNone)
-        return lkNone;
+    if (kind == PhraseLineKind::lkNone)
+        return PhraseLineKind::lkNone;
     key = std::move(parts.key);
     value = std::move(parts.value);
     return kind;

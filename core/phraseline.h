@@ -3,7 +3,7 @@
 #include <QByteArrayView>
 
 /// The shape of a language-file line; the value is stored per phrase and picks the output shape.
-enum PhraseLineKind : int {
+enum class PhraseLineKind : quint8 {
     lkNone = 0,
     lkCase = 1,
     lkDefine = 2,
@@ -14,7 +14,7 @@ enum PhraseLineKind : int {
 /// A phrase line as read, with what writing it back needs.
 struct PhraseLineParts
 {
-    PhraseLineKind kind = lkNone;
+    PhraseLineKind kind = PhraseLineKind::lkNone;
     QByteArray key;
     /// The value's text; for a value that is not one literal, its source text as written.
     QByteArray value;
@@ -41,14 +41,14 @@ struct PhraseLineParts
 PhraseLineKind ReadPhraseLine(QByteArrayView line, PhraseLineParts& parts, bool referenceLine = false);
 
 /// Classifies one line (without its line break) and extracts key and value.
-/// For lkNone, key and value are left exactly as the caller had them.
+/// For PhraseLineKind::lkNone, key and value are left exactly as the caller had them.
 /// With referenceLine, a key or value that needs no unescaping refers to the line's bytes
 /// instead of copying them (QByteArray::fromRawData): the caller keeps those bytes alive.
 PhraseLineKind ParsePhraseLine(QByteArrayView line, QByteArray& key, QByteArray& value,
                                bool referenceLine = false);
 
 /// A first guess at the kind of a line, for counting: every phrase line has a kind other than
-/// lkNone here, some other lines too.
+/// PhraseLineKind::lkNone here, some other lines too.
 PhraseLineKind PhraseLineKindOf(QByteArrayView line);
 
 /// Appends text as a PHP literal in the given quote (' or "), so that it reads back as the same

@@ -67,13 +67,13 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead) : m_lead(lead)
         } else if (c == '?') {
             // A '?' behind a '*' is dropped: "*?X" means "*X" and "A*?" means "A*".
             if (!pendingStar) {
-                step.kind = MaskStep::mkAnyChar;
+                step.kind = MaskStep::Kind::mkAnyChar;
                 append(step, i + 1);
             }
             ++i;
         } else if (c == '[') {
             qsizetype j = i + 1;
-            step.kind = MaskStep::mkCharSet;
+            step.kind = MaskStep::Kind::mkCharSet;
             if (j < n && m[j] == '!') {
                 step.Negated = true;
                 ++j;
@@ -120,7 +120,7 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead) : m_lead(lead)
             append(std::move(step), j + 1);
             i = j + 1;
         } else if (const auto len = CharLength(m + i, mend); len > 1) {
-            step.kind = MaskStep::mkDoubleByte;
+            step.kind = MaskStep::Kind::mkDoubleByte;
             step.ByteCount = static_cast<Byte>(len);
             std::copy_n(m + i, len, step.Bytes.begin());
             i += static_cast<qsizetype>(len);
@@ -149,17 +149,17 @@ int TMask::Pass(const MaskStep& step, const Byte* p, const Byte* end) const
     if (m_multiByte)
         return PassCharacter(step, p, end);
     switch (step.kind) {
-    case MaskStep::mkChar:
+    case MaskStep::Kind::mkChar:
         if (p == end)
             return step.Char == 0 ? 0 : -1;
         return AsciiUpper(*p) == step.Char ? 1 : -1;
-    case MaskStep::mkAnyChar:
+    case MaskStep::Kind::mkAnyChar:
         return p < end ? 1 : -1;
-    case MaskStep::mkCharSet:
+    case MaskStep::Kind::mkCharSet:
         if (p == end)
             return -1;
         return step.Members[AsciiUpper(*p)] != step.Negated ? 1 : -1;
-    case MaskStep::mkDoubleByte:
+    case MaskStep::Kind::mkDoubleByte:
         break; // only compiled where lead bytes exist
     }
     return -1;
@@ -168,23 +168,23 @@ int TMask::Pass(const MaskStep& step, const Byte* p, const Byte* end) const
 int TMask::PassCharacter(const MaskStep& step, const Byte* p, const Byte* end) const
 {
     switch (step.kind) {
-    case MaskStep::mkChar:
+    case MaskStep::Kind::mkChar:
         if (p == end)
             return step.Char == 0 ? 0 : -1;
         // A literal byte never matches the first byte of a longer character.
         if (AsciiUpper(*p) != step.Char || CharLength(p, end) > 1)
             return -1;
         return 1;
-    case MaskStep::mkAnyChar:
+    case MaskStep::Kind::mkAnyChar:
         return p < end ? static_cast<int>(CharLength(p, end)) : -1;
-    case MaskStep::mkCharSet: {
+    case MaskStep::Kind::mkCharSet: {
         if (p == end)
             return -1;
         const auto len = CharLength(p, end);
         const bool member = len == 1 ? step.Members[AsciiUpper(*p)] : IsWideMember(step, p, len);
         return member != step.Negated ? static_cast<int>(len) : -1;
     }
-    case MaskStep::mkDoubleByte:
+    case MaskStep::Kind::mkDoubleByte:
         if (CharLength(p, end) != step.ByteCount ||
             std::memcmp(p, step.Bytes.data(), step.ByteCount) != 0)
             return -1;
@@ -200,7 +200,7 @@ const TMask::Byte* TMask::Find(const MaskStep& step, const Byte* p, const Byte* 
         return end;
     if (m_multiByte)
         return FindCharacter(step, p, end);
-    if (step.kind == MaskStep::mkChar) {
+    if (step.kind == MaskStep::Kind::mkChar) {
         if (step.Char == 0)
             return end;
         // The hot loop of a "*WORD*" search: no folding, just both spellings of the byte.
@@ -221,7 +221,7 @@ const TMask::Byte* TMask::Find(const MaskStep& step, const Byte* p, const Byte* 
 
 const TMask::Byte* TMask::FindCharacter(const MaskStep& step, const Byte* p, const Byte* end) const
 {
-    if (step.kind == MaskStep::mkChar) {
+    if (step.kind == MaskStep::Kind::mkChar) {
         if (step.Char == 0)
             return end;
         const Byte upper = step.Char;
@@ -244,7 +244,7 @@ const TMask::Byte* TMask::FindCharacter(const MaskStep& step, const Byte* p, con
             i += len;
         }
     }
-    if (step.kind == MaskStep::mkDoubleByte && m_lead.scheme == LeadByteTable::Scheme::Utf8) {
+    if (step.kind == MaskStep::Kind::mkDoubleByte && m_lead.scheme == LeadByteTable::Scheme::Utf8) {
         // A UTF-8 lead byte is never inside another character, so the first occurrence of the
         // bytes is the first place on a character boundary where they stand.
         const Byte first = step.Bytes[0];

@@ -33,10 +33,10 @@ private:
 /// One compiled element of a mask; a mask always ends with an mkChar step whose Char is 0.
 struct MaskStep
 {
-    enum Kind : unsigned char { mkChar, mkAnyChar, mkCharSet, mkDoubleByte };
+    enum class Kind : unsigned char { mkChar, mkAnyChar, mkCharSet, mkDoubleByte };
 
     bool AfterStar = false; // a group of '*' stands before this step
-    Kind kind = mkChar;
+    Kind kind = Kind::mkChar;
     unsigned char Char = 0;   // mkChar: the ASCII upper-cased byte; 0 marks the end of the mask
     bool Negated = false;     // mkCharSet: the set began with '!'
     std::bitset<256> Members; // mkCharSet: ASCII upper-cased byte values in the set

@@ -146,7 +146,7 @@ void TestDocumentCommands::openCancelPaths()
     QVERIFY(doc.TranslationFileName().isEmpty());
     QVERIFY(m_form->StatusLabel()->text().isEmpty());
     for (int i = 0; i < doc.PhraseCount(); ++i)
-        QCOMPARE(doc.PhraseState(i), tsMissing);
+        QCOMPARE(doc.PhraseState(i), TranslationState::tsMissing);
     QVERIFY(m_seam->errors.isEmpty());
     // The translation chooser is preset with the (now empty) file name.
     if (!cancelTemplate)

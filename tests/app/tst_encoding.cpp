@@ -148,7 +148,7 @@ void TestEncoding::switchingChangesOnlyTheView()
 void TestEncoding::refusesCharactersTheEncodingLacks()
 {
     Open(Template, Russian);
-    TPhraseGrid* grid = m_form->DrawGrid();
+    PhraseGrid* grid = m_form->DrawGrid();
     PressKey(grid, Qt::Key_F2);
     auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(grid->currentIndex()));
     QVERIFY(editor);
@@ -185,7 +185,7 @@ void TestEncoding::refusesCharactersTheEncodingLacks()
 void TestEncoding::savingKeepsEveryUneditedByte()
 {
     Open(Template, Russian);
-    TPhraseGrid* grid = m_form->DrawGrid();
+    PhraseGrid* grid = m_form->DrawGrid();
     grid->setCurrentIndex(m_form->Model()->index(1, 2));
     SendText(grid, QString::fromUtf8("Д"));
     SendText(grid->indexWidget(grid->currentIndex()), QString::fromUtf8("а"));

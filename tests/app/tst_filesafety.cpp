@@ -330,7 +330,7 @@ void TestFileSafety::reloadReadsTheFilesAgain()
     QCOMPARE(m_seam->askTexts.size(), 2);
     PhraseDocument& doc = m_form->Document();
     QCOMPARE(doc.PhraseTranslation(0), QByteArray("Coucou"));
-    QCOMPARE(doc.PhraseState(1), tsMissing);
+    QCOMPARE(doc.PhraseState(1), TranslationState::tsMissing);
     QVERIFY(!doc.Modified());
     QCOMPARE(doc.TranslationFileName(), m_translation);
     QCOMPARE(m_form->StatusLabel()->text(), QString("Phrases: 2, Untranslated: 0, Missing: 1"));

@@ -63,7 +63,7 @@ private slots:
     void fontChooser();
 
 private:
-    TPhraseGrid* Grid() { return m_form->DrawGrid(); }
+    PhraseGrid* Grid() { return m_form->DrawGrid(); }
     QModelIndex Cell(int row, int col) { return m_form->Model()->index(row, col); }
     void Select(int top, int left, int bottom, int right);
 
@@ -135,7 +135,7 @@ void TestPhraseGrid::typingStoresEveryKeystroke()
     Grid()->setCurrentIndex(Cell(2, 2)); // _OK, missing
     TypeKeys(Grid(), "Da");
     QCOMPARE(doc.PhraseTranslation(2), QByteArray("Da"));
-    QCOMPARE(doc.PhraseState(2), tsTranslated);
+    QCOMPARE(doc.PhraseState(2), TranslationState::tsTranslated);
     QVERIFY(doc.Modified());
     QVERIFY(m_form->FileSaveAction()->isEnabled());
     // Back to exactly the template's text: still translated.
@@ -143,7 +143,7 @@ void TestPhraseGrid::typingStoresEveryKeystroke()
     PressKey(Grid(), Qt::Key_Backspace);
     TypeKeys(Grid(), "OK");
     QCOMPARE(doc.PhraseTranslation(2), QByteArray("OK"));
-    QCOMPARE(doc.PhraseState(2), tsTranslated);
+    QCOMPARE(doc.PhraseState(2), TranslationState::tsTranslated);
     PressKey(Grid(), Qt::Key_Return);
     QVERIFY(!Grid()->IsEditing());
     // Deleting everything stores the empty text.
@@ -157,7 +157,7 @@ void TestPhraseGrid::escapePutsBackTextButKeepsState()
     Grid()->setCurrentIndex(Cell(1, 2)); // _BYE, untranslated
     PressKey(Grid(), Qt::Key_Return);
     PressKey(Grid(), Qt::Key_Escape); // no change made: nothing at all happens
-    QCOMPARE(doc.PhraseState(1), tsUntranslated);
+    QCOMPARE(doc.PhraseState(1), TranslationState::tsUntranslated);
     QVERIFY(!doc.Modified());
 
     TypeKeys(Grid(), "Au revoir");
@@ -165,7 +165,7 @@ void TestPhraseGrid::escapePutsBackTextButKeepsState()
     PressKey(Grid(), Qt::Key_Escape);
     QVERIFY(!Grid()->IsEditing());
     QCOMPARE(doc.PhraseTranslation(1), QByteArray("Bye"));
-    QCOMPARE(doc.PhraseState(1), tsTranslated);
+    QCOMPARE(doc.PhraseState(1), TranslationState::tsTranslated);
     QVERIFY(doc.Modified());
     QCOMPARE(Grid()->SavedEditText(), QByteArray("Bye"));
 }
@@ -250,7 +250,7 @@ void TestPhraseGrid::jumpWhileEditingCommitsFirst()
     QVERIFY(!Grid()->IsEditing());
     QCOMPARE(Grid()->currentIndex(), Cell(2, 2));
     QCOMPARE(doc.PhraseTranslation(0), QByteArray("Salut"));
-    QCOMPARE(doc.PhraseState(0), tsTranslated);
+    QCOMPARE(doc.PhraseState(0), TranslationState::tsTranslated);
     // The jump keeps the current column.
     Grid()->setCurrentIndex(Cell(0, 1));
     m_form->NextMissingAction()->trigger();

@@ -116,7 +116,7 @@ Snapshot SnapshotOf(const PhraseDocument& doc)
     s.translationFile = doc.BuildTranslationFile();
     s.states.reserve(doc.PhraseCount());
     for (int i = 0; i < doc.PhraseCount(); ++i)
-        s.states += char('0' + doc.PhraseState(i));
+        s.states += char('0' + int(doc.PhraseState(i)));
     s.status = doc.StatusText();
     s.mergedFiles = doc.MergedData().size();
     s.modified = doc.Modified();

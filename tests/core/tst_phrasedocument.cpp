@@ -84,7 +84,7 @@ void TestPhraseDocument::loadTemplate()
     QCOMPARE(doc.TemplateLineTag(5), -1);
     QCOMPARE(doc.TemplateLineTag(7), -1);
     for (int i = 0; i < doc.PhraseCount(); ++i) {
-        QCOMPARE(doc.PhraseState(i), tsMissing);
+        QCOMPARE(doc.PhraseState(i), TranslationState::tsMissing);
         QCOMPARE(doc.PhraseTranslation(i), doc.PhraseOriginal(i));
     }
     QCOMPARE(doc.FindKey("save"), std::optional<int>(2));
@@ -310,7 +310,7 @@ void TestPhraseDocument::mergeFailureKeepsChosenName()
     const QString path = dir.filePath("nope.php");
     QVERIFY_THROWS_EXCEPTION(EFOpenError, doc.LoadTranslation(path));
     QCOMPARE(doc.TranslationFileName(), path);
-    QCOMPARE(doc.PhraseState(0), tsMissing);
+    QCOMPARE(doc.PhraseState(0), TranslationState::tsMissing);
     QVERIFY(doc.StatusText().isEmpty());
     QVERIFY(doc.IsDocumentLoaded());
 }
@@ -436,7 +436,7 @@ void TestPhraseDocument::commitAndRestore()
     QVERIFY(!doc.Modified());
     QVERIFY(doc.CommitTranslation(0, "Hell"));
     QVERIFY(doc.CommitTranslation(0, "Hello")); // back to the template text: still translated
-    QCOMPARE(doc.PhraseState(0), tsTranslated);
+    QCOMPARE(doc.PhraseState(0), TranslationState::tsTranslated);
     QVERIFY(doc.CommitTranslation(1, ""));
     QCOMPARE(doc.PhraseTranslation(1), QByteArray());
     // One line of the file each: a break or NUL ends the stored text.
@@ -445,10 +445,10 @@ void TestPhraseDocument::commitAndRestore()
         QVERIFY(doc.CommitTranslation(0, typed));
         QCOMPARE(doc.PhraseTranslation(0), QByteArray("a"));
     }
-    QCOMPARE(doc.PhraseState(1), tsTranslated);
+    QCOMPARE(doc.PhraseState(1), TranslationState::tsTranslated);
     doc.RestoreTranslationText(1, "World");
     QCOMPARE(doc.PhraseTranslation(1), QByteArray("World"));
-    QCOMPARE(doc.PhraseState(1), tsTranslated);
+    QCOMPARE(doc.PhraseState(1), TranslationState::tsTranslated);
     QVERIFY(doc.Modified());
     QCOMPARE(changed.count(), 10);
     QVERIFY(!doc.CommitTranslation(2, "out of range"));

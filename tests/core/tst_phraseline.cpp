@@ -137,7 +137,7 @@ void TestPhraseLine::noneLeavesKeyAndValue()
     // A caller's previous key must survive a non-phrase line between two phrase lines.
     QByteArray k, v;
     ParsePhraseLine("define(\"K\",\"V\");", k, v);
-    QCOMPARE(ParsePhraseLine("// comment", k, v), lkNone);
+    QCOMPARE(ParsePhraseLine("// comment", k, v), PhraseLineKind::lkNone);
     QCOMPARE(k, QByteArray("K"));
     QCOMPARE(v, QByteArray("V"));
 }

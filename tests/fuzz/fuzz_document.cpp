@@ -67,7 +67,7 @@ std::vector<Phrase> Snapshot(const PhraseDocument& doc)
 // first "]]", and a final ']' forms one with the closing brackets.
 bool ChangesWhenWritten(PhraseLineKind kind, const QByteArray& text)
 {
-    if (kind == lkBracket)
+    if (kind == PhraseLineKind::lkBracket)
         return text.endsWith(']') || text.contains("]]");
     return text.contains('\\');
 }
@@ -111,15 +111,15 @@ void CheckInvariants(const PhraseDocument& doc)
         FUZZ_REQUIRE(line > previousLine && line < lines);
         previousLine = line;
         FUZZ_REQUIRE(doc.TemplateLineTag(line) == i);
-        FUZZ_REQUIRE(doc.PhraseKind(i) != lkNone);
+        FUZZ_REQUIRE(doc.PhraseKind(i) != PhraseLineKind::lkNone);
         FUZZ_REQUIRE(keys.insert(Copy(doc.PhraseKey(i))).second);
         FUZZ_REQUIRE(doc.FindKey(doc.PhraseKey(i)) == i);
         const TranslationState state = doc.PhraseState(i);
-        FUZZ_REQUIRE(state == tsMissing || state == tsUntranslated || state == tsTranslated);
-        if (state == tsMissing) {
+        FUZZ_REQUIRE(state == TranslationState::tsMissing || state == TranslationState::tsUntranslated || state == TranslationState::tsTranslated);
+        if (state == TranslationState::tsMissing) {
             FUZZ_REQUIRE(doc.PhraseTranslation(i) == doc.PhraseOriginal(i));
             ++counted.missing;
-        } else if (state == tsUntranslated) {
+        } else if (state == TranslationState::tsUntranslated) {
             ++counted.untranslated;
         }
     }
@@ -132,7 +132,7 @@ void CheckInvariants(const PhraseDocument& doc)
         const int tag = doc.TemplateLineTag(l);
         FUZZ_REQUIRE(tag >= -1 && tag < phrases);
         const PhraseLineKind kind = ParsePhraseLine(lineTexts[size_t(l)], key, value);
-        if (kind == lkNone) {
+        if (kind == PhraseLineKind::lkNone) {
             FUZZ_REQUIRE(tag == -1);
             continue;
         }
@@ -179,19 +179,19 @@ void MergeAndCheck(PhraseDocument& doc, const ExactBytes& translation)
     std::set<int> taken;
     PhraseLineParts parts;
     for (const LineSpan& s : SplitLines(bytes)) {
-        if (ReadPhraseLine(QByteArrayView(bytes).sliced(s.offset, s.length), parts) == lkNone)
+        if (ReadPhraseLine(QByteArrayView(bytes).sliced(s.offset, s.length), parts) == PhraseLineKind::lkNone)
             continue;
         const std::optional<int> i = doc.FindKey(parts.key);
         if (!i || !taken.insert(*i).second)
             continue;
         Phrase& p = expected[size_t(*i)];
         if (!doc.PhraseEditable(*i)) {
-            p.state = tsUntranslated;
+            p.state = TranslationState::tsUntranslated;
             continue;
         }
         if (!parts.editable)
             continue;
-        p.state = parts.value == p.translation ? tsUntranslated : tsTranslated;
+        p.state = parts.value == p.translation ? TranslationState::tsUntranslated : TranslationState::tsTranslated;
         p.translation = Copy(parts.value);
     }
 
@@ -236,7 +236,7 @@ void CheckWrittenReadsBack(PhraseDocument& doc, const ExactBytes& templ, const Q
     CheckInvariants(doc);
     for (int i = 0; i < doc.PhraseCount(); ++i) {
         const Phrase& p = before[size_t(i)];
-        FUZZ_REQUIRE(doc.PhraseState(i) != tsMissing);
+        FUZZ_REQUIRE(doc.PhraseState(i) != TranslationState::tsMissing);
         if (TranslationReadsBack(p))
             FUZZ_REQUIRE(doc.PhraseTranslation(i) == p.translation);
     }
@@ -279,7 +279,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             } else {
                 FUZZ_REQUIRE(doc.CommitTranslation(phrase, typed) == (stored != before));
                 FUZZ_REQUIRE(doc.PhraseTranslation(phrase) == stored);
-                FUZZ_REQUIRE(doc.PhraseState(phrase) == (stored != before ? tsTranslated : state));
+                FUZZ_REQUIRE(doc.PhraseState(phrase) == (stored != before ? TranslationState::tsTranslated : state));
             }
         }
         MergeAndCheck(doc, parts[t]);

@@ -52,7 +52,7 @@ void CheckParseModes(QByteArrayView line)
     FUZZ_REQUIRE(copied == referred);
     FUZZ_REQUIRE(copiedKey == referredKey);
     FUZZ_REQUIRE(copiedValue == referredValue);
-    if (copied == lkNone) {
+    if (copied == PhraseLineKind::lkNone) {
         FUZZ_REQUIRE(copiedKey == untouched && copiedValue == untouched);
         return;
     }
@@ -95,7 +95,7 @@ void CheckLiteralRoundTrip(QByteArrayView text)
         AppendPhpLiteral(literal, text, quote);
         const QByteArray line = "define('K'," + literal + ");";
         PhraseLineParts parts;
-        FUZZ_REQUIRE(ReadPhraseLine(line, parts) == lkDefine);
+        FUZZ_REQUIRE(ReadPhraseLine(line, parts) == PhraseLineKind::lkDefine);
         FUZZ_REQUIRE(parts.editable);
         FUZZ_REQUIRE(parts.key == "K");
         FUZZ_REQUIRE(parts.valueQuote == quote);
@@ -112,7 +112,7 @@ void CheckLiteralRoundTrip(QByteArrayView text)
 void CheckValueWrittenAsRead(QByteArrayView line)
 {
     PhraseLineParts parts;
-    if (ReadPhraseLine(line, parts) == lkNone || !parts.editable || parts.kind == lkBracket)
+    if (ReadPhraseLine(line, parts) == PhraseLineKind::lkNone || !parts.editable || parts.kind == PhraseLineKind::lkBracket)
         return;
     QByteArray literal;
     AppendPhpLiteral(literal, parts.value, parts.valueQuote);
