@@ -183,7 +183,7 @@ DocumentEncoding TMainForm::DetectedEncoding() const
         none.name = TextCodec::Locale().name();
         return none;
     }
-    return DetectDocumentEncoding(m_doc.TemplateData(), m_doc.MergedData(), QLocale::system());
+    return m_doc.DetectEncoding(QLocale::system());
 }
 
 namespace {

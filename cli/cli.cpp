@@ -129,7 +129,7 @@ constexpr ReadOptions Input{.allowStreams = true};
 // The encoding the window would show the document in, detected from the files as it does.
 DocumentEncoding DetectEncoding(const PhraseDocument& doc)
 {
-    return DetectDocumentEncoding(doc.TemplateData(), doc.MergedData(), QLocale::system());
+    return doc.DetectEncoding(QLocale::system());
 }
 
 // Loads the template and the translation; a translation in another encoding than its template

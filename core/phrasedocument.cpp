@@ -318,6 +318,11 @@ void PhraseDocument::SetTranslation(int phrase, const QByteArray& text)
     }
 }
 
+DocumentEncoding PhraseDocument::DetectEncoding(const QLocale& locale) const
+{
+    return DetectDocumentEncoding(m_templateData, m_mergedData, locale);
+}
+
 std::optional<int> PhraseDocument::FindKey(QByteArrayView key) const
 {
     const int i = m_keyIndex.Find([this](int p) { return PhraseKey(p); }, key);

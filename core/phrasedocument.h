@@ -1,4 +1,5 @@
 #pragma once
+#include "encodingdetect.h"
 #include "fileio.h"
 #include "keyindex.h"
 #include "phraseline.h"
@@ -79,9 +80,9 @@ public:
     void SetKeepLayout(bool keep) { m_keepLayout = keep; }
     void SetShowOriginal(bool show);
 
-    /// The bytes of the template and of the merged translations, as read.
-    const QByteArray& TemplateData() const { return m_templateData; }
-    const QList<QByteArray>& MergedData() const { return m_mergedData; }
+    /// The encoding the template and the merged translations are in, detected from their bytes
+    /// (see DetectDocumentEncoding).
+    DocumentEncoding DetectEncoding(const QLocale& locale) const;
 
     // --- template lines
     int TemplateLineCount() const { return m_lineCount; }

@@ -79,10 +79,9 @@ bool TranslationReadsBack(const Phrase& p)
     return !p.key.isEmpty() && !ChangesWhenWritten(p.kind, p.translation);
 }
 
-// The template's lines, read apart from the document.
-std::vector<QByteArrayView> TemplateLines(const PhraseDocument& doc)
+// The lines of the template bytes the document was loaded from, read apart from it.
+std::vector<QByteArrayView> TemplateLines(QByteArrayView data)
 {
-    const QByteArrayView data = doc.TemplateData();
     std::vector<QByteArrayView> lines;
     for (const LineSpan& s : SplitLines(data))
         lines.push_back(data.sliced(s.offset, s.length));
@@ -93,11 +92,11 @@ std::vector<QByteArrayView> TemplateLines(const PhraseDocument& doc)
 // checks are on in this build), tags point both ways between a phrase and its defining line,
 // phrases follow their lines' order, keys are unique, and each phrase is defined by the first
 // line that carries its key, with that line's kind, key and value.
-void CheckInvariants(const PhraseDocument& doc)
+void CheckInvariants(const PhraseDocument& doc, QByteArrayView templ)
 {
     const int lines = doc.TemplateLineCount();
     const int phrases = doc.PhraseCount();
-    const std::vector<QByteArrayView> lineTexts = TemplateLines(doc);
+    const std::vector<QByteArrayView> lineTexts = TemplateLines(templ);
     FUZZ_REQUIRE(lineTexts.size() == size_t(lines));
     FUZZ_REQUIRE(doc.IsDocumentLoaded() == (lines > 0));
     FUZZ_REQUIRE(phrases <= lines);
@@ -150,7 +149,7 @@ void CheckInvariants(const PhraseDocument& doc)
 
 // The written file: one line per template line, each ended by CR LF, with no other break and no
 // NUL inside; lines that define no phrase stand as they are in the template.
-void CheckWritten(const PhraseDocument& doc, const QByteArray& written)
+void CheckWritten(const PhraseDocument& doc, QByteArrayView templ, const QByteArray& written)
 {
     const int lines = doc.TemplateLineCount();
     FUZZ_REQUIRE(written.count("\r\n") == lines);
@@ -159,7 +158,7 @@ void CheckWritten(const PhraseDocument& doc, const QByteArray& written)
     FUZZ_REQUIRE(!written.contains('\0'));
     const std::vector<LineSpan> spans = SplitLines(written);
     FUZZ_REQUIRE(spans.size() == size_t(lines));
-    const std::vector<QByteArrayView> lineTexts = TemplateLines(doc);
+    const std::vector<QByteArrayView> lineTexts = TemplateLines(templ);
     for (int l = 0; l < lines; ++l) {
         if (doc.TemplateLineTag(l) < 0)
             FUZZ_REQUIRE(QByteArrayView(written).sliced(spans[size_t(l)].offset,
@@ -172,7 +171,7 @@ void CheckWritten(const PhraseDocument& doc, const QByteArray& written)
 // the first line that carries a key gives its value, judged against the text held before; a
 // phrase kept as its template line has it takes no text but counts as present; a line whose
 // value is not one literal gives nothing; the other phrases keep text and state.
-void MergeAndCheck(PhraseDocument& doc, const ExactBytes& translation)
+void MergeAndCheck(PhraseDocument& doc, QByteArrayView templ, const ExactBytes& translation)
 {
     std::vector<Phrase> expected = Snapshot(doc);
     const QByteArray bytes = translation.Raw();
@@ -196,7 +195,7 @@ void MergeAndCheck(PhraseDocument& doc, const ExactBytes& translation)
     }
 
     doc.MergeTranslationData(bytes);
-    CheckInvariants(doc);
+    CheckInvariants(doc, templ);
     FUZZ_REQUIRE(doc.PhraseCount() == int(expected.size()));
     for (int i = 0; i < doc.PhraseCount(); ++i) {
         FUZZ_REQUIRE(doc.PhraseTranslation(i) == expected[size_t(i)].translation);
@@ -219,7 +218,7 @@ void CheckWrittenReadsBack(PhraseDocument& doc, const ExactBytes& templ, const Q
 
     const ExactBytes file(written);
     doc.LoadTemplateData(file.Raw());
-    CheckInvariants(doc);
+    CheckInvariants(doc, file.Raw());
     FUZZ_REQUIRE(doc.TemplateLineCount() == lines);
     FUZZ_REQUIRE(doc.PhraseCount() == int(before.size()));
     for (int i = 0; i < doc.PhraseCount(); ++i) {
@@ -233,7 +232,7 @@ void CheckWrittenReadsBack(PhraseDocument& doc, const ExactBytes& templ, const Q
 
     doc.LoadTemplateData(templ.Raw());
     doc.MergeTranslationData(file.Raw());
-    CheckInvariants(doc);
+    CheckInvariants(doc, templ.Raw());
     for (int i = 0; i < doc.PhraseCount(); ++i) {
         const Phrase& p = before[size_t(i)];
         FUZZ_REQUIRE(doc.PhraseState(i) != TranslationState::tsMissing);
@@ -262,7 +261,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PhraseDocument doc;
     const ExactBytes& templ = parts.front();
     doc.LoadTemplateData(templ.Raw());
-    CheckInvariants(doc);
+    CheckInvariants(doc, templ.Raw());
     for (size_t t = 1; t < parts.size(); ++t) {
         // A text typed before each merge, taken from the translation's first bytes, into a
         // phrase picked by its size: typed texts are held apart from the files' bytes.
@@ -282,11 +281,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 FUZZ_REQUIRE(doc.PhraseState(phrase) == (stored != before ? TranslationState::tsTranslated : state));
             }
         }
-        MergeAndCheck(doc, parts[t]);
+        MergeAndCheck(doc, templ.Raw(), parts[t]);
     }
 
     const QByteArray written = doc.BuildTranslationFile();
-    CheckWritten(doc, written);
+    CheckWritten(doc, templ.Raw(), written);
     CheckWrittenReadsBack(doc, templ, written);
     return 0;
 }
