@@ -69,6 +69,9 @@ void TMainForm::CreateActions()
         {&TMainForm::m_fileReloadAction, "FileReloadAction", "&Reload", K(Qt::Key_F5),
          "Read the template and the translation file again from disk", "view-refresh", "open",
          &TMainForm::FileReloadActionExecute, false},
+        {&TMainForm::m_fileClearRecentAction, "FileClearRecentAction", "&Clear recent files", K(),
+         "Forget the files opened recently", "", "", &TMainForm::FileClearRecentActionExecute,
+         false},
         {&TMainForm::m_fileExitAction, "FileExitAction", "E&xit", K(Qt::ALT | Qt::Key_X),
          "Exit from program", "application-exit", "exit", &TMainForm::FileExitActionExecute, false},
         {&TMainForm::m_editFindAction, "EditFindAction", "&Find...", K(Qt::CTRL | Qt::Key_F),
@@ -149,9 +152,14 @@ void TMainForm::CreateMenusAndToolBar()
         // Menus show the rules' current state the moment they open.
         connect(menu, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
     };
+    // The recent files' entries change with every file opened; they are listed as it opens.
+    m_recentMenu = new QMenu(QStringLiteral("Recent &files"), this);
+    m_recentMenu->setObjectName(QStringLiteral("RecentMenu"));
+    m_recentMenu->setToolTipsVisible(true); // the full names, and which file is missing
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &TMainForm::UpdateRecentMenu);
     add(menuBar()->addMenu(QStringLiteral("&File")),
         {m_fileNewAction, m_fileOpenAction, m_fileReloadAction, m_fileSaveAction,
-         m_fileSaveAsAction, nullptr, m_fileExitAction});
+         m_fileSaveAsAction, m_recentMenu->menuAction(), nullptr, m_fileExitAction});
     add(menuBar()->addMenu(QStringLiteral("Edit")),
         {m_editFindAction, m_editAgainAction, m_nextLatinAction, m_nextMissingAction, nullptr,
          m_editCopyAction});
@@ -232,6 +240,10 @@ void TMainForm::CreateMenusAndToolBar()
     hide->setAutoRaise(true);
     connect(hide, &QToolButton::clicked, this, &TMainForm::ToolBarButtonClick);
     m_toolBar->addWidget(hide);
+    // The grid is the window's one control with the keyboard focus; its arrow keys must keep
+    // moving the cell whatever was clicked (the bar's overflow button included).
+    for (QToolButton* button : m_toolBar->findChildren<QToolButton*>())
+        button->setFocusPolicy(Qt::NoFocus);
 }
 
 void TMainForm::UpdateActions()

@@ -8,25 +8,30 @@
 #include <QFileInfo>
 #include <QLocale>
 
+bool TMainForm::AskAboutUnsavedChanges()
+{
+    if (!m_doc.Modified())
+        return true;
+    switch (m_seam.Confirm(QString::fromLatin1(strings::ConfirmSave))) {
+    case DialogSeam::Answer::Cancel:
+        return false;
+    case DialogSeam::Answer::Yes: {
+        // The save chooser opens even when the document has a file name. A failed save
+        // abandons the whole command that asked; closing the window asks too, outside any
+        // command, so the error is shown here.
+        bool saved = false;
+        return Guarded([&] { saved = SaveTranslation(true); }) && saved;
+    }
+    case DialogSeam::Answer::No:
+        break;
+    }
+    return true;
+}
+
 bool TMainForm::ConfirmDiscard()
 {
-    if (m_doc.Modified()) {
-        switch (m_seam.Confirm(QString::fromLatin1(strings::ConfirmSave))) {
-        case DialogSeam::Answer::Cancel:
-            return false;
-        case DialogSeam::Answer::Yes: {
-            // The save chooser opens even when the document has a file name. A failed save
-            // abandons the whole command that asked; closing the window asks too, outside any
-            // command, so the error is shown here.
-            bool saved = false;
-            if (!Guarded([&] { saved = SaveTranslation(true); }) || !saved)
-                return false;
-            break;
-        }
-        case DialogSeam::Answer::No:
-            break;
-        }
-    }
+    if (!AskAboutUnsavedChanges())
+        return false;
     m_doc.ClearDocument();
     return true;
 }
@@ -45,11 +50,16 @@ bool TMainForm::LoadTemplate()
     if (!path)
         return false;
     RefuseUnrepresentableName<EFOpenError>(*path);
-    // The chooser opens next time on the path chosen now.
-    m_templateDialog.fileName = *path;
-    m_doc.LoadTemplate(*path);
-    ApplyCodec();
+    ReadTemplate(FilePath::FromText(*path));
     return true;
+}
+
+void TMainForm::ReadTemplate(const FilePath& path)
+{
+    // The chooser opens next time on the file read now.
+    m_templateDialog.fileName = path.Display();
+    m_doc.LoadTemplate(path);
+    ApplyCodec();
 }
 
 bool TMainForm::LoadTranslation()
@@ -59,13 +69,18 @@ bool TMainForm::LoadTranslation()
     if (!path)
         return false;
     RefuseUnrepresentableName<EFOpenError>(*path);
-    m_doc.LoadTranslation(*path); // takes the path as the file name before reading
+    ReadTranslation(FilePath::FromText(*path));
+    return true;
+}
+
+void TMainForm::ReadTranslation(const FilePath& path)
+{
+    m_doc.LoadTranslation(path); // takes the path as the file name before reading
     ApplyCodec();
     if (const auto cut = m_doc.TranslationNulCut())
         m_seam.ShowNotice(QString::fromLatin1(strings::NulCutNotice)
-                              .arg(*path, QLocale().toString(cut->line + 1),
+                              .arg(path.Display(), QLocale().toString(cut->line + 1),
                                    QLocale().toString(cut->bytesAfter)));
-    return true;
 }
 
 bool TMainForm::MayOverwriteTranslation()

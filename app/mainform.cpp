@@ -14,11 +14,15 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QSessionManager>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTimer>
 #include <QToolTip>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -66,6 +70,7 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     CreateActions();
     CreateMenusAndToolBar();
     ConnectDocument();
+    setAcceptDrops(true); // files dropped on the window are opened (opencommands.cpp)
 
     // The grid font starts as the window's designed font until the settings give another.
     m_gridFont = DesignedGridFont();
@@ -115,10 +120,15 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     m_creditsForm = new TCreditsForm(m_seam, this);
     connect(m_findForm, &TFindForm::SearchTextChanged, this, &TMainForm::UpdateActions);
 
-    // A session log-out asks the same question as closing the window.
+    // A session log-out asks the same question as closing the window (see LogOutQuery).
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
-        if (!FormCloseQuery())
+        bool interacting = false;
+        const bool goOn = LogOutQuery([&] { return interacting = manager.allowsInteraction(); });
+        // The session manager learns of the cancel when the interaction is released.
+        if (!goOn)
             manager.cancel();
+        if (interacting)
+            manager.release();
     });
     UpdateActions();
 }
@@ -144,6 +154,7 @@ void TMainForm::ConnectDocument()
     connect(&m_doc, &PhraseDocument::StatusTextChanged, m_statusLabel, &QLabel::setText);
     connect(&m_doc, &PhraseDocument::ModifiedChanged, this, &TMainForm::UpdateActions);
     connect(&m_doc, &PhraseDocument::ShowOriginalChanged, this, &TMainForm::UpdateActions);
+    connect(&m_doc, &PhraseDocument::FilesChanged, this, &TMainForm::RememberOpenFiles);
 }
 
 void TMainForm::OnTemplateLoaded()
@@ -257,6 +268,14 @@ bool TMainForm::FormCloseQuery()
     return ConfirmDiscard();
 }
 
+bool TMainForm::LogOutQuery(const std::function<bool()>& mayInteract)
+{
+    // Without leave to ask, nothing is shown and nothing is written: the changes stay unsaved.
+    if (!m_doc.Modified() || !mayInteract())
+        return true;
+    return AskAboutUnsavedChanges();
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (!FormCloseQuery()) {
@@ -273,6 +292,17 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 bool TMainForm::event(QEvent* event)
 {
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+        // The window manager may frame the window after it is first exposed; it moves it then.
+        if (m_storedBounds)
+            ApplyStoredBounds();
+        break;
+    default:
+        break;
+    }
     // Idle-time rules: re-evaluate when the window becomes active again (after dialogs).
     if (event->type() == QEvent::WindowActivate)
         UpdateActions();
@@ -291,47 +321,105 @@ QRect TMainForm::WindowBounds() const
 
 void TMainForm::SetWindowTop(int top)
 {
-    move(frameGeometry().left(), top);
+    QRect outer = m_storedBounds.value_or(frameGeometry());
+    outer.moveTop(top);
+    SetStoredBounds(outer);
 }
 
 void TMainForm::SetWindowLeft(int left)
 {
-    move(left, frameGeometry().top());
+    QRect outer = m_storedBounds.value_or(frameGeometry());
+    outer.moveLeft(left);
+    SetStoredBounds(outer);
 }
 
 void TMainForm::SetWindowWidth(int width)
 {
-    QSize outer = m_pendingOuterSize.value_or(frameGeometry().size());
+    QRect outer = m_storedBounds.value_or(frameGeometry());
     outer.setWidth(width);
-    ApplyOuterSize(outer);
+    SetStoredBounds(outer);
 }
 
 void TMainForm::SetWindowHeight(int height)
 {
-    QSize outer = m_pendingOuterSize.value_or(frameGeometry().size());
+    QRect outer = m_storedBounds.value_or(frameGeometry());
     outer.setHeight(height);
-    ApplyOuterSize(outer);
+    SetStoredBounds(outer);
 }
 
-void TMainForm::ApplyOuterSize(const QSize& outer)
+namespace {
+
+// The bounds moved, and shrunk where they are larger, into the work area of the screen they
+// overlap most, or of the primary screen when they are on none: a window stored maximised, or
+// on a screen since removed, comes back whole with its status line in sight.
+QRect OnScreen(const QRect& outer)
 {
-    const QSize frameExtra = frameGeometry().size() - size();
-    resize(std::max(1, outer.width() - frameExtra.width()),
-           std::max(1, outer.height() - frameExtra.height()));
-    if (!isVisible())
-        m_pendingOuterSize = outer;
+    const QScreen* best = nullptr;
+    qint64 bestArea = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect common = screen->availableGeometry() & outer;
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
+        }
+    }
+    if (!best)
+        best = QGuiApplication::primaryScreen();
+    if (!best)
+        return outer;
+    const QRect area = best->availableGeometry();
+    QRect fitted(outer.topLeft(), outer.size().boundedTo(area.size()));
+    fitted.moveLeft(std::clamp(fitted.left(), area.left(), area.right() + 1 - fitted.width()));
+    fitted.moveTop(std::clamp(fitted.top(), area.top(), area.bottom() + 1 - fitted.height()));
+    return fitted;
+}
+
+} // namespace
+
+void TMainForm::SetStoredBounds(const QRect& outer)
+{
+    m_storedBounds = outer;
+    // A top-level window's position is its frame's already; the size waits for the frame.
+    move(outer.topLeft());
+    resize(std::max(1, outer.width()), std::max(1, outer.height()));
+    ApplyStoredBounds();
+}
+
+void TMainForm::ApplyStoredBounds()
+{
+    // Geometry set before the window is shown on screen can still be overtaken by the window
+    // system's own report of where it was created.
+    if (!m_storedBounds || !isVisible() || !windowHandle() || !windowHandle()->isExposed())
+        return;
+    // No margins yet: the window manager has not framed the window (or told its frame) so far.
+    const QMargins frame = windowHandle()->frameMargins();
+    if (frame.isNull())
+        return;
+    const QRect outer = OnScreen(*std::exchange(m_storedBounds, std::nullopt));
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
+        return;
+    resize(std::max(1, outer.width() - frame.left() - frame.right()),
+           std::max(1, outer.height() - frame.top() - frame.bottom()));
+    move(outer.topLeft());
 }
 
 void TMainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (!m_pendingOuterSize)
-        return;
-    // Once the window manager has framed the window, take the frame off the stored size.
-    QTimer::singleShot(0, this, [this] {
-        if (const auto outer = std::exchange(m_pendingOuterSize, std::nullopt))
-            ApplyOuterSize(*outer);
-    });
+    // Sent before the window is mapped: the bounds land on a screen before anyone sees them.
+    if (m_storedBounds) {
+        SetStoredBounds(OnScreen(*m_storedBounds));
+        if (QWindow* window = windowHandle())
+            window->installEventFilter(this); // for its first expose
+    }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle() && m_storedBounds)
+        ApplyStoredBounds();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 bool TMainForm::ToolBarVisible() const

@@ -7,6 +7,7 @@
 #include "textcodec.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <new>
 #include <optional>
 
@@ -51,6 +52,9 @@ public:
     QAction* FileSaveAsAction() const { return m_fileSaveAsAction; }
     QAction* FileReloadAction() const { return m_fileReloadAction; }
     QAction* FileExitAction() const { return m_fileExitAction; }
+    QAction* FileClearRecentAction() const { return m_fileClearRecentAction; }
+    /// File > Recent files; its entries are made anew each time it opens (UpdateRecentMenu).
+    QMenu* RecentMenu() const { return m_recentMenu; }
     QAction* EditFindAction() const { return m_editFindAction; }
     QAction* EditAgainAction() const { return m_editAgainAction; }
     QAction* NextLatinAction() const { return m_nextLatinAction; }
@@ -66,7 +70,12 @@ public:
     const TextCodec& Codec() const { return m_codec; }
 
     // --- document commands; the *Execute handlers may throw, their actions run them Guarded()
+    /// Asks about unsaved changes and clears the document; false when the user cancels.
     bool ConfirmDiscard();
+    /// The session's log-out asks about unsaved changes as closing does, when mayInteract
+    /// (called only when there are any) grants leave to ask. False calls the log-out off. The
+    /// document stays either way: the program ends after a log-out that goes through.
+    bool LogOutQuery(const std::function<bool()>& mayInteract);
     bool LoadTemplate();
     bool LoadTranslation();
     bool SaveTranslation(bool askForName);
@@ -78,6 +87,17 @@ public:
     /// unsaved changes.
     void FileReloadActionExecute();
     void FileExitActionExecute();
+
+    // --- opening files named without a chooser: File > Recent files, the command line, a drop
+    /// Reads the template and merges the translation, when there is one, with the errors and
+    /// notices of Open, after the unsaved-changes question as Open asks it.
+    void OpenNamedFiles(const FilePair& files);
+    void FileClearRecentActionExecute();
+    /// Lists the recent files in their menu, greyed where a file no longer exists.
+    void UpdateRecentMenu();
+    /// The files named on the command line, opened as the window starts; each failure is shown
+    /// as Open shows it and the window stays.
+    void OpenStartFiles(const FilePair& files);
 
     // --- view commands
     void EditCopyActionExecute();
@@ -125,6 +145,8 @@ public:
     void SetGridFont(const GridFontSettings& font) override;
     bool KeepLayout() const override { return m_doc.KeepLayout(); }
     void SetKeepLayout(bool keep) override;
+    RecentFileList RecentFiles() const override { return m_recentFiles; }
+    void SetRecentFiles(const RecentFileList& files) override { m_recentFiles = files; }
 
     /// Runs a command; an error it raises is shown in the error box and the program goes on.
     /// Returns false when the command failed.
@@ -149,24 +171,40 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateActions();
     void CreateMenusAndToolBar();
     void ConnectDocument();
     void OnTemplateLoaded();
+    /// Puts the open files first in the recent list once they were read or saved.
+    void RememberOpenFiles();
+    /// Reads one file as Open reads what its chooser gave.
+    void ReadTemplate(const FilePath& path);
+    void ReadTranslation(const FilePath& path);
+    /// Both files of a pair, the unsaved-changes question asked.
+    void OpenFiles(const FilePair& files);
     void ApplyGridFont();
     void ApplyCodec();
     DocumentEncoding DetectedEncoding() const;
     /// Says once per opened translation that its encoding differs from its template's.
     void NoticeMismatch(const DocumentEncoding& detected);
     bool FormCloseQuery();
+    /// Asks whether to save unsaved changes and saves on Yes; false when the user cancels or
+    /// the save fails. Leaves the document as it is.
+    bool AskAboutUnsavedChanges();
     /// A chosen name the system cannot spell as text would name another file: refused.
     template <class Error> static void RefuseUnrepresentableName(const QString& path);
     /// Asks before a save would overwrite the template, bytes not read, or another program's
     /// changes; false when the user says no.
     bool MayOverwriteTranslation();
-    void ApplyOuterSize(const QSize& outer);
+    /// Takes outer bounds read from the settings; they wait until the frame is known.
+    void SetStoredBounds(const QRect& outer);
+    /// Applies the waiting outer bounds once the window manager has framed the shown window.
+    void ApplyStoredBounds();
 
     DialogSeam& m_seam;
     PhraseDocument m_doc;
@@ -190,6 +228,7 @@ private:
     QAction* m_fileSaveAsAction = nullptr;
     QAction* m_fileReloadAction = nullptr;
     QAction* m_fileExitAction = nullptr;
+    QAction* m_fileClearRecentAction = nullptr;
     QAction* m_editFindAction = nullptr;
     QAction* m_editAgainAction = nullptr;
     QAction* m_nextLatinAction = nullptr;
@@ -204,6 +243,8 @@ private:
     QAction* m_editCopyAction = nullptr;
     DocumentWatcher* m_watcher = nullptr;
     QMenu* m_encodingMenu = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    RecentFileList m_recentFiles;
     GridFontSettings m_gridFont;
 
     FileChooserOptions m_templateDialog;
@@ -214,7 +255,8 @@ private:
     TFindForm* m_findForm = nullptr;
     TAboutForm* m_aboutForm = nullptr;
     TCreditsForm* m_creditsForm = nullptr;
-    // Stored sizes are outer sizes; the frame is known only once the window is shown, so the
-    // inner size is corrected then.
-    std::optional<QSize> m_pendingOuterSize;
+    // Stored bounds are outer bounds, but the frame is known only once the window manager has
+    // framed the shown window: until then they stand as the inner geometry and wait here, to be
+    // applied once with the frame taken off.
+    std::optional<QRect> m_storedBounds;
 };

@@ -241,6 +241,11 @@ bool PhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* eve
 
 void PhraseGrid::keyPressEvent(QKeyEvent* event)
 {
+    // Tab is no key of the grid's: it moves neither the current cell nor the focus.
+    if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) {
+        event->accept();
+        return;
+    }
     // Enter opens the editor on the current cell with its whole text selected.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         state() != EditingState && currentIndex().isValid()) {
@@ -257,6 +262,11 @@ void PhraseGrid::keyPressEvent(QKeyEvent* event)
 
 void PhraseGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
+    // The delegate's answer to Tab and Shift+Tab in the editor: they end no edit and move to no
+    // other cell, the text typed so far being stored already.
+    if (hint == QAbstractItemDelegate::EditNextItem ||
+        hint == QAbstractItemDelegate::EditPreviousItem)
+        return;
     // Esc: the cell gets back the bytes it held when the editor opened; state and the modified
     // flag keep what the edits set.
     if (hint == QAbstractItemDelegate::RevertModelCache && m_editIndex.isValid() &&
@@ -284,6 +294,12 @@ bool PhraseGrid::eventFilter(QObject* watched, QEvent* event)
         PaintCorner(m_corner);
         return true;
     }
+    if (event->type() == QEvent::FocusIn && qobject_cast<QLineEdit*>(watched) &&
+        m_editIndex.isValid()) {
+        // Back from a menu the edit goes on where it was: the text Esc puts back is the cell's
+        // text as it is now, not as it was before the editor first opened.
+        m_savedEditText = m_editIndex.data(PhraseTableModel::BytesRole).toByteArray();
+    }
     if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit*>(watched)) {
         // The window's commands win over the editor's own keys (Ctrl+C copies the grid's cells).
         auto* key = static_cast<QKeyEvent*>(event);
@@ -295,6 +311,13 @@ bool PhraseGrid::eventFilter(QObject* watched, QEvent* event)
             }
     }
     return QTableView::eventFilter(watched, event);
+}
+
+bool PhraseGrid::focusNextPrevChild(bool)
+{
+    // The grid is the only control of its window that takes the focus: Tab and Shift+Tab, in
+    // the grid or its editor, keep it here.
+    return true;
 }
 
 void PhraseGrid::PaintCorner(QWidget* corner)

@@ -47,7 +47,8 @@ public:
     /// Moves the current cell to row (a model row), keeping the column, as a user's move does.
     void MoveToRow(int row);
     PhraseDelegate* Delegate() const { return m_delegate; }
-    /// The bytes of the cell the editor last opened on; Esc puts them back.
+    /// The bytes of the cell when the editor opened on it, or when the editor last got the
+    /// focus back (after a menu); Esc puts them back.
     const QByteArray& SavedEditText() const { return m_savedEditText; }
     bool IsEditing() const { return state() == EditingState; }
     /// Key sequences that reach the window's actions even while a cell is being edited.
@@ -58,6 +59,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 

@@ -211,11 +211,13 @@ int Stats(const Arguments& a, QIODevice& out, QIODevice& err)
     return 0;
 }
 
-void WritePhrase(QByteArray& buf, const PhraseDocument& doc, int i)
+// texts is scratch storage, reused from one phrase to the next.
+void WritePhrase(QByteArray& buf, const PhraseDocument& doc, int i, BorrowedPhraseTexts& texts)
 {
+    doc.BorrowPhraseTexts(i, texts, true, true);
     buf += QByteArray::number(doc.PhraseKeyTag(i)) + '\t' + StateName(doc.PhraseState(i)) + '\t' +
-           EscapeField(doc.PhraseKey(i)) + '\t' + EscapeField(doc.PhraseOriginal(i)) + '\t' +
-           EscapeField(doc.PhraseTranslation(i)) + '\n';
+           EscapeField(texts.key) + '\t' + EscapeField(texts.original) + '\t' +
+           EscapeField(texts.translation) + '\n';
 }
 
 int Find(const Arguments& a, QIODevice& out, QIODevice& err)
@@ -250,10 +252,11 @@ int Find(const Arguments& a, QIODevice& out, QIODevice& err)
     }
     request.pattern = *pattern;
     QByteArray buf;
+    BorrowedPhraseTexts texts;
     // Each hit is where Find stops; Find again then goes on from the phrase after it.
     for (std::optional<int> hit = FindPhrase(doc, 0, request, codec); hit;
          hit = FindPhrase(doc, *hit + 1, request, codec)) {
-        WritePhrase(buf, doc, *hit);
+        WritePhrase(buf, doc, *hit, texts);
         FlushWhenFull(buf, out);
     }
     Write(out, buf);
@@ -278,10 +281,11 @@ int List(const Arguments& a, QIODevice& out, QIODevice& err)
     PhraseDocument doc;
     LoadDocument(doc, a.positional, err);
     QByteArray buf;
+    BorrowedPhraseTexts texts;
     for (int i = 0; i < doc.PhraseCount(); ++i) {
         if (only && doc.PhraseState(i) != *only)
             continue;
-        WritePhrase(buf, doc, i);
+        WritePhrase(buf, doc, i, texts);
         FlushWhenFull(buf, out);
     }
     Write(out, buf);

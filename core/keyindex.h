@@ -4,6 +4,31 @@
 #include <cstdint>
 #include <vector>
 
+/// The high 64 bits of the 128-bit product a * b, from 32-bit halves: the fallback where the
+/// compiler has no 128-bit integer, and the reference the fast path is tested against.
+constexpr std::uint64_t MultiplyHigh64Portable(std::uint64_t a, std::uint64_t b)
+{
+    const std::uint64_t aLow = a & 0xffffffffu, aHigh = a >> 32;
+    const std::uint64_t bLow = b & 0xffffffffu, bHigh = b >> 32;
+    const std::uint64_t lowLow = aLow * bLow;
+    const std::uint64_t highLow = aHigh * bLow;
+    const std::uint64_t lowHigh = aLow * bHigh;
+    // At most (2^32 - 1) * 2 + (2^32 - 1)^2 = 2^64 - 1: the middle sum cannot overflow.
+    const std::uint64_t middle = (lowLow >> 32) + (highLow & 0xffffffffu) + lowHigh;
+    return aHigh * bHigh + (highLow >> 32) + (middle >> 32);
+}
+
+/// The high 64 bits of the 128-bit product a * b.
+inline std::uint64_t MultiplyHigh64(std::uint64_t a, std::uint64_t b)
+{
+#if defined(__SIZEOF_INT128__)
+    __extension__ typedef unsigned __int128 Unsigned128; // __extension__: no pedantic warning
+    return std::uint64_t(Unsigned128(a) * b >> 64);
+#else
+    return MultiplyHigh64Portable(a, b);
+#endif
+}
+
 /// An open-addressing index from key bytes to positions in a list of keys that the owner keeps.
 /// It stores only positions and hash bits, so the keys are held once, by the owner; lookups
 /// compare with keyAt(position), which returns the key at a position (anything comparable with
@@ -96,7 +121,7 @@ private:
     // (a multiply and a shift), so the table can be sized to the keys, not to the next power.
     std::size_t Home(std::uint64_t hash) const
     {
-        return std::size_t((unsigned __int128)hash * m_slots.size() >> 64);
+        return std::size_t(MultiplyHigh64(hash, m_slots.size()));
     }
     std::size_t Next(std::size_t i) const { return i + 1 == m_slots.size() ? 0 : i + 1; }
     // At most three quarters full: the hash tags keep probes cheap at that load.

@@ -108,40 +108,56 @@ void PutShape(PieceWriter& out, PhraseLineKind kind, QByteArrayView key, QByteAr
     out.Put(shape.suffix);
 }
 
-// Offsets into a file's bytes take 40 bits (a terabyte), which leaves room beside them.
-constexpr int OffsetBits = 40;
-constexpr quint64 OffsetMask = (quint64(1) << OffsetBits) - 1;
-
-// A phrase's template line: its offset, and its length in the 24 bits above (all ones for a line
-// too long to say, which is measured again when read).
-constexpr quint64 LongLine = 0xffffff;
-quint64 LineSpanCode(qsizetype start, qsizetype length)
+// The line a span stands for in text.
+QByteArrayView SpanLine(QByteArrayView text, LineSpanRef span)
 {
-    return quint64(start) | std::min(quint64(length), LongLine) << OffsetBits;
+    const qsizetype start = span.Start();
+    return text.sliced(start, span.LengthKnown() ? span.Length() : LineLengthAt(text, start));
 }
 
-// The line a span code stands for in text.
-QByteArrayView SpanLine(QByteArrayView text, quint64 code)
+// Whether text lies within bytes, compared as addresses. A text read with referenceLine lies in
+// its line unless it had to be unescaped, which gives it a block of its own.
+bool LiesIn(QByteArrayView text, QByteArrayView bytes)
 {
-    const qsizetype start = qsizetype(code & OffsetMask);
-    const quint64 length = code >> OffsetBits;
-    return text.sliced(start, length == LongLine ? LineLengthAt(text, start) : qsizetype(length));
+    const quintptr at = quintptr(text.data());
+    const quintptr base = quintptr(bytes.data());
+    return at >= base && at + quintptr(text.size()) <= base + quintptr(bytes.size());
 }
 
-// A phrase's kind byte: the kind, and whether its translation is written in single quotes (the
-// quote it was read in, from the template or from the merged line that gave it).
-constexpr quint8 KindMask = 0x07;
-constexpr quint8 SingleQuoted = 0x80;
+// A text read from line with referenceLine, as a QByteArray of the caller's own: one that refers
+// into the line is copied, an unescaped one is handed on.
+QByteArray OwnedText(const QByteArray& text, QByteArrayView line)
+{
+    return LiesIn(text, line) ? QByteArray(text.constData(), text.size()) : text;
+}
 
-// A translation reference. With the top bit set, the low 32 bits index the typed texts. Else 0
-// stands for the phrase's own template value, and otherwise bits 56..62 name the merged file
-// (from 1), bits 40..55 give the value's length and bits 0..39 its offset there.
-constexpr quint64 OwnedBit = quint64(1) << 63;
-constexpr quint64 OwnedIndexMask = 0xffffffffu;
-constexpr quint64 TemplateRef = 0;
-constexpr int SourceShift = 56;
-constexpr quint64 MaxSource = 0x7f;
-constexpr quint64 MaxMergedLength = 0xffff;
+// Reads phrases' template lines, keeping the last one read. A key lookup compares with the key of
+// each line it probes, the last of them being the one found: the merge then judges that line's
+// value without reading it again.
+class TemplatePhrases
+{
+public:
+    TemplatePhrases(QByteArrayView text, const std::vector<LineSpanRef>& spans)
+        : m_text(text), m_spans(spans)
+    {
+    }
+    // Phrase p's line, read; the reference lasts until another phrase is read.
+    const PhraseLineParts& Read(int p)
+    {
+        if (p != m_phrase) {
+            ReadPhraseLine(SpanLine(m_text, m_spans[size_t(p)]), m_parts, true);
+            m_phrase = p;
+        }
+        return m_parts;
+    }
+    const QByteArray& KeyOf(int p) { return Read(p).key; }
+
+private:
+    QByteArrayView m_text;
+    const std::vector<LineSpanRef>& m_spans; // may grow while read: a phrase's span never changes
+    int m_phrase = -1;
+    PhraseLineParts m_parts;
+};
 
 inline void PrefetchAt(const void* p)
 {
@@ -218,6 +234,20 @@ std::optional<NulCut> FindNulCut(QByteArrayView data)
     return cut;
 }
 
+// Puts text in list, at the entry ref names when named (ref is of that list), else at a new entry
+// that ref is then made to name by refTo.
+template <class T>
+void PutEntry(std::vector<T>& list, TranslationRef& ref, bool named,
+              TranslationRef (*refTo)(std::size_t), T text)
+{
+    if (named) {
+        list[ref.Index()] = std::move(text);
+        return;
+    }
+    ref = refTo(list.size());
+    list.push_back(std::move(text));
+}
+
 // Empties a vector and gives its memory back; clear() alone would keep a huge file's capacity.
 template <class T> void Release(std::vector<T>& v) { std::vector<T>().swap(v); }
 
@@ -244,11 +274,6 @@ QByteArrayView PhraseDocument::PhraseLine(int i) const
     return SpanLine(m_templateText, m_phraseSpans.at(size_t(i)));
 }
 
-void PhraseDocument::ParseTemplatePhrase(int i, QByteArray& key, QByteArray& value) const
-{
-    ParsePhraseLine(PhraseLine(i), key, value, true);
-}
-
 bool PhraseDocument::PhraseEditable(int i) const
 {
     PhraseLineParts parts;
@@ -258,62 +283,67 @@ bool PhraseDocument::PhraseEditable(int i) const
 
 QByteArray PhraseDocument::PhraseKey(int i) const
 {
-    QByteArray key, value;
-    ParseTemplatePhrase(i, key, value);
-    return key;
+    const QByteArrayView line = PhraseLine(i);
+    PhraseLineParts parts;
+    ReadPhraseLine(line, parts, true);
+    return OwnedText(parts.key, line);
 }
 
 QByteArray PhraseDocument::PhraseOriginal(int i) const
 {
-    QByteArray key, value;
-    ParseTemplatePhrase(i, key, value);
-    return value;
+    const QByteArrayView line = PhraseLine(i);
+    PhraseLineParts parts;
+    ReadPhraseLine(line, parts, true);
+    return OwnedText(parts.value, line);
 }
 
 QByteArray PhraseDocument::PhraseTranslation(int i) const
 {
-    return TextOf(i, m_translations.at(size_t(i)));
+    const TranslationRef ref = m_translations.at(size_t(i));
+    if (ref.IsTemplate())
+        return PhraseOriginal(i);
+    if (ref.IsOwned())
+        return m_ownedTexts.at(ref.Index()); // owned already: shared, not copied
+    return StoredText(ref).toByteArray();
 }
 
-void PhraseDocument::ReadPhraseTexts(int i, QByteArray* columnText, QByteArray* translation) const
+void PhraseDocument::BorrowPhraseTexts(int i, BorrowedPhraseTexts& texts, bool templateTexts,
+                                       bool translation) const
 {
-    const quint64 ref = m_translations.at(size_t(i));
-    if (!columnText) {
-        if (translation)
-            *translation = TextOf(i, ref);
-        return;
+    const TranslationRef ref = m_translations.at(size_t(i));
+    texts.key = texts.original = texts.column = texts.translation = QByteArrayView();
+    if (templateTexts || (translation && ref.IsTemplate())) {
+        PhraseLineParts& parts = texts.m_templateParts;
+        ReadPhraseLine(PhraseLine(i), parts, true);
+        if (templateTexts) {
+            texts.key = parts.key;
+            texts.original = parts.value;
+            texts.column = m_showOriginal ? texts.original : texts.key;
+        }
+        if (translation && ref.IsTemplate())
+            texts.translation = parts.value;
     }
-    QByteArray key, value;
-    ParseTemplatePhrase(i, key, value);
-    *columnText = m_showOriginal ? value : key;
-    if (translation)
-        *translation = ref == TemplateRef ? value : TextOf(i, ref);
+    if (translation && !ref.IsTemplate())
+        texts.translation = StoredText(ref);
 }
 
-QByteArray PhraseDocument::TextOf(int phrase, quint64 ref) const
+QByteArrayView PhraseDocument::StoredText(TranslationRef ref, const std::vector<QByteArray>& owned,
+                                          const std::vector<QByteArrayView>& views) const
 {
-    return TextOf(phrase, ref, m_ownedTexts);
-}
-
-QByteArray PhraseDocument::TextOf(int phrase, quint64 ref, const std::vector<QByteArray>& owned) const
-{
-    if (ref & OwnedBit)
-        return owned.at(size_t(ref & OwnedIndexMask));
-    const quint64 source = ref >> SourceShift;
-    if (source == 0)
-        return PhraseOriginal(phrase);
-    const QByteArrayView text = m_mergedTexts.at(size_t(source - 1));
-    return QByteArray::fromRawData(text.data() + (ref & OffsetMask),
-                                   qsizetype(ref >> OffsetBits & MaxMergedLength));
+    if (ref.IsOwned())
+        return owned.at(ref.Index());
+    if (ref.IsMergedView())
+        return views.at(ref.Index());
+    return m_mergedTexts.at(ref.Source() - 1).sliced(ref.Offset(), ref.Length());
 }
 
 void PhraseDocument::SetTranslation(int phrase, const QByteArray& text)
 {
-    quint64& ref = m_translations[size_t(phrase)];
-    if (ref & OwnedBit) {
-        m_ownedTexts[size_t(ref & OwnedIndexMask)] = text;
+    TranslationRef& ref = m_translations[size_t(phrase)];
+    if (ref.IsOwned()) {
+        m_ownedTexts[ref.Index()] = text;
     } else {
-        ref = OwnedBit | quint64(m_ownedTexts.size());
+        ref = TranslationRef::Owned(m_ownedTexts.size());
         m_ownedTexts.push_back(text);
     }
 }
@@ -325,7 +355,9 @@ DocumentEncoding PhraseDocument::DetectEncoding(const QLocale& locale) const
 
 std::optional<int> PhraseDocument::FindKey(QByteArrayView key) const
 {
-    const int i = m_keyIndex.Find([this](int p) { return PhraseKey(p); }, key);
+    TemplatePhrases phrases(m_templateText, m_phraseSpans);
+    const int i =
+        m_keyIndex.Find([&phrases](int p) -> const QByteArray& { return phrases.KeyOf(p); }, key);
     if (i < 0)
         return std::nullopt;
     return i;
@@ -368,15 +400,15 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     });
     if (lines >= std::numeric_limits<int>::max())
         throw EListError(lines);
-    if (quint64(counted.size()) > OffsetMask)
+    if (quint64(counted.size()) > LineSpanRef::MaxOffset)
         throw EListError(counted.size());
 
     // Built aside and put in place at the end, so that running out of memory on the way leaves
     // the document as it was.
     const QByteArrayView text(data.constData(), counted.size());
-    std::vector<quint64> spans;
+    std::vector<LineSpanRef> spans;
     std::vector<int> phraseLines;
-    std::vector<quint8> kinds;
+    std::vector<PhraseKindCode> kinds;
     spans.reserve(size_t(candidates));
     phraseLines.reserve(size_t(candidates));
     kinds.reserve(size_t(candidates));
@@ -384,11 +416,8 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     index.Reserve(size_t(candidates));
 
     int counts[4] = {0, 0, 0, 0}; // by kind; case strtolower lines are not counted
-    QByteArray key, value;
-    const auto keyAt = [&](int p) -> const QByteArray& {
-        ParsePhraseLine(SpanLine(text, spans[size_t(p)]), key, value, true);
-        return key;
-    };
+    TemplatePhrases phrases(text, spans);
+    const auto keyAt = [&phrases](int p) -> const QByteArray& { return phrases.KeyOf(p); };
     int line = 0;
     ForEachParsedLine(text, index, [&](const ParsedLine& parsed) {
         const int l = line++;
@@ -398,12 +427,12 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
             ++counts[int(parsed.kind)];
         if (index.FindOrInsert(keyAt, parsed.parts.key, parsed.hash, int(spans.size())) >= 0)
             return;
-        spans.push_back(LineSpanCode(parsed.start, parsed.length));
+        spans.push_back(LineSpanRef::Of(parsed.start, parsed.length));
         phraseLines.push_back(l);
-        kinds.push_back(quint8(parsed.kind) | (parsed.parts.valueQuote == '\'' ? SingleQuoted : 0));
+        kinds.push_back(PhraseKindCode(parsed.kind, parsed.parts.valueQuote));
     });
     std::vector<TranslationState> states(spans.size(), TranslationState::tsMissing);
-    std::vector<quint64> translations(spans.size(), TemplateRef);
+    std::vector<TranslationRef> translations(spans.size(), TranslationRef::Template());
 
     // Case lines win ties, then define lines beat bracket lines only when strictly more.
     PhraseLineKind winner = PhraseLineKind::lkCase;
@@ -414,6 +443,7 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     // From here on nothing allocates: the old lists leave with the swapped locals.
     emit AboutToReset();
     Release(m_ownedTexts);
+    Release(m_mergedViews);
     Release(m_mergedTexts);
     m_mergedData.clear();
     m_templateData = std::move(data); // moved, not copied: text still points at its bytes
@@ -496,21 +526,15 @@ void PhraseDocument::MergeTranslationData(QByteArray data)
 
 QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
 {
-    std::vector<quint64> translations = m_translations;
+    std::vector<TranslationRef> translations = m_translations;
     std::vector<TranslationState> states = m_states;
-    std::vector<quint8> kinds = m_kinds;
+    std::vector<PhraseKindCode> kinds = m_kinds;
     std::vector<QByteArray> owned = m_ownedTexts;
+    std::vector<QByteArrayView> views = m_mergedViews;
     // As in PHP, the first line that carries a key defines it; later copies are dead code.
     std::vector<bool> taken(states.size(), false);
-    // The template line last read for a key comparison is kept: it is the found phrase's line,
-    // whose value the state is judged against.
-    int parsed = -1;
-    PhraseLineParts parsedParts;
-    const auto keyAt = [&](int p) -> const QByteArray& {
-        ReadPhraseLine(PhraseLine(p), parsedParts, true);
-        parsed = p;
-        return parsedParts.key;
-    };
+    TemplatePhrases phrases(m_templateText, m_phraseSpans);
+    const auto keyAt = [&phrases](int p) -> const QByteArray& { return phrases.KeyOf(p); };
     // Before a batch is handled, the phrase each line most likely names is fetched, then the
     // template line its key is compared with.
     const auto fetchPhrase = [&](const ParsedLine& line) {
@@ -524,7 +548,7 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
     const auto fetchLine = [this](const ParsedLine& line) {
         const int p = m_keyIndex.Likely(line.hash);
         if (p >= 0)
-            PrefetchAt(m_templateText.data() + (m_phraseSpans[size_t(p)] & OffsetMask));
+            PrefetchAt(m_templateText.data() + m_phraseSpans[size_t(p)].Start());
     };
     ForEachParsedLine(text, m_keyIndex, [&](const ParsedLine& line) {
         if (line.kind == PhraseLineKind::lkNone)
@@ -534,43 +558,40 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
         if (i < 0 || taken[size_t(i)])
             return;
         taken[size_t(i)] = true;
-        if (parsed != i)
-            keyAt(i);
+        // The found phrase's line, which the lookup has just read to compare keys.
+        const PhraseLineParts& templ = phrases.Read(i);
         // A template line that is kept as it is takes no text; neither does a template literal
         // from a value that is not one literal: it could not be written there.
-        if (!parsedParts.editable) {
+        if (!templ.editable) {
             states[size_t(i)] = TranslationState::tsUntranslated;
             return;
         }
         if (!line.parts.editable)
             return;
         // Compared with the text held now, which an earlier merged file may have given.
-        quint64& ref = translations[size_t(i)];
-        const bool same = ref == TemplateRef ? value == parsedParts.value : value == TextOf(i, ref, owned);
+        TranslationRef& ref = translations[size_t(i)];
+        const bool same =
+            ref.IsTemplate() ? value == templ.value : value == StoredText(ref, owned, views);
         states[size_t(i)] = same ? TranslationState::tsUntranslated : TranslationState::tsTranslated;
-        kinds[size_t(i)] = quint8((kinds[size_t(i)] & KindMask) |
-                                  (line.parts.valueQuote == '\'' ? SingleQuoted : 0));
-        // A value read where it stands is referred to there; one that was unescaped, or that a
-        // reference cannot name, is held as a text.
-        // (Compared as addresses: an unescaped value lies in a block of its own.)
-        const quintptr at = quintptr(value.constData());
-        const quintptr base = quintptr(text.data());
-        const quint64 offset = value.isEmpty() ? 0 : quint64(at - base);
-        const bool inPlace =
-            value.isEmpty() || (at >= base && at + quintptr(value.size()) <= base + quintptr(text.size()));
-        if (!inPlace || source > MaxSource || quint64(value.size()) > MaxMergedLength ||
-            offset > OffsetMask) {
-            if (ref & OwnedBit) {
-                owned[size_t(ref & OwnedIndexMask)] = value;
-            } else {
-                ref = OwnedBit | quint64(owned.size());
-                owned.push_back(value);
-            }
-            return;
-        }
-        if (ref & OwnedBit)
-            owned[size_t(ref & OwnedIndexMask)] = QByteArray(); // no longer shown
-        ref = source << SourceShift | quint64(value.size()) << OffsetBits | offset;
+        kinds[size_t(i)] = PhraseKindCode(kinds[size_t(i)].Kind(), line.parts.valueQuote);
+        // A value read where it stands is referred to there, through a view when a reference
+        // cannot locate it by itself; one that was unescaped is owned. The entry the reference
+        // named before is emptied, and reused when it is of the same list.
+        const bool unescaped = !value.isEmpty() && !LiesIn(value, text);
+        const quint64 offset =
+            value.isEmpty() || unescaped ? 0 : quint64(value.constData() - text.data());
+        const bool wasOwned = ref.IsOwned();
+        const bool wasView = ref.IsMergedView();
+        if (wasOwned)
+            owned[ref.Index()] = QByteArray();
+        if (wasView)
+            views[ref.Index()] = QByteArrayView();
+        if (unescaped)
+            PutEntry(owned, ref, wasOwned, &TranslationRef::Owned, value);
+        else if (TranslationRef::CanRefer(source, offset, quint64(value.size())))
+            ref = TranslationRef::Merged(source, offset, quint64(value.size()));
+        else
+            PutEntry(views, ref, wasView, &TranslationRef::MergedView, QByteArrayView(value));
     }, fetchPhrase, fetchLine);
     // The summary is made before the swap, so nothing after it can fail.
     const PhraseStatistics st = StatisticsOf(states);
@@ -582,6 +603,7 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
     m_states.swap(states);
     m_kinds.swap(kinds);
     m_ownedTexts.swap(owned);
+    m_mergedViews.swap(views);
     return status;
 }
 
@@ -592,12 +614,12 @@ void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayV
     PhraseLineParts parts;
     ForEachLine(m_templateText, [&](qsizetype start, qsizetype length) {
         const QByteArrayView line = m_templateText.sliced(start, length);
-        if (phrase < m_phraseSpans.size() &&
-            qsizetype(m_phraseSpans[phrase] & OffsetMask) == start) {
+        if (phrase < m_phraseSpans.size() && m_phraseSpans[phrase].Start() == start) {
             const PhraseLineKind kind = ReadPhraseLine(line, parts, true);
-            const quint64 ref = m_translations[phrase];
-            const QByteArray text = ref == TemplateRef ? parts.value : TextOf(int(phrase), ref);
-            const char quote = (m_kinds[phrase] & SingleQuoted) ? '\'' : '"';
+            const TranslationRef ref = m_translations[phrase];
+            const QByteArrayView text =
+                ref.IsTemplate() ? QByteArrayView(parts.value) : StoredText(ref);
+            const char quote = m_kinds[phrase].Quote();
             if (!parts.editable) {
                 out.Put(line); // kept as the template has it
             } else if (parts.fixedLayout && (!m_keepLayout || parts.valueEnd == 0)) {
@@ -693,6 +715,7 @@ void PhraseDocument::ResetPhrases()
     Release(m_states);
     Release(m_translations);
     Release(m_ownedTexts);
+    Release(m_mergedViews);
     m_keyIndex.Clear();
     Release(m_mergedTexts);
     m_mergedData.clear();

@@ -3,6 +3,7 @@
 #include "fileio.h"
 #include "keyindex.h"
 #include "phraseline.h"
+#include "phraserefs.h"
 #include "textlines.h"
 
 #include <QByteArray>
@@ -33,6 +34,24 @@ struct NulCut
 {
     int line = 0;          ///< the line (from 0) on which the NUL stands
     qint64 bytesAfter = 0; ///< the bytes from the NUL to the end of the file, NUL included
+};
+
+/// One phrase's texts as PhraseDocument::BorrowPhraseTexts lends them, for a scan over many
+/// phrases without a copy of each. The views refer into the document's bytes or into this
+/// struct: they are valid until the document changes (a load, merge, edit or clear) or the struct
+/// is filled again. Keep a text longer by copying it (QByteArrayView::toByteArray).
+class BorrowedPhraseTexts
+{
+public:
+    QByteArrayView key;
+    QByteArrayView original;
+    QByteArrayView column; ///< the key or the original, as PhraseColumnText
+    QByteArrayView translation;
+
+private:
+    friend class PhraseDocument;
+    // The template line as last read: it holds the texts that had to be unescaped.
+    PhraseLineParts m_templateParts;
 };
 
 /// How the translation file on disk compares with the one last read or saved.
@@ -90,10 +109,10 @@ public:
     int TemplateLineTag(int line) const;
 
     // --- phrases
-    // Keys, originals and merged translations are read from their lines when asked for; the
-    // returned texts refer into the file bytes and stay valid until the next load or clear.
+    // Keys, originals and merged translations are read from their lines when asked for. The
+    // texts returned are the caller's own: they outlive any later load or clear.
     int PhraseCount() const { return int(m_kinds.size()); }
-    PhraseLineKind PhraseKind(int i) const { return PhraseLineKind(m_kinds.at(size_t(i)) & 0x07); }
+    PhraseLineKind PhraseKind(int i) const { return m_kinds.at(size_t(i)).Kind(); }
     /// False for a phrase whose value is not one literal on its line: it is kept as it is.
     bool PhraseEditable(int i) const;
     QByteArray PhraseKey(int i) const;
@@ -106,9 +125,12 @@ public:
     {
         return m_showOriginal ? PhraseOriginal(i) : PhraseKey(i);
     }
-    /// PhraseColumnText and PhraseTranslation of phrase i, its template line parsed once for
-    /// both, as a scan over every phrase wants them; a null pointer skips that text.
-    void ReadPhraseTexts(int i, QByteArray* columnText, QByteArray* translation) const;
+    /// Lends phrase i's texts into texts without copying them, as a scan over every phrase wants
+    /// them: with templateTexts its key, original and column text, with translation its
+    /// translation (the template line parsed once for all); what is not asked for is left empty.
+    /// The views last as BorrowedPhraseTexts says.
+    void BorrowPhraseTexts(int i, BorrowedPhraseTexts& texts, bool templateTexts,
+                           bool translation) const;
 
     /// True once a template with at least one line is loaded.
     bool IsDocumentLoaded() const { return m_lineCount > 0; }
@@ -180,11 +202,15 @@ private:
     void ResetPhrases();
     void SetStatusText(const QString& text);
     QByteArrayView PhraseLine(int i) const;
-    /// Parses phrase i's template line into key and value (referring into the template).
-    void ParseTemplatePhrase(int i, QByteArray& key, QByteArray& value) const;
-    /// The bytes a translation reference stands for.
-    QByteArray TextOf(int phrase, quint64 ref) const;
-    QByteArray TextOf(int phrase, quint64 ref, const std::vector<QByteArray>& owned) const;
+    /// The bytes of a translation that is not the template's value: an owned text, or a value in
+    /// a merged file. They stay with the document. The lists given stand for m_ownedTexts and
+    /// m_mergedViews (the merge passes the copies it works on).
+    QByteArrayView StoredText(TranslationRef ref) const
+    {
+        return StoredText(ref, m_ownedTexts, m_mergedViews);
+    }
+    QByteArrayView StoredText(TranslationRef ref, const std::vector<QByteArray>& owned,
+                              const std::vector<QByteArrayView>& views) const;
     /// Merges the lines of text, the source-th merged file, into the translations; returns the
     /// status text that sums them up.
     QString MergeInto(QByteArrayView text, quint64 source);
@@ -214,14 +240,19 @@ private:
     std::vector<QByteArrayView> m_mergedTexts;
 
     // Per phrase, in the order of their lines. Kinds and states are small numbers, a byte each.
-    std::vector<quint64> m_phraseSpans; // where its defining line lies in the template, packed
-    std::vector<int> m_phraseLines;     // that line's number
-    std::vector<quint8> m_kinds;
+    std::vector<LineSpanRef> m_phraseSpans; // where its defining line lies in the template
+    std::vector<int> m_phraseLines;         // that line's number
+    std::vector<PhraseKindCode> m_kinds;
     std::vector<TranslationState> m_states;
     // Where each translation's text is: the phrase's own template value, a value in a merged
-    // file, or a text typed in (an entry of m_ownedTexts). Encoded in phrasedocument.cpp.
-    std::vector<quint64> m_translations;
+    // file, or an entry of m_ownedTexts or m_mergedViews.
+    std::vector<TranslationRef> m_translations;
+    // Translations in blocks of their own: typed texts, and merged values that were unescaped.
+    // Entries no reference names any more stay, emptied, until the next load or clear.
     std::vector<QByteArray> m_ownedTexts;
+    // Merged values a TranslationRef cannot locate by itself (over 64 KB, past a terabyte in, or
+    // from the 128th merged file on), seen where they stand in m_mergedData, which outlives them.
+    std::vector<QByteArrayView> m_mergedViews;
 
     // Key -> phrase index. Keys are unique by construction, so the first line carrying a key wins.
     KeyIndex m_keyIndex;

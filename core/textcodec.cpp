@@ -1,4 +1,5 @@
 #include "textcodec.h"
+#include "asciicase.h"
 
 #include <QList>
 #include <QLocale>
@@ -187,7 +188,7 @@ void UpperCaseCharacters(const LeadByteTable& lead,
         const unsigned char c = src[i];
         if (c >= 0x80)
             break;
-        dst[i] = (c >= 'a' && c <= 'z') ? char(c - 32) : char(c);
+        dst[i] = char(AsciiUpper(c));
     }
     if (i == n)
         return;
@@ -202,7 +203,7 @@ void UpperCaseCharacters(const LeadByteTable& lead,
         dst = out.data();
         const std::size_t len = lead.CharLength(p, end);
         if (*p < 0x80 || (len == 1 && utf8)) {
-            dst[w++] = (*p >= 'a' && *p <= 'z') ? char(*p - 32) : char(*p);
+            dst[w++] = char(AsciiUpper(*p));
             ++p;
             continue;
         }
@@ -273,16 +274,62 @@ TextCodec TextCodec::Locale()
     return TextCodec(name.isEmpty() ? QByteArray("UTF-8") : name);
 }
 
+struct TextCodec::Converters::Pair
+{
+    // Stateless, as a converter opened for each call was: a character cut off at the end of a
+    // text is not held back for the next call.
+    explicit Pair(const QByteArray& name)
+        : decoder(name.constData(), QStringConverter::Flag::Stateless),
+          encoder(name.constData(), QStringConverter::Flag::Stateless)
+    {
+    }
+    QStringDecoder decoder;
+    QStringEncoder encoder;
+};
+
+TextCodec::Converters::Converters() noexcept = default;
+TextCodec::Converters::Converters(const Converters&) noexcept {}
+TextCodec::Converters::Converters(Converters&&) noexcept = default;
+TextCodec::Converters& TextCodec::Converters::operator=(Converters&&) noexcept = default;
+TextCodec::Converters::~Converters() = default;
+
+TextCodec::Converters& TextCodec::Converters::operator=(const Converters&) noexcept
+{
+    m_pair.reset(); // opened for the codec this one was; the new one opens on first use
+    return *this;
+}
+
+TextCodec::Converters::Pair& TextCodec::Converters::Open(const QByteArray& name)
+{
+    if (!m_pair)
+        m_pair = std::make_unique<Pair>(name);
+    return *m_pair;
+}
+
+QStringDecoder& TextCodec::Converters::Decoder(const QByteArray& name)
+{
+    QStringDecoder& d = Open(name).decoder;
+    d.resetState();
+    return d;
+}
+
+QStringEncoder& TextCodec::Converters::Encoder(const QByteArray& name)
+{
+    QStringEncoder& e = Open(name).encoder;
+    e.resetState();
+    return e;
+}
+
 QString TextCodec::ToUnicode(QByteArrayView bytes) const
 {
     if (isUtf8())
         return QString::fromUtf8(bytes);
-    return Decode(m_name, bytes);
+    return m_converters.Decoder(m_name).decode(bytes);
 }
 
 std::optional<QByteArray> TextCodec::FromUnicode(QStringView text, QString* badChar) const
 {
-    QByteArray bytes = isUtf8() ? text.toUtf8() : Encode(m_name, text);
+    QByteArray bytes = isUtf8() ? text.toUtf8() : m_converters.Encoder(m_name).encode(text);
     if (ToUnicode(bytes) == text)
         return bytes;
     if (badChar) {
@@ -290,7 +337,7 @@ std::optional<QByteArray> TextCodec::FromUnicode(QStringView text, QString* badC
         for (qsizetype i = 0; i < text.size();) {
             const qsizetype n = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
             const QStringView one = text.mid(i, n);
-            const QByteArray b = isUtf8() ? one.toUtf8() : Encode(m_name, one);
+            const QByteArray b = isUtf8() ? one.toUtf8() : m_converters.Encoder(m_name).encode(one);
             if (ToUnicode(b) != one) {
                 *badChar = one.toString();
                 break;

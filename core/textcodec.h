@@ -9,8 +9,12 @@
 #include <optional>
 #include <unordered_map>
 
+class QStringDecoder;
+class QStringEncoder;
+
 /// Turns the document's bytes into text for the screen and back, by one named encoding.
 /// The core never decodes; the grid, the editor, the clipboard and the search all go through this.
+/// An object converts on one thread at a time (it reuses its converters); a copy is independent.
 class TextCodec
 {
 public:
@@ -49,4 +53,29 @@ private:
     // For the other multi-byte encodings: the capital of every character that has one the
     // encoding holds, both as LeadByteTable::CharValue numbers.
     std::shared_ptr<const std::unordered_map<std::uint32_t, std::uint32_t>> m_wideUpper;
+
+    // This object's own decoder and encoder for m_name, opened on first use and reset before
+    // every call, so nothing of one text carries into the next. A copy opens its own: converters
+    // hold state, and a copied codec may be used elsewhere. On the heap, so a moved codec keeps
+    // the very converter objects it opened.
+    class Converters
+    {
+    public:
+        // Defined where Pair is complete.
+        Converters() noexcept;
+        Converters(const Converters&) noexcept;
+        Converters& operator=(const Converters&) noexcept;
+        Converters(Converters&&) noexcept;
+        Converters& operator=(Converters&&) noexcept;
+        ~Converters();
+
+        QStringDecoder& Decoder(const QByteArray& name);
+        QStringEncoder& Encoder(const QByteArray& name);
+
+    private:
+        struct Pair;
+        std::unique_ptr<Pair> m_pair;
+        Pair& Open(const QByteArray& name);
+    };
+    mutable Converters m_converters;
 };

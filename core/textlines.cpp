@@ -1,16 +1,8 @@
 #include "textlines.h"
 
+#include <QtEndian>
 #include <bit>
 #include <cstring>
-
-QByteArrayView TextBeforeNul(QByteArrayView text)
-{
-    if (text.isEmpty())
-        return text; // an empty view may have no data pointer at all
-    if (const void* nul = std::memchr(text.data(), '\0', size_t(text.size())))
-        return text.first(static_cast<const char*>(nul) - text.data());
-    return text;
-}
 
 qsizetype LineLengthAt(QByteArrayView text, qsizetype start)
 {
@@ -22,18 +14,16 @@ qsizetype LineLengthAt(QByteArrayView text, qsizetype start)
     constexpr quint64 Ones = 0x0101010101010101ULL;
     constexpr quint64 Highs = 0x8080808080808080ULL;
     while (end - p >= 8) {
-        quint64 w;
-        std::memcpy(&w, p, 8);
+        // Read little-endian on every machine: the first byte in memory is the lowest.
+        const quint64 w = qFromLittleEndian<quint64>(p);
         const quint64 lf = w ^ (Ones * '\n');
         const quint64 cr = w ^ (Ones * '\r');
         const quint64 nul = w;
-        // A byte's high bit is set when it was zero; the lowest such byte is exact.
+        // A byte's high bit is set when it was zero; the lowest such byte is exact (a borrow only
+        // marks bytes above a zero byte).
         const quint64 hits = ((lf - Ones) & ~lf) | ((cr - Ones) & ~cr) | ((nul - Ones) & ~nul);
-        if (const quint64 found = hits & Highs) {
-            if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN)
-                return (p - begin) + std::countr_zero(found) / 8;
-            break; // big-endian: the byte loop below finds it
-        }
+        if (const quint64 found = hits & Highs)
+            return (p - begin) + std::countr_zero(found) / 8;
         p += 8;
     }
     while (p != end && *p != '\n' && *p != '\r' && *p != '\0')

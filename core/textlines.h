@@ -12,8 +12,16 @@ struct LineSpan
     qsizetype length = 0;
 };
 
-/// The text up to its first NUL, which ends a language file's text.
-QByteArrayView TextBeforeNul(QByteArrayView text);
+/// The text up to its first NUL, which ends a language file's text (and a mask). Inline, so the
+/// mask matcher's inner loops use it without a call.
+inline QByteArrayView TextBeforeNul(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return text; // an empty view may have no data pointer at all
+    if (const void* nul = std::memchr(text.data(), '\0', size_t(text.size())))
+        return text.first(static_cast<const char*>(nul) - text.data());
+    return text;
+}
 
 /// Calls line(start, length) for every line of text, which must hold no NUL (see TextBeforeNul):
 /// CR, LF and CR LF each end a line (LF CR is two breaks); a final break starts no further line.

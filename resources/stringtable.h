@@ -73,6 +73,16 @@ inline constexpr char NotEditable[] =
     "This value is not one text on one line (an expression, a constant, or a text over several "
     "lines), so it is kept as the template has it";
 
+// File > Recent files: an entry's caption and tool tip lines (UTF-8: the arrow).
+inline constexpr char RecentEntry[] = "%1 %2";       // its number, then its files
+inline constexpr char RecentPair[] = "%1 \u2192 %2"; // template, translation
+inline constexpr char RecentTemplateOnly[] = "%1 (no translation yet)";
+inline constexpr char RecentInFolder[] = "%1  [%2]"; // a caption shared with another, its folder
+inline constexpr char RecentTemplate[] = "Template: %1";
+inline constexpr char RecentTranslation[] = "Translation: %1";
+inline constexpr char RecentMissing[] = "%1 (no longer exists)";
+inline constexpr char RecentEmpty[] = "(empty)";
+
 inline constexpr char ApplicationTitle[] = "Vorlane translation assistant";
 inline constexpr char MainCaption[] = "Vorlane translator";
 

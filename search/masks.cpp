@@ -1,5 +1,7 @@
 #include "masks.h"
+#include "asciicase.h"
 #include "stringtable.h"
+#include "textlines.h"
 
 #include <QString>
 #include <algorithm>
@@ -8,19 +10,6 @@
 namespace {
 
 using Byte = unsigned char;
-
-// Only 'a'-'z' fold: other letters of the code page are compared exactly.
-constexpr Byte AsciiUpper(Byte b)
-{
-    return b >= 'a' && b <= 'z' ? static_cast<Byte>(b - ('a' - 'A')) : b;
-}
-
-// Texts and masks end at their first NUL, wherever the view itself ends.
-QByteArrayView UpToNul(QByteArrayView bytes)
-{
-    const void* nul = bytes.empty() ? nullptr : std::memchr(bytes.data(), 0, bytes.size());
-    return nul ? bytes.first(static_cast<const char*>(nul) - bytes.data()) : bytes;
-}
 
 } // namespace
 
@@ -38,7 +27,7 @@ TMask::TMask(QByteArrayView maskView, const LeadByteTable& lead) : m_lead(lead)
 {
     m_multiByte = std::find(lead.lead.begin(), lead.lead.end(), true) != lead.lead.end();
 
-    const QByteArrayView mask = UpToNul(maskView);
+    const QByteArrayView mask = TextBeforeNul(maskView);
     const auto* const m = reinterpret_cast<const Byte*>(mask.data());
     const auto n = mask.size();
     const auto* const mend = m + n;
@@ -205,7 +194,7 @@ const TMask::Byte* TMask::Find(const MaskStep& step, const Byte* p, const Byte* 
             return end;
         // The hot loop of a "*WORD*" search: no folding, just both spellings of the byte.
         const Byte upper = step.Char;
-        const Byte lower = upper >= 'A' && upper <= 'Z' ? upper + ('a' - 'A') : upper;
+        const Byte lower = AsciiLower(upper);
         auto hit = static_cast<const Byte*>(std::memchr(p, upper, end - p));
         if (lower != upper) {
             const Byte* const limit = hit ? hit : end;
@@ -225,7 +214,7 @@ const TMask::Byte* TMask::FindCharacter(const MaskStep& step, const Byte* p, con
         if (step.Char == 0)
             return end;
         const Byte upper = step.Char;
-        const Byte lower = upper >= 'A' && upper <= 'Z' ? upper + ('a' - 'A') : upper;
+        const Byte lower = AsciiLower(upper);
         // By index, so that stepping over a character cut short by the end forms no pointer
         // beyond it.
         const auto n = static_cast<std::size_t>(end - p);
@@ -263,7 +252,7 @@ const TMask::Byte* TMask::FindCharacter(const MaskStep& step, const Byte* p, con
 
 bool TMask::Accepts(QByteArrayView textView) const
 {
-    const QByteArrayView text = UpToNul(textView);
+    const QByteArrayView text = TextBeforeNul(textView);
     const auto* const begin = reinterpret_cast<const Byte*>(text.data());
     const auto* const end = begin + text.size();
     const MaskStep* const steps = m_steps.data();

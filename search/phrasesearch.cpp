@@ -1,5 +1,6 @@
 #include "phrasesearch.h"
 
+#include "asciicase.h"
 #include "masks.h"
 #include "stringtable.h"
 
@@ -8,18 +9,6 @@
 #include <array>
 
 namespace {
-
-// ASCII capitals, for texts in multi-byte encodings that hold no byte above 0x7F.
-const std::array<unsigned char, 256>& AsciiUpper()
-{
-    static const auto table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int b = 0; b < 256; ++b)
-            t[size_t(b)] = (b >= 'a' && b <= 'z') ? static_cast<unsigned char>(b - 32) : static_cast<unsigned char>(b);
-        return t;
-    }();
-    return table;
-}
 
 enum class Folded { Found, NotFound, NeedsDecoding };
 
@@ -70,11 +59,11 @@ std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchR
     // ASCII table for texts without high bytes when the pattern itself is ASCII.
     const std::array<unsigned char, 256>* table = codec.UpperTable();
     const bool patternAscii =
-        std::all_of(pattern.begin(), pattern.end(), [](char c) { return (unsigned char)c < 0x80; });
+        std::all_of(pattern.begin(), pattern.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     const bool fusedFold = fold && !maskMode && (table || patternAscii);
-    auto matches = [&](const QByteArray& text) {
+    auto matches = [&](QByteArrayView text) {
         if (fusedFold) {
-            const Folded r = FoldedContains(text, pattern, table ? *table : AsciiUpper(), !table);
+            const Folded r = FoldedContains(text, pattern, table ? *table : AsciiUpperTable, !table);
             if (r != Folded::NeedsDecoding)
                 return r == Folded::Found;
         }
@@ -97,14 +86,12 @@ std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchR
         return mask->Accepts(subject);
     };
 
-    QByteArray columnText;
-    QByteArray translation;
+    BorrowedPhraseTexts texts; // refilled for every phrase, its storage reused
     for (int i = std::max(from, 0); i < doc.PhraseCount(); ++i) {
-        doc.ReadPhraseTexts(i, request.inOriginal ? &columnText : nullptr,
-                            request.inTranslated ? &translation : nullptr);
-        if (request.inOriginal && matches(columnText))
+        doc.BorrowPhraseTexts(i, texts, request.inOriginal, request.inTranslated);
+        if (request.inOriginal && matches(texts.column))
             return i;
-        if (request.inTranslated && matches(translation))
+        if (request.inTranslated && matches(texts.translation))
             return i;
     }
     return std::nullopt;

@@ -3,6 +3,10 @@
 
 namespace {
 
+// The recent files, an optional value: stores of earlier versions and of users who never opened
+// a file have none.
+const QString RecentFilesName = QStringLiteral("RecentFiles");
+
 // A face name holds at most 31 characters.
 constexpr qsizetype FaceNameLength = 31;
 
@@ -23,7 +27,17 @@ void LoadFormSettings(SettingsTarget& target)
     if (!registry.OpenKeyReadOnly(QString::fromLatin1(SettingsKeyPath)))
         return;
 
-    // Stored values are screen pixels and are applied as they are, off-screen ones too.
+    // Read before the values that can fail, so that a damaged one elsewhere does not lose the
+    // list (the next save would store it empty). A value of another type holds no list.
+    if (registry.ValueExists(RecentFilesName)) {
+        try {
+            target.SetRecentFiles(RecentFileList::FromStored(registry.ReadString(RecentFilesName)));
+        } catch (const ERegistryException&) {
+        }
+    }
+
+    // Stored values are screen pixels and are passed on as they are, off-screen ones too (the
+    // window brings bounds that are off every screen back onto one).
     target.SetWindowTop(registry.ReadInteger(QStringLiteral("Top")));
     target.SetWindowLeft(registry.ReadInteger(QStringLiteral("Left")));
     target.SetWindowWidth(registry.ReadInteger(QStringLiteral("Width")));
@@ -90,4 +104,8 @@ void SaveFormSettings(const SettingsTarget& target)
     // the sixteen values they always were.
     if (target.KeepLayout() || registry.ValueExists(QStringLiteral("KeepLayout")))
         registry.WriteBool(QStringLiteral("KeepLayout"), target.KeepLayout());
+    // Likewise once a file was ever opened; a cleared list is stored empty.
+    const RecentFileList recent = target.RecentFiles();
+    if (!recent.IsEmpty() || registry.ValueExists(RecentFilesName))
+        registry.WriteString(RecentFilesName, recent.ToStored());
 }

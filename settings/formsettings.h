@@ -1,5 +1,6 @@
 #pragma once
 #include "gridfont.h"
+#include "recentfilelist.h"
 
 #include <QByteArray>
 #include <QRect>
@@ -36,11 +37,16 @@ public:
     /// earlier versions) leave it as it is.
     virtual bool KeepLayout() const { return false; }
     virtual void SetKeepLayout(bool keep) { Q_UNUSED(keep); }
+
+    /// The files opened last (File > Recent). Stores without them leave the list as it is.
+    virtual RecentFileList RecentFiles() const { return {}; }
+    virtual void SetRecentFiles(const RecentFileList& files) { Q_UNUSED(files); }
 };
 
 /// Reads the stored settings and applies each one as soon as it is read. Nothing is applied when
 /// the key does not exist. A value that cannot be read throws ERegistryException, with every
-/// setting read before it applied and the later ones untouched.
+/// setting read before it applied and the later ones untouched. The recent files are read first
+/// and never fail: a damaged list gives the entries that can still be read.
 void LoadFormSettings(SettingsTarget& target);
 
 /// Stores the settings, creating the key when needed; nothing is written when the key can be

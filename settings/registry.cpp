@@ -2,6 +2,7 @@
 #include "regformat.h"
 #include "stringtable.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 
@@ -54,6 +55,24 @@ QVariant StoreVariant(const RegistryValue& value)
 #endif
 }
 
+// Whether the store's values were read. An access error alone does not tell: QSettings keeps the
+// values of a save that failed pending in its cache of the file, shared by every later QSettings
+// of that file, and tries to write them again on opening. That store was read; the writes
+// through it fail (and say so) themselves, at every save until one goes through.
+bool StoreReadable(const QSettings& store)
+{
+    switch (store.status()) {
+    case QSettings::NoError:
+        return true;
+    case QSettings::FormatError:
+        return false;
+    case QSettings::AccessError:
+        break;
+    }
+    QFile file(store.fileName());
+    return !file.exists() || file.open(QIODevice::ReadOnly);
+}
+
 } // namespace
 
 TRegistry::TRegistry() = default;
@@ -91,7 +110,7 @@ bool TRegistry::Open(const QString& path, bool writable, bool canCreate)
     CloseKey();
     auto store = OpenStore();
     // A file that exists but cannot be read must not be replaced by the values of one save.
-    if (store->status() != QSettings::NoError)
+    if (!StoreReadable(*store))
         return false;
     const QString settingsPath = SettingsPath(path);
     if (!canCreate && !settingsPath.isEmpty()) {

@@ -6,6 +6,8 @@
 #   tools/dev.sh sanitize [core|all]  build with AddressSanitizer and UndefinedBehaviorSanitizer and
 #                    run the core tests (leaks checked) and, for all, the widget tests too
 #   tools/dev.sh fuzz [SECONDS]  build the libFuzzer targets with clang and run each for SECONDS
+#   tools/dev.sh format [--check]  format the sources with clang-format, or only check them
+# With CI=true every build treats compiler warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,9 +30,12 @@ install_missing() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+werror=OFF
+[ "${CI:-}" = true ] && werror=ON
+
 configure_and_build() { # build dir, extra cmake arguments...
     local dir=$1; shift
-    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" > /dev/null
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMAR_WERROR=$werror "$@" > /dev/null
     cmake --build "$dir" -j"$jobs"
 }
 
@@ -98,8 +103,12 @@ fuzz)
         exit 1
     fi
     ;;
+format)
+    install_missing clang-format
+    exec bash tools/format.sh "${@:2}"
+    ;;
 *)
-    echo "usage: tools/dev.sh run|test|sanitize|fuzz [SECONDS]" >&2
+    echo "usage: tools/dev.sh run|test|sanitize|fuzz [SECONDS]|format [--check]" >&2
     exit 2
     ;;
 esac

@@ -39,6 +39,8 @@ private slots:
     void confirmDiscard_data();
     void confirmDiscard();
     void closeAsksOnlyWithChanges();
+    void logOut_data();
+    void logOut();
     void choosersAreSetUpAndRemembered();
 
 private:
@@ -282,6 +284,62 @@ void TestDocumentCommands::closeAsksOnlyWithChanges()
     m_seam->confirms.enqueue(DialogSeam::Answer::No);
     QVERIFY(m_form->close());
     QVERIFY(!m_form->Document().IsDocumentLoaded());
+}
+
+void TestDocumentCommands::logOut_data()
+{
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<bool>("mayInteract");
+    QTest::addColumn<int>("answer"); // -1: no question may be shown
+    QTest::addColumn<bool>("saveChooserAnswers"); // only for Yes: pick a file, or cancel
+    QTest::addColumn<bool>("goesOn");
+    QTest::addColumn<bool>("written");
+    const int none = -1;
+    const int cancel = int(DialogSeam::Answer::Cancel);
+    const int no = int(DialogSeam::Answer::No);
+    const int yes = int(DialogSeam::Answer::Yes);
+    QTest::newRow("nothing to lose") << false << true << none << false << true << false;
+    QTest::newRow("no leave to ask: nothing shown or written") << true << false << none << false << true << false;
+    QTest::newRow("cancel calls the log-out off") << true << true << cancel << false << false << false;
+    QTest::newRow("no goes on, the document kept") << true << true << no << false << true << false;
+    QTest::newRow("yes saves through the chooser") << true << true << yes << true << true << true;
+    QTest::newRow("yes then cancelled chooser calls it off") << true << true << yes << false << false << false;
+}
+
+void TestDocumentCommands::logOut()
+{
+    QFETCH(bool, modified);
+    QFETCH(bool, mayInteract);
+    QFETCH(int, answer);
+    QFETCH(bool, saveChooserAnswers);
+    QFETCH(bool, goesOn);
+    QFETCH(bool, written);
+    m_seam->files.enqueue(m_template);
+    m_seam->files.enqueue(m_translation);
+    m_form->FileOpenAction()->trigger();
+    if (modified)
+        TypeKeys(m_form->DrawGrid(), "Hi");
+    const QByteArray before = ReadAll(m_translation);
+
+    if (answer >= 0)
+        m_seam->confirms.enqueue(DialogSeam::Answer(answer));
+    if (answer == int(DialogSeam::Answer::Yes))
+        m_seam->files.enqueue(saveChooserAnswers ? std::optional<QString>(m_translation) : std::nullopt);
+    int leaveRequests = 0;
+    QCOMPARE(m_form->LogOutQuery([&] {
+        ++leaveRequests;
+        return mayInteract;
+    }),
+             goesOn);
+
+    // The session is asked for leave only when there is something to lose: it may keep the
+    // program waiting while others interact.
+    QCOMPARE(leaveRequests, modified ? 1 : 0);
+    QCOMPARE(m_seam->confirmTexts.size(), answer >= 0 ? 1 : 0);
+    // A log-out may still be called off by someone else: the document stays.
+    QVERIFY(m_form->Document().IsDocumentLoaded());
+    QCOMPARE(m_form->Document().Modified(), modified && !written);
+    QCOMPARE(ReadAll(m_translation) != before, written);
 }
 
 void TestDocumentCommands::choosersAreSetUpAndRemembered()

@@ -1,3 +1,4 @@
+#include "../support/fixture.h"
 #include "mainform.h"
 #include "phrasegrid.h"
 #include "registry.h"
@@ -7,12 +8,67 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolBar>
 
 #include <csignal>
 #include <sys/resource.h>
+
+namespace {
+
+// Makes every write to the settings folder fail the way users meet it, until lifted.
+class StoreBlock
+{
+public:
+    enum Kind { ReadOnlyFolder, FullDisk };
+
+    StoreBlock(Kind kind, const QString& folder) : m_kind(kind), m_folder(folder)
+    {
+        if (m_kind == ReadOnlyFolder) {
+            QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner);
+        } else {
+            std::signal(SIGXFSZ, SIG_IGN);
+            getrlimit(RLIMIT_FSIZE, &m_saved);
+            rlimit none = m_saved;
+            none.rlim_cur = 1;
+            setrlimit(RLIMIT_FSIZE, &none);
+        }
+    }
+    ~StoreBlock() { Lift(); }
+
+    /// False where the block cannot work: the superuser writes into a read-only folder.
+    bool Effective() const
+    {
+        if (m_kind != ReadOnlyFolder)
+            return true;
+        QFile probe(m_folder + QStringLiteral("/probe"));
+        if (!probe.open(QIODevice::WriteOnly))
+            return true;
+        probe.remove();
+        return false;
+    }
+
+    void Lift()
+    {
+        if (m_lifted)
+            return;
+        m_lifted = true;
+        if (m_kind == ReadOnlyFolder)
+            QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        else
+            setrlimit(RLIMIT_FSIZE, &m_saved);
+    }
+
+private:
+    Kind m_kind;
+    QString m_folder;
+    rlimit m_saved{};
+    bool m_lifted = false;
+};
+
+} // namespace
 
 // The window's settings go to the store when it closes and come back when the next one is made.
 class TestMainSettings : public QObject
@@ -24,10 +80,14 @@ private slots:
     void firstRunUsesDesignedState();
     void roundTrip();
     void maximisedWindowReopensNormalWithItsBounds();
+    void storedBoundsComeBackOnScreen_data();
+    void storedBoundsComeBackOnScreen();
     void keepLayoutIsStoredOnceUsed();
     void displayModeFromTemplateIsStored();
     void unreadableValueIsReportedAndStartContinues();
     void failedWriteKeepsWindowOpen();
+    void failedSaveIsRepeatedAtEveryClose_data();
+    void failedSaveIsRepeatedAtEveryClose();
     void unopenableStoreStillCloses();
 
 private:
@@ -154,17 +214,54 @@ void TestMainSettings::maximisedWindowReopensNormalWithItsBounds()
     QTRY_COMPARE(again->WindowBounds(), maximised);
 }
 
+void TestMainSettings::storedBoundsComeBackOnScreen_data()
+{
+    QTest::addColumn<QRect>("stored");
+    QTest::addColumn<QRect>("expected");
+    // The offscreen platform's one screen, all of it available.
+    const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(a.width() > 400 && a.height() > 300);
+    QTest::newRow("on screen: as stored") << QRect(40, 50, 304, 204) << QRect(40, 50, 304, 204);
+    QTest::newRow("right of and below every screen")
+        << QRect(a.right() + 5000, a.bottom() + 3000, 300, 200)
+        << QRect(a.right() + 1 - 300, a.bottom() + 1 - 200, 300, 200);
+    QTest::newRow("left of and above every screen")
+        << QRect(a.left() - 5000, a.top() - 3000, 300, 200) << QRect(a.topLeft(), QSize(300, 200));
+    QTest::newRow("half over the right edge") << QRect(a.right() - 150, a.top() + 10, 300, 200)
+                                              << QRect(a.right() + 1 - 300, a.top() + 10, 300, 200);
+    QTest::newRow("larger than the screen: maximised elsewhere")
+        << QRect(a.left() - 20, a.top() - 30, a.width() + 200, a.height() + 100) << a;
+}
+
+void TestMainSettings::storedBoundsComeBackOnScreen()
+{
+    QFETCH(QRect, stored);
+    QFETCH(QRect, expected);
+    QVERIFY(NewForm()->close()); // a complete store
+    {
+        TRegistry registry;
+        QVERIFY(registry.OpenKey(QString::fromLatin1(SettingsKeyPath), false));
+        registry.WriteInteger(QStringLiteral("Top"), stored.top());
+        registry.WriteInteger(QStringLiteral("Left"), stored.left());
+        registry.WriteInteger(QStringLiteral("Width"), stored.width());
+        registry.WriteInteger(QStringLiteral("Height"), stored.height());
+    }
+    auto form = NewForm();
+    form->show();
+    QTRY_COMPARE(form->WindowBounds(), expected);
+    QCOMPARE(form->frameGeometry(), expected);
+    QVERIFY(form->close());
+    QCOMPARE(NewForm()->WindowBounds(), expected); // stored as shown: the next run starts there
+}
+
 void TestMainSettings::displayModeFromTemplateIsStored()
 {
     QTemporaryDir dir;
-    QFile t(dir.filePath("t.php"));
-    QVERIFY(t.open(QIODevice::WriteOnly));
-    t.write("define(\"_A\",\"a\");\ndefine(\"_B\",\"b\");\n");
-    t.close();
+    const QString templ = WriteFixture(dir, "t.php", "define(\"_A\",\"a\");\ndefine(\"_B\",\"b\");\n");
     {
         auto form = NewForm();
         QVERIFY(!form->ShowOriginal());
-        m_seam.files.enqueue(t.fileName());
+        m_seam.files.enqueue(templ);
         form->FileNewAction()->trigger();
         QVERIFY(form->ShowOriginal()); // define lines: originals shown
         QVERIFY(form->close());
@@ -213,6 +310,38 @@ void TestMainSettings::failedWriteKeepsWindowOpen()
     QCOMPARE(m_seam.errors, QStringList{"Failed to set data for 'Top'"});
     QVERIFY(form->close()); // closing again repeats the save, which now succeeds
     QVERIFY(QFile::exists(Store()));
+}
+
+void TestMainSettings::failedSaveIsRepeatedAtEveryClose_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("read-only settings folder") << int(StoreBlock::ReadOnlyFolder);
+    QTest::newRow("disk that takes no more bytes") << int(StoreBlock::FullDisk);
+}
+
+void TestMainSettings::failedSaveIsRepeatedAtEveryClose()
+{
+    QFETCH(int, kind);
+    // A store that exists already: the values of a failed save stay pending in the cache the
+    // settings library keeps of the file, and the next close must not take that for a store it
+    // cannot read.
+    QVERIFY(NewForm()->close());
+    auto form = NewForm();
+    form->show();
+    form->SetToolBarVisible(false); // what the save that finally succeeds must store
+    StoreBlock block(StoreBlock::Kind(kind), QFileInfo(Store()).path());
+    if (!block.Effective())
+        QSKIP("the folder's mode does not stop this user's writes (the superuser's)");
+    const bool firstClosed = form->close();
+    const bool secondClosed = form->close();
+    block.Lift();
+    QVERIFY(!firstClosed);
+    QVERIFY(!secondClosed); // tried again, and failed again
+    QCOMPARE(m_seam.errors, QStringList(2, QStringLiteral("Failed to set data for 'Top'")));
+    QVERIFY(form->isVisible());
+    QVERIFY(form->close()); // writable again: the save goes through
+    QCOMPARE(m_seam.errors.size(), 2);
+    QVERIFY(!NewForm()->ToolBarVisible());
 }
 
 void TestMainSettings::unopenableStoreStillCloses()

@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
@@ -46,6 +47,7 @@ private slots:
     void cellTexts();
     void typingStoresEveryKeystroke();
     void escapePutsBackTextButKeepsState();
+    void escapeAfterMenuPutsBackTextFromThen();
     void keyColumnNeverStores_data();
     void keyColumnNeverStores();
     void editorOpening_data();
@@ -60,6 +62,9 @@ private slots:
     void pasteKeepsFirstLine();
     void layoutColumns();
     void toggles();
+    void tabKeepsFocusAndCell_data();
+    void tabKeepsFocusAndCell();
+    void gridIsTheOnlyFocusTaker();
     void fontChooser();
 
 private:
@@ -168,6 +173,28 @@ void TestPhraseGrid::escapePutsBackTextButKeepsState()
     QCOMPARE(doc.PhraseState(1), TranslationState::tsTranslated);
     QVERIFY(doc.Modified());
     QCOMPARE(Grid()->SavedEditText(), QByteArray("Bye"));
+}
+
+void TestPhraseGrid::escapeAfterMenuPutsBackTextFromThen()
+{
+    PhraseDocument& doc = m_form->Document();
+    Grid()->setCurrentIndex(Cell(1, 2)); // _BYE
+    TypeKeys(Grid(), "Au revoir");
+    // A menu opened and closed again: the focus events Qt sends the focus widget around a popup
+    // (sent by hand, as the offscreen platform hands the popup the window activation instead).
+    QWidget* editor = KeyTarget(Grid());
+    QFocusEvent out(QEvent::FocusOut, Qt::PopupFocusReason);
+    QApplication::sendEvent(editor, &out);
+    QFocusEvent in(QEvent::FocusIn, Qt::PopupFocusReason);
+    QApplication::sendEvent(editor, &in);
+    QVERIFY(Grid()->IsEditing()); // the edit goes on
+    QCOMPARE(KeyTarget(Grid()), editor);
+    QCOMPARE(Grid()->SavedEditText(), QByteArray("Au revoir"));
+    TypeKeys(Grid(), "!");
+    PressKey(Grid(), Qt::Key_Escape);
+    QVERIFY(!Grid()->IsEditing());
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray("Au revoir"));
+    QCOMPARE(doc.PhraseState(1), TranslationState::tsTranslated);
 }
 
 void TestPhraseGrid::keyColumnNeverStores_data()
@@ -393,6 +420,55 @@ void TestPhraseGrid::toggles()
     bar->trigger();
     QVERIFY(!m_form->ToolBar()->isHidden());
     QVERIFY(bar->isChecked());
+}
+
+void TestPhraseGrid::tabKeepsFocusAndCell_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("editing");
+    QTest::newRow("Tab") << int(Qt::Key_Tab) << false;
+    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab) << false;
+    QTest::newRow("Tab in the editor") << int(Qt::Key_Tab) << true;
+    QTest::newRow("Shift+Tab in the editor") << int(Qt::Key_Backtab) << true;
+}
+
+void TestPhraseGrid::tabKeepsFocusAndCell()
+{
+    QFETCH(int, key);
+    QFETCH(bool, editing);
+    PhraseDocument& doc = m_form->Document();
+    Grid()->setCurrentIndex(Cell(1, 2));
+    if (editing)
+        TypeKeys(Grid(), "Ciao");
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    QVERIFY(focus == KeyTarget(Grid()));
+    // Sent through the window as the user's key is, so that Qt's own focus chain runs.
+    QTest::keyClick(m_form->windowHandle(), Qt::Key(key),
+                    key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    QApplication::processEvents();
+    QVERIFY(focus);
+    QCOMPARE(QApplication::focusWidget(), focus.data());
+    QCOMPARE(Grid()->currentIndex(), Cell(1, 2));
+    QCOMPARE(Grid()->IsEditing(), editing);
+    QCOMPARE(doc.PhraseTranslation(1), editing ? QByteArray("Ciao") : QByteArray("Bye"));
+    // The arrow keys still move the cell.
+    QTest::keyClick(m_form->windowHandle(), Qt::Key_Down);
+    QApplication::processEvents();
+    QCOMPARE(Grid()->currentIndex(), Cell(2, 2));
+}
+
+void TestPhraseGrid::gridIsTheOnlyFocusTaker()
+{
+    // Whatever is clicked, the arrow keys must reach the grid: no other control of the window,
+    // the tool bar's buttons included, takes the focus.
+    QStringList takers;
+    for (QWidget* w : m_form->findChildren<QWidget*>()) {
+        if (w->window() != m_form || w == Grid() || Grid()->isAncestorOf(w))
+            continue;
+        if (w->focusPolicy() != Qt::NoFocus)
+            takers << QStringLiteral("%1 %2").arg(w->metaObject()->className(), w->objectName());
+    }
+    QVERIFY2(takers.isEmpty(), qPrintable(takers.join(", ")));
 }
 
 void TestPhraseGrid::fontChooser()

@@ -1,3 +1,4 @@
+#include "../support/fixture.h"
 #include "cli.h"
 
 #include <QBuffer>
@@ -294,11 +295,8 @@ void TestCli::longLines()
     // A 10 MB phrase line goes through whole, without being cut or slowed to a crawl.
     QTemporaryDir dir;
     const QByteArray value(10 * 1024 * 1024, 'x');
-    QFile f(dir.filePath("big.php"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("define(\"_BIG\",\"" + value + "\");");
-    f.close();
-    const Run r = Cli({"parse", QFile::encodeName(f.fileName())});
+    const QString path = WriteFixture(dir, "big.php", "define(\"_BIG\",\"" + value + "\");");
+    const Run r = Cli({"parse", QFile::encodeName(path)});
     QCOMPARE(r.status, 0);
     QCOMPARE(r.out, "0\t2\t_BIG\t" + value + "\n");
 }

@@ -1,5 +1,6 @@
 // Written translation files as PHP itself reads them: every file passes php -l, and PHP gives
 // the texts the translator meant. Skipped with a message where php is not installed.
+#include "../support/fixture.h"
 #include "phrasedocument.h"
 
 #include <QFile>
@@ -69,10 +70,7 @@ void TestPhpWriting::initTestCase()
 void TestPhpWriting::templateIsPhp()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("lang-english.php");
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(Template) == Template.size());
-    f.close();
+    const QString path = WriteFixture(dir, "lang-english.php", Template);
     bool ok = false;
     const QByteArray said = RunPhp({"-l", path}, &ok);
     QVERIFY2(ok, said.constData());

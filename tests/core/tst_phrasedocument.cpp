@@ -50,6 +50,11 @@ private slots:
     void mergeFailureKeepsChosenName();
     void manyMergesAndEdits();
     void lineLongerThanSixteenMegabytes();
+    void translationChangesPlace_data();
+    void translationChangesPlace();
+    void keptTextsOutliveTheDocument_data();
+    void keptTextsOutliveTheDocument();
+    void borrowedTextsMatchTheGetters();
     void write_data();
     void write();
     void keepLayout();
@@ -300,6 +305,144 @@ void TestPhraseDocument::lineLongerThanSixteenMegabytes()
     QVERIFY(doc.PhraseOriginal(0) == text);
     QCOMPARE(doc.FindKey("_B"), std::optional<int>(1));
     QVERIFY(doc.BuildTranslationFile() == templ);
+}
+
+void TestPhraseDocument::translationChangesPlace_data()
+{
+    // One letter per step for phrase _A: s a short merged value, l one over 64 KB, e one with an
+    // escaped quote, t a typed text.
+    QTest::addColumn<QByteArray>("steps");
+    QTest::newRow("long, then short") << QByteArray("ls");
+    QTest::newRow("long twice, escaped, long") << QByteArray("llel");
+    QTest::newRow("escaped, long, typed, escaped") << QByteArray("elte");
+    QTest::newRow("typed, long, short, typed, long") << QByteArray("tlstl");
+}
+
+// A translation moves between where merged values are referred to, the owned texts and the views
+// of long values, and back, without disturbing a neighbour kept in the same places.
+void TestPhraseDocument::translationChangesPlace()
+{
+    QFETCH(QByteArray, steps);
+    PhraseDocument doc;
+    doc.LoadTemplateData(Lines({"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");"}));
+    const QByteArray neighbour(66000, 'b');
+    doc.MergeTranslationData("define(\"_B\",\"" + neighbour + "\");\n");
+    QVERIFY(doc.CommitTranslation(1, "typed b"));
+    doc.MergeTranslationData("define(\"_B\",\"Say \\\"b\\\"\");\n");
+    doc.MergeTranslationData("define(\"_B\",\"" + neighbour + "\");\n");
+    for (int k = 0; k < steps.size(); ++k) {
+        const QByteArray n = QByteArray::number(k);
+        QByteArray expected;
+        switch (steps.at(k)) {
+        case 's':
+            expected = "s" + n;
+            doc.MergeTranslationData("define(\"_A\",\"" + expected + "\");\n");
+            break;
+        case 'l':
+            expected = QByteArray(70000 + k, char('a' + k));
+            doc.MergeTranslationData("define(\"_A\",\"" + expected + "\");\n");
+            break;
+        case 'e':
+            expected = "say \"" + n + "\"";
+            doc.MergeTranslationData("define(\"_A\",\"say \\\"" + n + "\\\"\");\n");
+            break;
+        default:
+            expected = "t" + n;
+            QVERIFY(doc.CommitTranslation(0, expected));
+        }
+        QCOMPARE(doc.PhraseTranslation(0), expected);
+        QCOMPARE(doc.PhraseState(0), TranslationState::tsTranslated);
+        QVERIFY(doc.PhraseTranslation(1) == neighbour);
+    }
+}
+
+void TestPhraseDocument::keptTextsOutliveTheDocument_data()
+{
+    QTest::addColumn<QByteArray>("which");
+    QTest::addColumn<int>("phrase");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("reload"); // a new template, else a clear
+    for (bool reload : {false, true}) {
+        const char* change = reload ? "reload" : "clear";
+        QTest::addRow("key, %s", change) << QByteArray("key") << 0 << QByteArray("_A") << reload;
+        QTest::addRow("original, %s", change)
+            << QByteArray("original") << 0 << QByteArray("Hello") << reload;
+        QTest::addRow("template's translation, %s", change)
+            << QByteArray("translation") << 0 << QByteArray("Hello") << reload;
+        QTest::addRow("merged translation, %s", change)
+            << QByteArray("translation") << 1 << QByteArray("Salut") << reload;
+        QTest::addRow("merged translation over 64 KB, %s", change)
+            << QByteArray("translation") << 2 << QByteArray(70000, 'x') << reload;
+        QTest::addRow("typed translation, %s", change)
+            << QByteArray("translation") << 3 << QByteArray("typed") << reload;
+    }
+}
+
+// A text the document hands out is the caller's own: NUL-terminated where it ends, and intact
+// once the document has let go of the file bytes it was read from.
+void TestPhraseDocument::keptTextsOutliveTheDocument()
+{
+    QFETCH(QByteArray, which);
+    QFETCH(int, phrase);
+    QFETCH(QByteArray, expected);
+    QFETCH(bool, reload);
+    QByteArray templ = Lines({"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");",
+                              "define(\"_C\",\"Bye\");", "define(\"_D\",\"Hi\");"});
+    QByteArray translation =
+        "define(\"_B\",\"Salut\");\r\ndefine(\"_C\",\"" + QByteArray(70000, 'x') + "\");\r\n";
+    PhraseDocument doc;
+    doc.LoadTemplateData(templ); // shares the bytes of templ and translation, copying nothing
+    doc.MergeTranslationData(translation);
+    QVERIFY(doc.CommitTranslation(3, "typed"));
+    const QByteArray kept = which == "key"        ? doc.PhraseKey(phrase)
+                            : which == "original" ? doc.PhraseOriginal(phrase)
+                                                  : doc.PhraseTranslation(phrase);
+    // Read up to its NUL, as a C string: not the rest of the line.
+    QCOMPARE(QByteArray(kept.constData()), expected);
+
+    if (reload)
+        doc.LoadTemplateData(Lines({"define(\"_Z\",\"Other\");"}));
+    else
+        doc.ClearDocument();
+    // The document has let go of the file bytes, so these are their only holders and are
+    // overwritten in place: a text still referring into them would change.
+    const char* const templAt = templ.constData();
+    templ.fill('#');
+    translation.fill('#');
+    QCOMPARE(templ.constData(), templAt);
+    QCOMPARE(kept, expected);
+    QCOMPARE(QByteArray(kept.constData()), expected);
+}
+
+// The texts lent for a scan are the getters' texts, also where they had to be unescaped (held
+// by the struct) and whichever place a translation is kept in; what is not asked for is empty.
+void TestPhraseDocument::borrowedTextsMatchTheGetters()
+{
+    PhraseDocument doc;
+    doc.LoadTemplateData(
+        Lines({"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");", "define(\"_C\",\"Bye\");",
+               "define(\"_D\",\"Hi\");", "define(\"_E\\\"x\",\"Say \\\"hi\\\"\");"}));
+    doc.MergeTranslationData("define(\"_B\",\"Salut\");\r\ndefine(\"_C\",\"" +
+                             QByteArray(70000, 'x') + "\");\r\n");
+    QVERIFY(doc.CommitTranslation(3, "typed"));
+    QCOMPARE(doc.PhraseKey(4), QByteArray("_E\"x"));
+    BorrowedPhraseTexts texts; // one for the whole scan, as a search has it
+    for (bool showOriginal : {true, false}) {
+        doc.SetShowOriginal(showOriginal);
+        for (int i = 0; i < doc.PhraseCount(); ++i) {
+            doc.BorrowPhraseTexts(i, texts, true, true);
+            QCOMPARE(texts.key.toByteArray(), doc.PhraseKey(i));
+            QCOMPARE(texts.original.toByteArray(), doc.PhraseOriginal(i));
+            QCOMPARE(texts.column.toByteArray(), doc.PhraseColumnText(i));
+            QCOMPARE(texts.translation.toByteArray(), doc.PhraseTranslation(i));
+            doc.BorrowPhraseTexts(i, texts, false, true);
+            QVERIFY(texts.key.isEmpty() && texts.original.isEmpty() && texts.column.isEmpty());
+            QCOMPARE(texts.translation.toByteArray(), doc.PhraseTranslation(i));
+            doc.BorrowPhraseTexts(i, texts, true, false);
+            QCOMPARE(texts.column.toByteArray(), doc.PhraseColumnText(i));
+            QVERIFY(texts.translation.isEmpty());
+        }
+    }
 }
 
 void TestPhraseDocument::mergeFailureKeepsChosenName()

@@ -198,6 +198,17 @@ void TestPhraseLine::splitLines_data()
     QTest::newRow("NUL at line start") << QByteArray("a\n\0b", 4) << L{"a"};
     QTest::newRow("NUL first") << QByteArray("\0a", 2) << L{};
     QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << L{"a", "", "b"};
+    // Lines longer than a word of eight bytes, whose ends LineLengthAt finds a word at a time.
+    QTest::newRow("CR LF in the third word") << QByteArray("0123456789abcdefghij\r\nxy")
+                                             << L{"0123456789abcdefghij", "xy"};
+    QTest::newRow("break as a word's last byte, then two whole words")
+        << QByteArray("0123456\r0123456789abcdef") << L{"0123456", "0123456789abcdef"};
+    QTest::newRow("break as a word's first byte") << QByteArray("01234567\r\nabc")
+                                                  << L{"01234567", "abc"};
+    QTest::newRow("NUL ends a long line") << QByteArray("0123456789\0abc\nd", 16) << L{"0123456789"};
+    QTest::newRow("bytes near the breaks are none")
+        << QByteArray("\x8A\x8D\x80\x0B\x0E\x01\xFF\x8A\x8D\n\x0B\x0E\x01")
+        << L{"\x8A\x8D\x80\x0B\x0E\x01\xFF\x8A\x8D", "\x0B\x0E\x01"};
 }
 
 void TestPhraseLine::splitLines()
@@ -205,8 +216,11 @@ void TestPhraseLine::splitLines()
     QFETCH(QByteArray, text);
     QFETCH(QList<QByteArray>, lines);
     QList<QByteArray> got;
-    for (const LineSpan& s : SplitLines(text))
+    for (const LineSpan& s : SplitLines(text)) {
         got.append(text.mid(s.offset, s.length));
+        // Reading one line again, from its start, finds the same end.
+        QCOMPARE(LineLengthAt(text, s.offset), s.length);
+    }
     QCOMPARE(got, lines);
 }
 

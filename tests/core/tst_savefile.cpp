@@ -19,13 +19,6 @@
 
 namespace {
 
-void Write(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
 struct stat Stat(const QString& path)
 {
     struct stat st
@@ -179,8 +172,7 @@ void TestSaveFile::lastByteFails()
     QFETCH(qsizetype, size);
     QFETCH(bool, inPlace);
     QTemporaryDir dir;
-    const QString path = dir.filePath("fr.php");
-    Write(path, Old);
+    const QString path = WriteFixture(dir, "fr.php", Old);
     if (inPlace) // a second name for the file: replacing it would cut that name off
         QCOMPARE(::link(QFile::encodeName(path).constData(),
                         QFile::encodeName(dir.filePath("fr-link.php")).constData()),
@@ -229,7 +221,7 @@ void TestSaveFile::fullFileSystem()
             "cannot mount a tmpfs here (needs root); the file-size limit rows cover the last byte");
     const QString path = dir.filePath("fr.php");
     if (exists)
-        Write(path, Old);
+        WriteFixture(dir, "fr.php", Old);
     if (inPlace)
         QCOMPARE(::link(QFile::encodeName(path).constData(),
                         QFile::encodeName(dir.filePath("fr-link.php")).constData()),
@@ -259,7 +251,7 @@ void TestSaveFile::cannotCreate()
 {
     QFETCH(QString, relative);
     QTemporaryDir dir;
-    Write(dir.filePath("plain"), "x");
+    WriteFixture(dir, "plain", "x");
     QVERIFY(QDir(dir.path()).mkdir("folder"));
     const QString path = dir.filePath(relative);
     try {
@@ -337,8 +329,7 @@ void TestSaveFile::specialTargetsAreRefused()
 void TestSaveFile::keepsPermissions()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("fr.php");
-    Write(path, "old");
+    const QString path = WriteFixture(dir, "fr.php", "old");
     const auto perms = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
     QVERIFY(QFile::setPermissions(path, perms));
     WriteFileSafely(FilePath::FromText(path), "new");
@@ -360,9 +351,8 @@ void TestSaveFile::keepsWhatTheFileWas()
 {
     QFETCH(QString, change);
     QTemporaryDir dir;
-    const QString path = dir.filePath("fr.php");
+    const QString path = WriteFixture(dir, "fr.php", "old");
     const QByteArray name = QFile::encodeName(path);
-    Write(path, "old");
     if (change == "link") {
         QCOMPARE(::link(name.constData(), QFile::encodeName(dir.filePath("other.php")).constData()),
                  0);
@@ -391,9 +381,8 @@ void TestSaveFile::symlinkTargetReplaced()
 {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("real"));
-    const QString target = dir.filePath("real/fr.php");
+    const QString target = WriteFixture(dir, "real/fr.php", "old");
     const QString link = dir.filePath("fr.php");
-    Write(target, "old");
     QVERIFY(QFile::link("real/fr.php", link)); // relative, as links usually are
     WriteFileSafely(FilePath::FromText(link), "new");
     QVERIFY(QFileInfo(link).isSymLink());

@@ -10,6 +10,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void unrepresentable();
+    void nextTextStartsAfresh_data();
+    void nextTextStartsAfresh();
     void upperCase_data();
     void upperCase();
     void leadBytes();
@@ -48,6 +50,48 @@ void TestTextCodec::unrepresentable()
     QCOMPARE(codec.FromUnicode(QString::fromUtf8("Да ж€ é"), &bad), std::nullopt);
     QCOMPARE(bad, QString::fromUtf8("é"));
     QVERIFY(!TextCodec("no-such-encoding").valid());
+}
+
+void TestTextCodec::nextTextStartsAfresh_data()
+{
+    // A codec converts one grid cell after another: a text cut inside a character must not
+    // lend its loose bytes to the next text.
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<QByteArray>("cut");
+    QTest::addColumn<QByteArray>("next");
+    QTest::addColumn<QString>("nextText");
+    QTest::newRow("shift_jis half a character") << QByteArray("Shift_JIS") << QByteArray("ab\x93")
+                                                << QByteArray("\x96\x7B") << QString::fromUtf8("本");
+    // Joined, 81 30 81 30 would be U+0080.
+    QTest::newRow("gb18030 three bytes of four") << QByteArray("GB18030") << QByteArray("x\x81\x30\x81")
+                                                 << QByteArray("0a") << QString("0a");
+    QTest::newRow("euc-jp lead of three") << QByteArray("EUC-JP") << QByteArray("\x8F")
+                                          << QByteArray("\xC6\xFC") << QString::fromUtf8("日");
+}
+
+void TestTextCodec::nextTextStartsAfresh()
+{
+    QFETCH(QByteArray, encoding);
+    QFETCH(QByteArray, cut);
+    QFETCH(QByteArray, next);
+    QFETCH(QString, nextText);
+    const QString cutAlone = TextCodec(encoding).ToUnicode(cut);
+    const TextCodec codec(encoding);
+    QCOMPARE(codec.ToUnicode(cut), cutAlone);
+    QCOMPARE(codec.ToUnicode(next), nextText);
+    // Half a surrogate pair at the end of one text is not completed by the next one.
+    QCOMPARE(codec.FromUnicode(QString(QChar(0xD83D))), std::nullopt);
+    QCOMPARE(codec.FromUnicode(nextText), std::optional<QByteArray>(next));
+
+    // Copies convert on their own, also when assigned over a codec that has converted before.
+    const TextCodec copy = codec;
+    QCOMPARE(copy.ToUnicode(cut), cutAlone);
+    QCOMPARE(copy.ToUnicode(next), nextText);
+    TextCodec assigned("windows-1251");
+    QCOMPARE(assigned.ToUnicode("\xCF"), QString::fromUtf8("П"));
+    assigned = codec;
+    QCOMPARE(assigned.ToUnicode(next), nextText);
+    QCOMPARE(assigned.FromUnicode(nextText), std::optional<QByteArray>(next));
 }
 
 void TestTextCodec::upperCase_data()

@@ -1,10 +1,10 @@
+#include "../support/fixture.h"
 #include "modal.h"
 #include "qtdialogseam.h"
 #include "stringtable.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFontInfo>
@@ -150,9 +150,7 @@ void TestQtDialogSeam::chooseFile()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QFile existing(dir.filePath(QStringLiteral("existing.php")));
-    QVERIFY(existing.open(QIODevice::WriteOnly));
-    existing.close();
+    WriteFixture(dir, QStringLiteral("existing.php"), QByteArray());
 
     QtDialogSeam seam(&m_main);
     FileChooserOptions options;

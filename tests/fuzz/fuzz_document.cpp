@@ -35,12 +35,7 @@ private:
     qsizetype m_size;
 };
 
-QByteArray Copy(QByteArrayView bytes)
-{
-    return bytes.toByteArray(); // a deep copy, also of raw data, so it outlives the document's
-}
-
-// A phrase as the document shows it, copied out so that it survives the next load.
+// A phrase as the document shows it; its texts are its own, so it survives the next load.
 struct Phrase
 {
     PhraseLineKind kind;
@@ -55,9 +50,8 @@ std::vector<Phrase> Snapshot(const PhraseDocument& doc)
 {
     std::vector<Phrase> phrases;
     for (int i = 0; i < doc.PhraseCount(); ++i)
-        phrases.push_back({doc.PhraseKind(i), Copy(doc.PhraseKey(i)), doc.PhraseKeyTag(i),
-                           Copy(doc.PhraseOriginal(i)), Copy(doc.PhraseTranslation(i)),
-                           doc.PhraseState(i)});
+        phrases.push_back({doc.PhraseKind(i), doc.PhraseKey(i), doc.PhraseKeyTag(i),
+                           doc.PhraseOriginal(i), doc.PhraseTranslation(i), doc.PhraseState(i)});
     return phrases;
 }
 
@@ -105,14 +99,18 @@ void CheckInvariants(const PhraseDocument& doc, QByteArrayView templ)
     PhraseStatistics counted;
     counted.phrases = phrases;
     int previousLine = -1;
+    BorrowedPhraseTexts texts;
     for (int i = 0; i < phrases; ++i) {
         const int line = doc.PhraseKeyTag(i);
         FUZZ_REQUIRE(line > previousLine && line < lines);
         previousLine = line;
         FUZZ_REQUIRE(doc.TemplateLineTag(line) == i);
         FUZZ_REQUIRE(doc.PhraseKind(i) != PhraseLineKind::lkNone);
-        FUZZ_REQUIRE(keys.insert(Copy(doc.PhraseKey(i))).second);
+        FUZZ_REQUIRE(keys.insert(doc.PhraseKey(i)).second);
         FUZZ_REQUIRE(doc.FindKey(doc.PhraseKey(i)) == i);
+        doc.BorrowPhraseTexts(i, texts, true, true);
+        FUZZ_REQUIRE(texts.key == doc.PhraseKey(i) && texts.original == doc.PhraseOriginal(i) &&
+                     texts.translation == doc.PhraseTranslation(i));
         const TranslationState state = doc.PhraseState(i);
         FUZZ_REQUIRE(state == TranslationState::tsMissing || state == TranslationState::tsUntranslated || state == TranslationState::tsTranslated);
         if (state == TranslationState::tsMissing) {
@@ -191,7 +189,7 @@ void MergeAndCheck(PhraseDocument& doc, QByteArrayView templ, const ExactBytes& 
         if (!parts.editable)
             continue;
         p.state = parts.value == p.translation ? TranslationState::tsUntranslated : TranslationState::tsTranslated;
-        p.translation = Copy(parts.value);
+        p.translation = parts.value;
     }
 
     doc.MergeTranslationData(bytes);
@@ -268,9 +266,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const QByteArray bytes = parts[t].Raw();
         if (doc.PhraseCount() > 0) {
             const int phrase = int(bytes.size() % doc.PhraseCount());
-            const QByteArray typed = Copy(bytes.first(std::min<qsizetype>(bytes.size(), 8)));
+            const QByteArray typed = bytes.first(std::min<qsizetype>(bytes.size(), 8)); // a copy
             const QByteArray stored = typed.first(LineLengthAt(typed, 0)); // one line at most
-            const QByteArray before = Copy(doc.PhraseTranslation(phrase));
+            const QByteArray before = doc.PhraseTranslation(phrase);
             const TranslationState state = doc.PhraseState(phrase);
             if (!doc.PhraseEditable(phrase)) {
                 FUZZ_REQUIRE(!doc.CommitTranslation(phrase, typed));
