@@ -168,7 +168,7 @@ TextCodec TerminalCodec()
 std::optional<QByteArray> PatternFor(const QByteArray& pattern, const TextCodec& terminal,
                                      const TextCodec& document, QString* badChar)
 {
-    if (terminal.name() == document.name() ||
+    if (terminal.Name() == document.Name() ||
         std::all_of(pattern.begin(), pattern.end(), [](char c) { return uchar(c) < 0x80; }))
         return pattern;
     const QString text = terminal.ToUnicode(pattern);
@@ -236,7 +236,7 @@ int Find(const Arguments& a, QIODevice& out, QIODevice& err)
     request.masksAsOrdinary = a.option("--literal").has_value();
     const auto encoding = a.option("--encoding");
     TextCodec codec = encoding ? TextCodec(*encoding) : TextCodec();
-    if (encoding && !codec.valid())
+    if (encoding && !codec.Valid())
         throw Exception(QStringLiteral("Unknown encoding %1").arg(QString::fromLatin1(*encoding)));
 
     PhraseDocument doc;
@@ -247,7 +247,7 @@ int Find(const Arguments& a, QIODevice& out, QIODevice& err)
     const auto pattern = PatternFor(request.pattern, TerminalCodec(), codec, &badChar);
     if (!pattern) {
         err.write("quillmar-cli: \"" + badChar.toLocal8Bit() + "\" cannot be written in " +
-                  codec.name() + ": nothing can match\n");
+                  codec.Name() + ": nothing can match\n");
         return 0;
     }
     request.pattern = *pattern;
@@ -371,7 +371,7 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
         err.write(Usage);
         return 2;
     } catch (const Exception& e) {
-        err.write(e.message().toLocal8Bit() + '\n');
+        err.write(e.Message().toLocal8Bit() + '\n');
         return 1;
     } catch (const std::bad_alloc&) {
         err.write(QByteArray(strings::OutOfMemory) + '\n');

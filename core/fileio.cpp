@@ -441,7 +441,7 @@ public:
     }
     TemporaryName(const TemporaryName&) = delete;
     TemporaryName& operator=(const TemporaryName&) = delete;
-    const QByteArray& name() const { return m_name; }
+    const QByteArray& Name() const { return m_name; }
     void Release() { m_name.clear(); }
     void Remove()
     {
@@ -563,7 +563,7 @@ FileStamp WriteFileSafely(const FilePath& path, const FileProducer& produce)
         e = fd.Close();
     if (e)
         throw WriteFailed(shown, exists, e);
-    if (::rename(temporary.name().constData(), target.constData()) != 0) {
+    if (::rename(temporary.Name().constData(), target.constData()) != 0) {
         // A sticky folder lets only the owner replace a file; its writer may still write it.
         const int renameError = errno;
         if (exists && (renameError == EACCES || renameError == EPERM)) {

@@ -322,14 +322,14 @@ QStringEncoder& TextCodec::Converters::Encoder(const QByteArray& name)
 
 QString TextCodec::ToUnicode(QByteArrayView bytes) const
 {
-    if (isUtf8())
+    if (IsUtf8())
         return QString::fromUtf8(bytes);
     return m_converters.Decoder(m_name).decode(bytes);
 }
 
 std::optional<QByteArray> TextCodec::FromUnicode(QStringView text, QString* badChar) const
 {
-    QByteArray bytes = isUtf8() ? text.toUtf8() : m_converters.Encoder(m_name).encode(text);
+    QByteArray bytes = IsUtf8() ? text.toUtf8() : m_converters.Encoder(m_name).encode(text);
     if (ToUnicode(bytes) == text)
         return bytes;
     if (badChar) {
@@ -337,7 +337,7 @@ std::optional<QByteArray> TextCodec::FromUnicode(QStringView text, QString* badC
         for (qsizetype i = 0; i < text.size();) {
             const qsizetype n = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
             const QStringView one = text.mid(i, n);
-            const QByteArray b = isUtf8() ? one.toUtf8() : m_converters.Encoder(m_name).encode(one);
+            const QByteArray b = IsUtf8() ? one.toUtf8() : m_converters.Encoder(m_name).encode(one);
             if (ToUnicode(b) != one) {
                 *badChar = one.toString();
                 break;

@@ -19,15 +19,15 @@ class TextCodec
 {
 public:
     /// A codec for an encoding name Qt knows ("UTF-8", "windows-1251", "Shift_JIS", ...).
-    /// Unknown names fall back to windows-1252; valid() then reports false.
+    /// Unknown names fall back to windows-1252; Valid() then reports false.
     explicit TextCodec(const QByteArray& name = "UTF-8");
 
     /// The encoding of the user's locale.
     static TextCodec Locale();
 
-    const QByteArray& name() const { return m_name; }
-    bool valid() const { return m_valid; }
-    bool isUtf8() const { return m_lead.scheme == LeadByteTable::Scheme::Utf8; }
+    const QByteArray& Name() const { return m_name; }
+    bool Valid() const { return m_valid; }
+    bool IsUtf8() const { return m_lead.scheme == LeadByteTable::Scheme::Utf8; }
 
     QString ToUnicode(QByteArrayView bytes) const;
 
@@ -40,7 +40,7 @@ public:
     /// The same into out, reusing its storage: searches fold a million texts this way.
     void UpperCaseInto(QByteArrayView bytes, QByteArray& out) const;
 
-    const LeadByteTable& leadBytes() const { return m_lead; }
+    const LeadByteTable& LeadBytes() const { return m_lead; }
     /// For single-byte encodings, the capital of every byte; null for multi-byte encodings.
     const std::array<unsigned char, 256>* UpperTable() const { return m_upper.get(); }
 

@@ -94,6 +94,6 @@ void TCreditsForm::ListBoxDblClick()
         // The whole line, name and angle brackets included; the mail client sorts it out.
         m_seam.OpenUrl(QUrl(QStringLiteral("mailto:") + ItemText(SelectedIndex()), QUrl::TolerantMode));
     } catch (const Exception& e) {
-        m_seam.ShowError(ErrorBoxText(e.message()));
+        m_seam.ShowError(ErrorBoxText(e.Message()));
     }
 }

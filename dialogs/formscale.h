@@ -17,7 +17,7 @@ public:
     explicit FormScale(int logicalDpi) : m_dpi(logicalDpi > 0 ? logicalDpi : DesignDpi) {}
     explicit FormScale(const QWidget* widget) : FormScale(widget->logicalDpiY()) {}
 
-    int dpi() const { return m_dpi; }
+    int Dpi() const { return m_dpi; }
 
     int operator()(int designPixels) const
     {

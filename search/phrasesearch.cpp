@@ -76,7 +76,7 @@ std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchR
             return matcher.indexIn(subject) >= 0;
         if (!mask) {
             try {
-                mask.emplace(pattern, codec.leadBytes());
+                mask.emplace(pattern, codec.LeadBytes());
             } catch (const EMaskError& e) {
                 // One arg() call, so a '%1' inside the mask (printf patterns) stays as typed.
                 throw Exception(QString::fromLatin1(strings::InvalidMask)

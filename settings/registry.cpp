@@ -69,8 +69,12 @@ bool StoreReadable(const QSettings& store)
     case QSettings::AccessError:
         break;
     }
+#ifdef Q_OS_WIN
+    return false; // the registry itself refused
+#else
     QFile file(store.fileName());
     return !file.exists() || file.open(QIODevice::ReadOnly);
+#endif
 }
 
 } // namespace

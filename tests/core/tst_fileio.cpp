@@ -55,7 +55,7 @@ ReadResult TimedRead(const QString& path, const ReadOptions& options, int timeou
             r.bytes = ReadFileBytes(path, options);
         } catch (const Exception& e) {
             r.failed = true;
-            r.error = e.message();
+            r.error = e.Message();
         }
         return r;
     });
@@ -360,8 +360,8 @@ void TestFileIo::wideEncodings()
             doc.LoadTranslation(path);
         QVERIFY2(encoding.isEmpty(), "a wide encoding was read");
     } catch (const EFOpenError& e) {
-        QVERIFY2(!encoding.isEmpty(), qPrintable(e.message()));
-        QCOMPARE(e.message(), "Cannot open file " + path + ": " + WideReason.arg(encoding));
+        QVERIFY2(!encoding.isEmpty(), qPrintable(e.Message()));
+        QCOMPARE(e.Message(), "Cannot open file " + path + ": " + WideReason.arg(encoding));
         CompareSnapshots(SnapshotOf(doc), before);
         return;
     }

@@ -174,7 +174,7 @@ void TestPhraseDocument::loadMissingFileLeavesDocumentEmpty()
             doc.LoadTemplate(path);
             QFAIL("no error");
         } catch (const EFOpenError& e) {
-            QCOMPARE(e.message(), message);
+            QCOMPARE(e.Message(), message);
         }
         QVERIFY(!doc.IsDocumentLoaded());
     }
@@ -564,7 +564,7 @@ void TestPhraseDocument::saveClearsModifiedAndTracksName()
         doc.SaveTranslation();
         QFAIL("no error");
     } catch (const EFCreateError& e) {
-        QCOMPARE(e.message(), "Cannot create file " + bad);
+        QCOMPARE(e.Message(), "Cannot create file " + bad);
     }
     QVERIFY(doc.Modified());
     QCOMPARE(doc.TranslationFileName(), bad);

@@ -111,8 +111,8 @@ void ExpectFailedSave(PhraseDocument& doc, const QString& path, const QByteArray
     } catch (const EWriteError& e) {
         // What failed, where, and that the file is untouched, with the system's reason.
         const QString said = "Stream write error.\n" + path + " is as it was before the save (";
-        QVERIFY2(e.message().startsWith(said) && e.message().endsWith(')'),
-                 qPrintable(e.message()));
+        QVERIFY2(e.Message().startsWith(said) && e.Message().endsWith(')'),
+                 qPrintable(e.Message()));
     }
     QCOMPARE(ReadAll(path), old);
     QVERIFY(doc.Modified());
@@ -258,7 +258,7 @@ void TestSaveFile::cannotCreate()
         WriteFileSafely(FilePath::FromText(path), "data");
         QFAIL("no error");
     } catch (const EFCreateError& e) {
-        QVERIFY2(e.message().startsWith("Cannot create file " + path), qPrintable(e.message()));
+        QVERIFY2(e.Message().startsWith("Cannot create file " + path), qPrintable(e.Message()));
     }
     QCOMPARE(ReadAll(dir.filePath("plain")), QByteArray("x"));
     QVERIFY(QFileInfo(dir.filePath("folder")).isDir());
@@ -314,7 +314,7 @@ void TestSaveFile::specialTargetsAreRefused()
         doc.SaveTranslation();
         QFAIL("the save reported success");
     } catch (const EFCreateError& e) {
-        QCOMPARE(e.message(), "Cannot create file " + path + ": " + reason);
+        QCOMPARE(e.Message(), "Cannot create file " + path + ": " + reason);
     }
     struct stat after
     {

@@ -38,7 +38,7 @@ void TestTextCodec::roundTrip()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     const TextCodec codec(encoding);
-    QVERIFY(codec.valid());
+    QVERIFY(codec.Valid());
     QCOMPARE(codec.ToUnicode(bytes), text);
     QCOMPARE(codec.FromUnicode(text), std::optional<QByteArray>(bytes));
 }
@@ -49,7 +49,7 @@ void TestTextCodec::unrepresentable()
     QString bad;
     QCOMPARE(codec.FromUnicode(QString::fromUtf8("Да ж€ é"), &bad), std::nullopt);
     QCOMPARE(bad, QString::fromUtf8("é"));
-    QVERIFY(!TextCodec("no-such-encoding").valid());
+    QVERIFY(!TextCodec("no-such-encoding").Valid());
 }
 
 void TestTextCodec::nextTextStartsAfresh_data()
@@ -117,14 +117,14 @@ void TestTextCodec::upperCase()
 void TestTextCodec::leadBytes()
 {
     const TextCodec sjis("Shift_JIS");
-    QCOMPARE(sjis.leadBytes().scheme, LeadByteTable::Scheme::DoubleByte);
-    QVERIFY(sjis.leadBytes().IsLead(0x81));
-    QVERIFY(sjis.leadBytes().IsLead(0xE0));
-    QVERIFY(!sjis.leadBytes().IsLead(0xA1)); // half-width katakana is one byte
-    QVERIFY(!sjis.leadBytes().IsLead('A'));
-    QCOMPARE(TextCodec("windows-1251").leadBytes().scheme, LeadByteTable::Scheme::SingleByte);
-    QCOMPARE(TextCodec("GBK").leadBytes().scheme, LeadByteTable::Scheme::DoubleByte);
-    QCOMPARE(TextCodec("utf8").leadBytes().scheme, LeadByteTable::Scheme::Utf8);
+    QCOMPARE(sjis.LeadBytes().scheme, LeadByteTable::Scheme::DoubleByte);
+    QVERIFY(sjis.LeadBytes().IsLead(0x81));
+    QVERIFY(sjis.LeadBytes().IsLead(0xE0));
+    QVERIFY(!sjis.LeadBytes().IsLead(0xA1)); // half-width katakana is one byte
+    QVERIFY(!sjis.LeadBytes().IsLead('A'));
+    QCOMPARE(TextCodec("windows-1251").LeadBytes().scheme, LeadByteTable::Scheme::SingleByte);
+    QCOMPARE(TextCodec("GBK").LeadBytes().scheme, LeadByteTable::Scheme::DoubleByte);
+    QCOMPARE(TextCodec("utf8").LeadBytes().scheme, LeadByteTable::Scheme::Utf8);
 }
 
 void TestTextCodec::detect_data()
@@ -152,7 +152,7 @@ void TestTextCodec::detect()
     QFETCH(QByteArray, encoding);
     const QByteArray got = DetectDocumentEncoding(templ, {translation}, QLocale(locale)).name;
     QCOMPARE(got, encoding);
-    QVERIFY(TextCodec(got).valid()); // every detected name is one Qt can convert
+    QVERIFY(TextCodec(got).Valid()); // every detected name is one Qt can convert
 }
 
 void TestTextCodec::utf8Validity_data()

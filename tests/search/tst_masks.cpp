@@ -23,7 +23,7 @@ LeadByteTable Encoding(const QString& name)
         const QByteArray codec = name == u"utf8"   ? QByteArray("UTF-8")
                                  : name == u"sjis" ? QByteArray("Shift_JIS")
                                                    : name.toLatin1();
-        it = known.insert(name, TextCodec(codec).leadBytes());
+        it = known.insert(name, TextCodec(codec).LeadBytes());
     }
     return *it;
 }
@@ -462,7 +462,7 @@ void TestMasks::characters()
         QCOMPARE(WildcardMatch(textBytes, maskBytes, Encoding(QString::fromLatin1(encoding))),
                  expected);
     } catch (const EMaskError& e) {
-        QFAIL(qPrintable(e.message()));
+        QFAIL(qPrintable(e.Message()));
     }
 }
 
@@ -520,7 +520,7 @@ void TestMasks::invalidMasks()
         QCOMPARE(e.position(), position);
         QCOMPARE(e.mask(), QByteArray(mask.constData())); // up to the first NUL
         if (!message.isNull())
-            QCOMPARE(e.message(), message);
+            QCOMPARE(e.Message(), message);
     }
 }
 

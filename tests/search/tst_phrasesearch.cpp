@@ -104,7 +104,7 @@ void TestPhraseSearch::foldsByCharacters()
     try {
         QCOMPARE(FindPhrase(doc, 0, request, TextCodec(encoding)).has_value(), found);
     } catch (const Exception& e) {
-        QFAIL(qPrintable(e.message()));
+        QFAIL(qPrintable(e.Message()));
     }
 }
 
@@ -120,7 +120,7 @@ void TestPhraseSearch::invalidMaskInEncoding()
         FindPhrase(doc, 0, request, codec);
         QFAIL("the mask compiled");
     } catch (const Exception& e) {
-        QCOMPARE(e.message(), QString::fromUtf8("'*[Ж' is an invalid mask at (5)"));
+        QCOMPARE(e.Message(), QString::fromUtf8("'*[Ж' is an invalid mask at (5)"));
     }
 }
 

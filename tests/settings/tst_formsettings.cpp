@@ -359,7 +359,7 @@ void TestFormSettings::failedRead()
         LoadFormSettings(started);
         QFAIL("loading did not fail");
     } catch (const ERegistryException& e) {
-        QCOMPARE(e.message(), error);
+        QCOMPARE(e.Message(), error);
     }
     QCOMPARE(started.log, AppliedValues.first(appliedBefore));
 }
@@ -394,7 +394,7 @@ void TestFormSettings::failedWrite()
         SaveFormSettings(closing);
         QFAIL("saving did not fail");
     } catch (const ERegistryException& e) {
-        QCOMPARE(e.message(), QStringLiteral("Failed to set data for 'Top'"));
+        QCOMPARE(e.Message(), QStringLiteral("Failed to set data for 'Top'"));
     }
 }
 

@@ -249,7 +249,7 @@ void TestSettingsStore::readInteger()
         QVERIFY2(error.isEmpty(), "no error");
         QCOMPARE(registry.ReadBool(QStringLiteral("V")), expected != 0);
     } catch (const ERegistryException& e) {
-        QCOMPARE(e.message(), error);
+        QCOMPARE(e.Message(), error);
     }
 }
 
@@ -289,7 +289,7 @@ void TestSettingsStore::readString()
         QCOMPARE(registry.ReadString(QStringLiteral("V")), expected);
         QVERIFY2(error.isEmpty(), "no error");
     } catch (const ERegistryException& e) {
-        QCOMPARE(e.message(), error);
+        QCOMPARE(e.Message(), error);
     }
 }
 
@@ -330,7 +330,7 @@ void TestSettingsStore::noKeyOpenForWriting()
             write();
             QFAIL("the write did not fail");
         } catch (const ERegistryException& e) {
-            QCOMPARE(e.message(), QStringLiteral("Failed to set data for 'A'"));
+            QCOMPARE(e.Message(), QStringLiteral("Failed to set data for 'A'"));
         }
     };
     expectSetFailed([&] { registry.WriteInteger(QStringLiteral("A"), 2); });
@@ -377,7 +377,7 @@ void TestSettingsStore::writeFailure()
         registry.WriteString(QStringLiteral("FontName"), "Arial");
         QFAIL("the write did not fail");
     } catch (const ERegistryException& e) {
-        QCOMPARE(e.message(), QStringLiteral("Failed to set data for 'FontName'"));
+        QCOMPARE(e.Message(), QStringLiteral("Failed to set data for 'FontName'"));
     }
 }
 
