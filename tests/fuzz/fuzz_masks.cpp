@@ -252,7 +252,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                        TextCodec("Shift_JIS"), TextCodec("EUC-JP"),
                                        TextCodec("GB18030")};
     for (const TextCodec& codec : codecs) {
-        const LeadByteTable& lead = codec.leadBytes();
+        const LeadByteTable& lead = codec.LeadBytes();
         const Outcome outcome = Run(mask, text, lead);
         if (checked) {
             const Compiled reference = Compile(mask, lead);
