@@ -4,9 +4,11 @@
 
 #include "find.h"
 #include "phrasegrid.h"
+#include "phrasemodel.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -25,6 +27,17 @@ struct ActionEntry
     const char* image;     // bundled fallback under :/icons
     void (TMainForm::*execute)();
     bool checkable;
+};
+
+// One value of the View menu's filter, listed in this order in the menu and the tool bar's box.
+struct FilterEntry
+{
+    QAction* TMainForm::*slot;
+    PhraseFilter filter;
+    const char* name;
+    const char* caption;
+    QKeySequence shortcut;
+    const char* hint;
 };
 
 void ExecuteNextLatin(TMainForm* w)
@@ -137,6 +150,37 @@ void TMainForm::CreateActions()
             [this] { Guarded([&] { ExecuteNextLatin(this); }); });
     connect(m_nextMissingAction, &QAction::triggered, this,
             [this] { Guarded([&] { ExecuteNextMissing(this); }); });
+
+    const FilterEntry filters[] = {
+        {&TMainForm::m_filterAllAction, PhraseFilter::All, "FilterAllAction", "&All phrases",
+         K(Qt::CTRL | Qt::Key_1), "Show every phrase"},
+        {&TMainForm::m_filterNeedsWorkAction, PhraseFilter::NeedsWork, "FilterNeedsWorkAction",
+         "&Needs work", K(Qt::CTRL | Qt::Key_2), "Show only missing and untranslated phrases"},
+        {&TMainForm::m_filterMissingAction, PhraseFilter::Missing, "FilterMissingAction",
+         "&Missing", K(Qt::CTRL | Qt::Key_3), "Show only phrases missing in the translation file"},
+        {&TMainForm::m_filterUntranslatedAction, PhraseFilter::Untranslated,
+         "FilterUntranslatedAction", "&Untranslated", K(Qt::CTRL | Qt::Key_4),
+         "Show only phrases still equal to the template's text"},
+        {&TMainForm::m_filterTranslatedAction, PhraseFilter::Translated, "FilterTranslatedAction",
+         "&Translated", K(Qt::CTRL | Qt::Key_5), "Show only translated phrases"},
+    };
+    m_filterGroup = new QActionGroup(this);
+    for (const FilterEntry& f : filters) {
+        auto* action = new QAction(QString::fromLatin1(f.caption), m_filterGroup);
+        action->setObjectName(QString::fromLatin1(f.name));
+        action->setShortcut(f.shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setToolTip(QString::fromLatin1(f.hint));
+        action->setCheckable(true);
+        action->setData(int(f.filter));
+        shortcuts.append(f.shortcut);
+        addAction(action);
+        this->*f.slot = action;
+        connect(action, &QAction::triggered, this, [this, filter = f.filter] {
+            Guarded([&] { SetPhraseFilter(filter); });
+            UpdateActions();
+        });
+    }
     m_grid->SetWindowShortcuts(shortcuts);
 }
 
@@ -163,6 +207,10 @@ void TMainForm::CreateMenusAndToolBar()
     add(menuBar()->addMenu(QStringLiteral("Edit")),
         {m_editFindAction, m_editAgainAction, m_nextLatinAction, m_nextMissingAction, nullptr,
          m_editCopyAction});
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("ViewMenu"));
+    view->addActions(m_filterGroup->actions());
+    connect(view, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     add(options, {m_viewToolBarAction, nullptr, m_setupFontAction, m_showGridAction,
                   m_showOriginalAction, nullptr, m_keepLayoutAction});
@@ -232,6 +280,18 @@ void TMainForm::CreateMenusAndToolBar()
         else
             m_toolBar->addSeparator();
     }
+    // The filter, as the View menu chooses it; never a focus taker, like the buttons.
+    m_toolBar->addSeparator();
+    m_filterBox = new QComboBox(m_toolBar);
+    m_filterBox->setObjectName(QStringLiteral("FilterBox"));
+    m_filterBox->setToolTip(QStringLiteral("Phrases shown"));
+    m_filterBox->setFocusPolicy(Qt::NoFocus);
+    m_filterBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    for (QAction* a : m_filterGroup->actions())
+        m_filterBox->addItem(a->iconText());
+    connect(m_filterBox, &QComboBox::activated, this,
+            [this](int i) { m_filterGroup->actions().at(i)->trigger(); });
+    m_toolBar->addWidget(m_filterBox);
     // The last button hides the bar; it has no action of its own in the menus.
     auto* hide = new QToolButton(m_toolBar);
     hide->setObjectName(QStringLiteral("ToolBarButton"));
@@ -263,6 +323,14 @@ void TMainForm::UpdateActions()
     m_showOriginalAction->setChecked(m_doc.ShowOriginal());
     m_keepLayoutAction->setChecked(m_doc.KeepLayout());
     m_viewToolBarAction->setChecked(!m_toolBar->isHidden());
+    const QList<QAction*> filters = m_filterGroup->actions();
+    for (int i = 0; i < filters.size(); ++i) {
+        if (filters[i]->data().toInt() == int(m_model->Filter())) {
+            filters[i]->setChecked(true);
+            const QSignalBlocker quiet(m_filterBox);
+            m_filterBox->setCurrentIndex(i);
+        }
+    }
     if (m_encodingMenu) {
         for (QAction* a : m_encodingMenu->actions())
             if (a->isCheckable())

@@ -153,12 +153,14 @@ void TMainForm::FileReloadActionExecute()
         return;
     if (m_doc.Modified() && !m_seam.Ask(QString::fromLatin1(strings::ReloadDiscards)))
         return;
-    // The current cell stays where it was, as far as the reloaded files allow.
+    // The current cell stays on its phrase number, as far as the reloaded files allow; a
+    // filter may show it at another row, or the nearest phrase instead.
     const QModelIndex current = m_grid->currentIndex();
+    const int phrase = current.isValid() ? m_model->PhraseAt(current.row()) : -1;
     m_doc.Reload();
     ApplyCodec();
-    if (current.isValid() && current.row() < m_model->rowCount())
-        m_grid->setCurrentIndex(m_model->index(current.row(), current.column()));
+    if (phrase >= 0 && phrase < m_doc.PhraseCount() && m_model->NearestRow(phrase) >= 0)
+        m_grid->setCurrentIndex(m_model->index(m_model->NearestRow(phrase), current.column()));
 }
 
 void TMainForm::FileExitActionExecute()

@@ -8,6 +8,7 @@
 #include "gridfont.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
+#include "progressstatus.h"
 #include "stringtable.h"
 
 #include <QApplication>
@@ -50,7 +51,7 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     connect(m_grid->Delegate(), &PhraseDelegate::CharacterRefused, this,
             [this](QWidget* editor, const QString& c) {
                 editor->setToolTip(tr("\"%1\" cannot be written in %2")
-                                       .arg(c, QString::fromLatin1(m_codec.name())));
+                                       .arg(c, QString::fromLatin1(m_codec.Name())));
                 QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())),
                                    editor->toolTip(), editor);
             });
@@ -61,6 +62,8 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     m_diskLabel = new QLabel(this);
     m_diskLabel->setObjectName(QStringLiteral("DiskStatus"));
     statusBar()->addWidget(m_diskLabel);
+    m_progress = new ProgressStatus(m_doc, this);
+    statusBar()->addPermanentWidget(m_progress);
     m_encodingLabel = new QLabel(this);
     statusBar()->addPermanentWidget(m_encodingLabel);
     m_watcher = new DocumentWatcher(m_doc, this);
@@ -70,6 +73,7 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     CreateActions();
     CreateMenusAndToolBar();
     ConnectDocument();
+    ConnectFilter();
     setAcceptDrops(true); // files dropped on the window are opened (opencommands.cpp)
 
     // The grid font starts as the window's designed font until the settings give another.
@@ -191,7 +195,7 @@ DocumentEncoding TMainForm::DetectedEncoding() const
 {
     if (!m_doc.IsDocumentLoaded()) {
         DocumentEncoding none;
-        none.name = TextCodec::Locale().name();
+        none.name = TextCodec::Locale().Name();
         return none;
     }
     return m_doc.DetectEncoding(QLocale::system());
@@ -224,13 +228,13 @@ void TMainForm::ApplyCodec()
 {
     const DocumentEncoding detected = DetectedEncoding();
     const QByteArray name = m_encodingName.isEmpty() ? detected.name : m_encodingName;
-    if (name != m_codec.name() || !m_codec.valid()) {
+    if (name != m_codec.Name() || !m_codec.Valid()) {
         m_codec = TextCodec(name);
         // An empty grid has nothing to repaint (and no header section to name).
         if (m_model->rowCount() > 0)
             m_model->RefreshAll();
     }
-    m_encodingLabel->setText(QString::fromLatin1(m_codec.name()));
+    m_encodingLabel->setText(QString::fromLatin1(m_codec.Name()));
     // The tool tip tells how the files told their encoding, so a surprising one can be traced.
     QStringList how;
     if (!m_encodingName.isEmpty())

@@ -4,6 +4,7 @@
 #include "errors.h"
 #include "formsettings.h"
 #include "phrasedocument.h"
+#include "phrasefilter.h"
 #include "textcodec.h"
 
 #include <QMainWindow>
@@ -12,6 +13,8 @@
 #include <optional>
 
 class QAction;
+class QActionGroup;
+class QComboBox;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -22,6 +25,7 @@ class TCreditsForm;
 class TFindForm;
 class PhraseGrid;
 class DocumentWatcher;
+class ProgressStatus;
 
 /// The main window: the phrase grid, its commands, menus, tool bar and status line. It owns the
 /// one phrase document of the run and the encoding through which the grid shows its bytes.
@@ -39,6 +43,8 @@ public:
     QToolBar* ToolBar() const { return m_toolBar; }
     QLabel* StatusLabel() const { return m_statusLabel; }
     QLabel* EncodingLabel() const { return m_encodingLabel; }
+    /// The translated share of the phrases and the unsaved-changes mark, right in the status line.
+    ProgressStatus* Progress() const { return m_progress; }
     /// Tells when another program changed or removed the open files.
     QLabel* DiskLabel() const { return m_diskLabel; }
     DocumentWatcher* Watcher() const { return m_watcher; }
@@ -67,6 +73,15 @@ public:
     QAction* ViewToolBarAction() const { return m_viewToolBarAction; }
     QAction* KeepLayoutAction() const { return m_keepLayoutAction; }
     QAction* EditCopyAction() const { return m_editCopyAction; }
+    // View: one radio action per PhraseFilter, listed in FilterGroup's order.
+    QAction* FilterAllAction() const { return m_filterAllAction; }
+    QAction* FilterNeedsWorkAction() const { return m_filterNeedsWorkAction; }
+    QAction* FilterMissingAction() const { return m_filterMissingAction; }
+    QAction* FilterUntranslatedAction() const { return m_filterUntranslatedAction; }
+    QAction* FilterTranslatedAction() const { return m_filterTranslatedAction; }
+    QActionGroup* FilterGroup() const { return m_filterGroup; }
+    /// The tool bar's choice of filter; it triggers the View menu's actions.
+    QComboBox* FilterBox() const { return m_filterBox; }
     const TextCodec& Codec() const { return m_codec; }
 
     // --- document commands; the *Execute handlers may throw, their actions run them Guarded()
@@ -118,6 +133,11 @@ public:
     void FindText(bool again);
     void GotoNextState(TranslationState state);
 
+    // --- the filter (filtercommands.cpp)
+    /// Shows the phrases filter accepts. The current phrase stays current when it is shown,
+    /// else the nearest shown phrase after it, else before it. Kept for the run, not stored.
+    void SetPhraseFilter(PhraseFilter filter);
+
     void HelpAboutActionExecute();
     void HelpCreditsActionExecute();
 
@@ -156,7 +176,7 @@ public:
             command();
             return true;
         } catch (const Exception& e) {
-            ShowError(e.message());
+            ShowError(e.Message());
         } catch (const std::bad_alloc&) {
             ShowOutOfMemory();
         } catch (const std::exception& e) {
@@ -179,6 +199,11 @@ private:
     void CreateActions();
     void CreateMenusAndToolBar();
     void ConnectDocument();
+    /// Holds the phrase being edited in the filtered rows and keeps the current phrase through
+    /// a change of the rows.
+    void ConnectFilter();
+    /// Makes row, in column, the current cell and shows it.
+    void SetCurrentCell(int row, int column);
     void OnTemplateLoaded();
     /// Puts the open files first in the recent list once they were read or saved.
     void RememberOpenFiles();
@@ -221,6 +246,7 @@ private:
     QLabel* m_statusLabel = nullptr;
     QLabel* m_encodingLabel = nullptr;
     QLabel* m_diskLabel = nullptr;
+    ProgressStatus* m_progress = nullptr;
     // The actions, owned by the window (Qt parent).
     QAction* m_fileNewAction = nullptr;
     QAction* m_fileOpenAction = nullptr;
@@ -241,6 +267,16 @@ private:
     QAction* m_viewToolBarAction = nullptr;
     QAction* m_keepLayoutAction = nullptr;
     QAction* m_editCopyAction = nullptr;
+    QAction* m_filterAllAction = nullptr;
+    QAction* m_filterNeedsWorkAction = nullptr;
+    QAction* m_filterMissingAction = nullptr;
+    QAction* m_filterUntranslatedAction = nullptr;
+    QAction* m_filterTranslatedAction = nullptr;
+    QActionGroup* m_filterGroup = nullptr;
+    QComboBox* m_filterBox = nullptr;
+    // The current cell's phrase and column while the filtered rows are made anew.
+    int m_refilterPhrase = -1;
+    int m_refilterColumn = -1;
     DocumentWatcher* m_watcher = nullptr;
     QMenu* m_encodingMenu = nullptr;
     QMenu* m_recentMenu = nullptr;

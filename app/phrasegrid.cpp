@@ -67,6 +67,7 @@ QWidget* PhraseDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
 {
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
+    emit const_cast<PhraseDelegate*>(this)->EditorOpened(index);
     const QPersistentModelIndex where(index);
     connect(editor, &QLineEdit::textEdited, this, [this, editor, where](const QString& edited) {
         auto* self = const_cast<PhraseDelegate*>(this);
@@ -116,6 +117,12 @@ void PhraseDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
     auto* line = qobject_cast<QLineEdit*>(editor);
     if (line && line->property(EditedProperty).toBool())
         model->setData(index, line->text(), Qt::EditRole);
+}
+
+void PhraseDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const
+{
+    emit const_cast<PhraseDelegate*>(this)->EditorClosed(index);
+    QStyledItemDelegate::destroyEditor(editor, index);
 }
 
 void PhraseDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
@@ -201,6 +208,47 @@ void PhraseGrid::LayoutColumns()
     setColumnWidth(PhraseTableModel::ColumnOriginal, half);
     setColumnWidth(PhraseTableModel::ColumnTranslated, half);
     viewport()->update();
+}
+
+void PhraseGrid::setModel(QAbstractItemModel* model)
+{
+    disconnect(m_followRemoved);
+    QTableView::setModel(model);
+    // After the view and its headers have taken the removal in.
+    if (model)
+        m_followRemoved = connect(model, &QAbstractItemModel::rowsRemoved, this,
+                                  &PhraseGrid::FollowRemovedCurrent);
+}
+
+void PhraseGrid::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)
+{
+    // Seen before the selection model, which would move the current cell to the row above.
+    const QModelIndex current = currentIndex();
+    const bool removed = current.isValid() && current.row() >= start && current.row() <= end;
+    m_removedCurrentRow = removed ? start : -1;
+    m_removedCurrentColumn = current.column();
+    QTableView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void PhraseGrid::FollowRemovedCurrent()
+{
+    // A translator working down a list goes on with the phrase that followed the one removed.
+    const int row = std::exchange(m_removedCurrentRow, -1);
+    if (row < 0 || model()->rowCount() == 0)
+        return;
+    const QModelIndex target =
+        model()->index(std::min(row, model()->rowCount() - 1), m_removedCurrentColumn);
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+}
+
+void PhraseGrid::EndEditing()
+{
+    if (state() != EditingState || !m_editIndex.isValid())
+        return;
+    if (QWidget* editor = indexWidget(m_editIndex)) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 }
 
 void PhraseGrid::MoveToRow(int row)

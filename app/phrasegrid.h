@@ -17,8 +17,13 @@ public:
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
 
 signals:
+    /// An editor was made for the cell at index, and is about to show.
+    void EditorOpened(const QModelIndex& index);
+    /// The view let go of the editor of the cell at index (invalid when the rows were made anew).
+    void EditorClosed(const QModelIndex& index);
     /// The editor's text was changed by the user (not by opening it).
     void EditorTextEdited(QWidget* editor, const QModelIndex& index, const QString& text);
     /// A typed character cannot be written in the document's encoding.
@@ -46,6 +51,9 @@ public:
     void LayoutColumns();
     /// Moves the current cell to row (a model row), keeping the column, as a user's move does.
     void MoveToRow(int row);
+    /// Closes an open editor as leaving its cell does (what was typed is stored already); the
+    /// grid keeps the focus.
+    void EndEditing();
     PhraseDelegate* Delegate() const { return m_delegate; }
     /// The bytes of the cell when the editor opened on it, or when the editor last got the
     /// focus back (after a menu); Esc puts them back.
@@ -53,6 +61,7 @@ public:
     bool IsEditing() const { return state() == EditingState; }
     /// Key sequences that reach the window's actions even while a cell is being edited.
     void SetWindowShortcuts(QList<QKeySequence> shortcuts) { m_windowShortcuts = std::move(shortcuts); }
+    void setModel(QAbstractItemModel* model) override;
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
@@ -62,8 +71,11 @@ protected:
     bool focusNextPrevChild(bool next) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
 
 private:
+    void FollowRemovedCurrent();
+
     void PaintCorner(QWidget* corner);
     void OnEditorTextEdited(QWidget* editor, const QModelIndex& index);
 
@@ -73,4 +85,8 @@ private:
     QPersistentModelIndex m_editIndex;
     QList<QKeySequence> m_windowShortcuts;
     QWidget* m_corner = nullptr;
+    // The current cell's place while its row is being removed: it goes to the row that follows.
+    int m_removedCurrentRow = -1;
+    int m_removedCurrentColumn = -1;
+    QMetaObject::Connection m_followRemoved;
 };

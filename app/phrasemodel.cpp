@@ -4,21 +4,30 @@
 #include "stringtable.h"
 #include "textcodec.h"
 
+#include <algorithm>
+
 PhraseTableModel::PhraseTableModel(PhraseDocument& document, const TextCodec& codec,
                                    QObject* parent)
     : QAbstractTableModel(parent), m_doc(document), m_codec(codec)
 {
     connect(&m_doc, &PhraseDocument::AboutToReset, this, [this] { beginResetModel(); });
-    connect(&m_doc, &PhraseDocument::TemplateLoaded, this, [this] { endResetModel(); });
-    connect(&m_doc, &PhraseDocument::Cleared, this, [this] { endResetModel(); });
+    connect(&m_doc, &PhraseDocument::TemplateLoaded, this, [this] {
+        BuildRows();
+        endResetModel();
+    });
+    connect(&m_doc, &PhraseDocument::Cleared, this, [this] {
+        BuildRows();
+        endResetModel();
+    });
     connect(&m_doc, &PhraseDocument::TranslationsMerged, this, [this] {
-        if (rowCount() > 0)
+        // A merge may change any state: a filtered list is made anew.
+        if (Filtered())
+            Refilter(m_filter);
+        else if (rowCount() > 0)
             emit dataChanged(index(0, ColumnTranslated), index(rowCount() - 1, ColumnTranslated));
     });
-    connect(&m_doc, &PhraseDocument::TranslationChanged, this, [this](int phrase) {
-        const QModelIndex i = index(phrase, ColumnTranslated);
-        emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole, Qt::ForegroundRole, StateRole});
-    });
+    connect(&m_doc, &PhraseDocument::TranslationChanged, this,
+            &PhraseTableModel::OnTranslationChanged);
     connect(&m_doc, &PhraseDocument::ShowOriginalChanged, this, [this] {
         if (rowCount() > 0)
             emit dataChanged(index(0, ColumnOriginal), index(rowCount() - 1, ColumnOriginal),
@@ -39,8 +48,8 @@ QByteArray PhraseTableModel::GetCellText(int col, int row) const
         }
         return {};
     }
-    const int phrase = row - 1;
-    if (phrase < 0 || phrase >= m_doc.PhraseCount())
+    const int phrase = PhraseAt(row - 1);
+    if (phrase < 0)
         return {};
     switch (col) {
     case ColumnLine:
@@ -68,7 +77,9 @@ QColor PhraseTableModel::StateColor(TranslationState state)
 
 int PhraseTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_doc.PhraseCount();
+    if (parent.isValid())
+        return 0;
+    return Filtered() ? int(m_shown.size()) : m_doc.PhraseCount();
 }
 
 int PhraseTableModel::columnCount(const QModelIndex& parent) const
@@ -86,18 +97,18 @@ QVariant PhraseTableModel::data(const QModelIndex& index, int role) const
         return m_codec.ToUnicode(GetCellText(index.column(), index.row() + 1));
     case Qt::ForegroundRole:
         if (index.column() == ColumnTranslated)
-            return StateColor(m_doc.PhraseState(index.row()));
+            return StateColor(m_doc.PhraseState(PhraseAt(index.row())));
         return {};
     case BytesRole:
         return GetCellText(index.column(), index.row() + 1);
     case StateRole:
         if (index.column() == ColumnTranslated)
-            return int(m_doc.PhraseState(index.row()));
+            return int(m_doc.PhraseState(PhraseAt(index.row())));
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ToolTipRole:
-        if (index.column() == ColumnTranslated && !m_doc.PhraseEditable(index.row()))
+        if (index.column() == ColumnTranslated && !m_doc.PhraseEditable(PhraseAt(index.row())))
             return QString::fromLatin1(strings::NotEditable);
         return {};
     }
@@ -126,7 +137,7 @@ Qt::ItemFlags PhraseTableModel::flags(const QModelIndex& index) const
     // The key column opens an editor too (it closes at the first change), but never stores.
     // A value that is not one literal is kept as the template has it, so it takes no typing.
     if (index.column() == ColumnTranslated && index.row() < rowCount() &&
-        !m_doc.PhraseEditable(index.row()))
+        !m_doc.PhraseEditable(PhraseAt(index.row())))
         return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
@@ -135,8 +146,9 @@ bool PhraseTableModel::setData(const QModelIndex& index, const QVariant& value, 
 {
     if (!index.isValid() || index.column() != ColumnTranslated || index.row() >= rowCount())
         return false;
+    const int phrase = PhraseAt(index.row());
     if (role == BytesRole) {
-        m_doc.RestoreTranslationText(index.row(), value.toByteArray());
+        m_doc.RestoreTranslationText(phrase, value.toByteArray());
         return true;
     }
     if (role != Qt::EditRole)
@@ -145,7 +157,7 @@ bool PhraseTableModel::setData(const QModelIndex& index, const QVariant& value, 
     if (!bytes)
         return false; // the editor refuses such characters; never store a lossy text
     // Unchanged text stores nothing, so cells the user did not edit keep their bytes.
-    return m_doc.CommitTranslation(index.row(), *bytes);
+    return m_doc.CommitTranslation(phrase, *bytes);
 }
 
 void PhraseTableModel::RefreshAll()
@@ -153,4 +165,116 @@ void PhraseTableModel::RefreshAll()
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
     emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+}
+
+// ---------------------------------------------------------------- the filter
+
+bool PhraseTableModel::Accepts(int phrase) const
+{
+    return PhraseFilterAccepts(m_filter, m_doc, phrase);
+}
+
+void PhraseTableModel::BuildRows()
+{
+    // Rows are made anew from the states alone: a phrase held before is shown as it is now.
+    m_held.clear();
+    std::vector<int>().swap(m_shown);
+    if (!Filtered())
+        return;
+    for (int p = 0; p < m_doc.PhraseCount(); ++p)
+        if (Accepts(p))
+            m_shown.push_back(p);
+    m_shown.shrink_to_fit();
+}
+
+void PhraseTableModel::Refilter(PhraseFilter filter)
+{
+    emit AboutToRefilter();
+    beginResetModel();
+    m_filter = filter;
+    BuildRows();
+    endResetModel();
+    emit Refiltered();
+}
+
+void PhraseTableModel::SetFilter(PhraseFilter filter)
+{
+    if (filter != m_filter)
+        Refilter(filter);
+}
+
+int PhraseTableModel::PhraseAt(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return -1;
+    return Filtered() ? m_shown[size_t(row)] : row;
+}
+
+int PhraseTableModel::RowOf(int phrase) const
+{
+    if (phrase < 0 || phrase >= m_doc.PhraseCount())
+        return -1;
+    if (!Filtered())
+        return phrase;
+    const auto it = std::lower_bound(m_shown.begin(), m_shown.end(), phrase);
+    return it != m_shown.end() && *it == phrase ? int(it - m_shown.begin()) : -1;
+}
+
+int PhraseTableModel::NearestRow(int phrase) const
+{
+    const int rows = rowCount();
+    if (rows == 0)
+        return -1;
+    if (!Filtered())
+        return std::clamp(phrase, 0, rows - 1);
+    // The first row showing phrase or a later one; past the end, the last row.
+    const auto it = std::lower_bound(m_shown.begin(), m_shown.end(), phrase);
+    return std::min(int(it - m_shown.begin()), rows - 1);
+}
+
+void PhraseTableModel::HoldPhrase(int phrase)
+{
+    if (phrase >= 0 && std::find(m_held.begin(), m_held.end(), phrase) == m_held.end())
+        m_held.push_back(phrase);
+}
+
+void PhraseTableModel::ReleasePhrase(int phrase)
+{
+    const auto it = std::find(m_held.begin(), m_held.end(), phrase);
+    if (it == m_held.end())
+        return;
+    m_held.erase(it);
+    // Its state is judged now, as it would have been at its last change.
+    const int row = RowOf(phrase);
+    if (Filtered() && row >= 0 && !Accepts(phrase))
+        RemoveRow(row);
+}
+
+void PhraseTableModel::RemoveRow(int row)
+{
+    beginRemoveRows(QModelIndex(), row, row);
+    m_shown.erase(m_shown.begin() + row);
+    endRemoveRows();
+}
+
+void PhraseTableModel::OnTranslationChanged(int phrase)
+{
+    const int row = RowOf(phrase);
+    const bool held = std::find(m_held.begin(), m_held.end(), phrase) != m_held.end();
+    if (Filtered() && row < 0 && Accepts(phrase)) {
+        const auto at = std::lower_bound(m_shown.begin(), m_shown.end(), phrase);
+        const int newRow = int(at - m_shown.begin());
+        beginInsertRows(QModelIndex(), newRow, newRow);
+        m_shown.insert(at, phrase);
+        endInsertRows();
+        return;
+    }
+    if (row < 0)
+        return;
+    if (Filtered() && !held && !Accepts(phrase)) {
+        RemoveRow(row);
+        return;
+    }
+    const QModelIndex i = index(row, ColumnTranslated);
+    emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole, Qt::ForegroundRole, StateRole});
 }

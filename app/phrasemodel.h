@@ -1,14 +1,21 @@
 #pragma once
+#include "phrasefilter.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
+#include <vector>
 
 class PhraseDocument;
 class TextCodec;
 enum class TranslationState : quint8;
 
-/// The grid's view of the phrase document: one row per phrase, every cell read from the document
-/// through GetCellText on demand, no copy kept. Row r of the model is grid row r + 1; the grid's
-/// header row is the view's horizontal header.
+/// The grid's view of the phrase document: one row per phrase the filter shows, in the document's
+/// order, every cell read from the document through GetCellText on demand, no copy kept. Row r of
+/// the model is grid row r + 1; the grid's header row is the view's horizontal header. Rows and
+/// phrases are told apart everywhere: PhraseAt and RowOf map between them.
+/// Under a filter other than All the model keeps the list of phrases shown; a phrase whose state
+/// changes gains or loses its row at once, unless it is held (being edited): it keeps its row
+/// until released.
 class PhraseTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -23,7 +30,8 @@ public:
     PhraseTableModel(PhraseDocument& document, const TextCodec& codec,
                      QObject* parent = nullptr);
 
-    /// The text of a grid cell; row 0 is the header row, row r >= 1 shows phrase r - 1.
+    /// The text of a grid cell; row 0 is the header row, row r >= 1 shows the phrase of model
+    /// row r - 1.
     QByteArray GetCellText(int col, int row) const;
     /// The colour of a translation in the given state.
     static QColor StateColor(TranslationState state);
@@ -39,7 +47,49 @@ public:
     /// Every cell may show something else now (encoding or display mode changed).
     void RefreshAll();
 
+    // --- the filter
+    PhraseFilter Filter() const { return m_filter; }
+    /// Shows the phrases filter accepts: the rows are made anew (a model reset between
+    /// AboutToRefilter and Refiltered), and holds end.
+    void SetFilter(PhraseFilter filter);
+    /// The phrase model row `row` shows, or -1 for no such row.
+    int PhraseAt(int row) const;
+    /// The model row that shows phrase, or -1 when it is not shown.
+    int RowOf(int phrase) const;
+    /// The row of phrase, else of the first shown phrase after it, else of the last one before
+    /// it; -1 when no row is shown.
+    int NearestRow(int phrase) const;
+    /// The phrases shown, in row order; nullptr while every phrase is shown (row = phrase).
+    const std::vector<int>* ShownPhrases() const
+    {
+        return m_filter == PhraseFilter::All ? nullptr : &m_shown;
+    }
+    /// Keeps phrase's row while it is being edited, even when it stops matching the filter.
+    void HoldPhrase(int phrase);
+    /// Ends phrase's hold; when it no longer matches the filter its row goes now.
+    void ReleasePhrase(int phrase);
+
+signals:
+    /// The rows are about to be made anew for the filter (after a filter change or a merge);
+    /// the current phrase is still where it was.
+    void AboutToRefilter();
+    /// The rows were made anew; no phrase is current.
+    void Refiltered();
+
 private:
+    bool Filtered() const { return m_filter != PhraseFilter::All; }
+    bool Accepts(int phrase) const;
+    void BuildRows();
+    void Refilter(PhraseFilter filter);
+    void RemoveRow(int row);
+    void OnTranslationChanged(int phrase);
+
     PhraseDocument& m_doc;
     const TextCodec& m_codec; // the main window's codec; a new encoding is assigned into it
+    PhraseFilter m_filter = PhraseFilter::All;
+    // The phrases shown in row order, ascending, while filtered; empty under All.
+    std::vector<int> m_shown;
+    // Phrases being edited: they keep their rows whatever their state. One, or two for a moment
+    // while an editor closes and the next opens.
+    std::vector<int> m_held;
 };

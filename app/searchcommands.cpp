@@ -3,6 +3,7 @@
 
 #include "find.h"
 #include "phrasegrid.h"
+#include "phrasemodel.h"
 #include "phrasesearch.h"
 #include "stringtable.h"
 
@@ -21,7 +22,8 @@ void TMainForm::EditAgainActionExecute()
 
 void TMainForm::FindText(bool again)
 {
-    // The first search tests the current row's own phrase; Find again starts below it.
+    // The first search tests the current row's own phrase; Find again starts below it. Only the
+    // rows shown are searched: positions are rows.
     const int current = m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
     const int from = again ? current + 1 : std::max(current, 0);
 
@@ -34,7 +36,8 @@ void TMainForm::FindText(bool again)
     request.caseSensitive = m_findForm->CaseSensitive();
     request.masksAsOrdinary = m_findForm->MasksAsOrdinary();
 
-    const std::optional<int> found = FindPhrase(m_doc, from, request, m_codec);
+    const std::optional<int> found =
+        FindPhrase(m_doc, from, request, m_codec, m_model->ShownPhrases());
     if (!found) {
         m_seam.ShowNotice(QString::fromLatin1(strings::TextNotFound));
         return;
@@ -45,6 +48,7 @@ void TMainForm::FindText(bool again)
 void TMainForm::GotoNextState(TranslationState state)
 {
     const int current = m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
-    if (const std::optional<int> next = FindNextState(m_doc, current, state))
+    if (const std::optional<int> next =
+            FindNextState(m_doc, current, state, m_model->ShownPhrases()))
         m_grid->MoveToRow(*next);
 }

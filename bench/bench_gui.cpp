@@ -1,14 +1,16 @@
 // Times the program's grid on a generated document, offscreen:
 //   QT_QPA_PLATFORM=offscreen bench_gui TEMPLATE TRANSLATION
 // Opening through File > Open, scrolling to the end, moving the current cell there and typing,
-// then saving.
+// a keystroke's cost at either end, changing the filter, then saving.
 #include "mainform.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
+#include "progressstatus.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QScrollBar>
 #include <QTest>
 #include <cstdio>
@@ -94,6 +96,45 @@ int main(int argc, char** argv)
         form.NextMissingAction()->trigger();
     grid->viewport()->repaint();
     std::printf("%-40s %7.3f s\n", "1,000 x Ctrl+M, painted", Seconds(t));
+
+    // One keystroke as the editor stores it: a commit through the model, the cell's change and
+    // the progress field's update; the same at the first row and the last.
+    PhraseTableModel* model = form.Model();
+    auto keystrokes = [&](int row, const char* label) {
+        const QModelIndex cell = model->index(row, 2);
+        constexpr int Count = 10000;
+        t.restart();
+        for (int i = 0; i < Count; ++i)
+            model->setData(cell, (i & 1) ? QStringLiteral("ab") : QStringLiteral("a"), Qt::EditRole);
+        const double s = t.nsecsElapsed() / 1e9;
+        std::printf("%-40s %7.2f us  (%s)\n", label, s * 1e6 / Count,
+                    qPrintable(form.Progress()->Label()->text()));
+        t.restart();
+    };
+    keystrokes(1, "keystroke at model row 1");
+    keystrokes(last, "keystroke at the last model row");
+
+    // The filter, as the View menu changes it, the grid painted each time.
+    grid->setCurrentIndex(model->index(last / 2, 2));
+    t.restart();
+    for (QAction* a : {form.FilterNeedsWorkAction(), form.FilterTranslatedAction(),
+                       form.FilterAllAction()}) {
+        a->trigger();
+        grid->viewport()->repaint();
+        std::printf("filter -> %-31s %7.3f s  (%d rows)\n", qPrintable(a->iconText()), Seconds(t),
+                    model->rowCount());
+    }
+    // Under a filter, a phrase typed into leaves it as the editor does: its row goes then.
+    form.FilterNeedsWorkAction()->trigger();
+    grid->setCurrentIndex(model->index(1, 2));
+    QTest::keyClick(grid, Qt::Key_X);
+    QApplication::processEvents();
+    t.restart();
+    QTest::keyClick(grid->indexWidget(grid->currentIndex()), Qt::Key_Down);
+    grid->viewport()->repaint();
+    std::printf("%-40s %7.3f s\n", "leave an edited row under Needs work", Seconds(t));
+    form.FilterAllAction()->trigger();
+    t.restart();
 
     // Saving: once to a new file beside the translation, then again over that file.
     answers.files = {QString::fromLocal8Bit(argv[2]) + QStringLiteral(".saved.php")};

@@ -455,6 +455,7 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     m_phraseLines.swap(phraseLines);
     m_kinds.swap(kinds);
     m_states.swap(states);
+    m_stateCounts = {int(m_states.size()), 0, 0}; // every phrase missing
     m_translations.swap(translations);
     m_keyIndex = std::move(index);
     const bool showOriginalChanged = m_showOriginal != (winner == PhraseLineKind::lkDefine);
@@ -528,6 +529,13 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
 {
     std::vector<TranslationRef> translations = m_translations;
     std::vector<TranslationState> states = m_states;
+    StateCounts counts = m_stateCounts;
+    const auto setState = [&](int i, TranslationState state) {
+        TranslationState& s = states[size_t(i)];
+        --counts[size_t(s)];
+        ++counts[size_t(state)];
+        s = state;
+    };
     std::vector<PhraseKindCode> kinds = m_kinds;
     std::vector<QByteArray> owned = m_ownedTexts;
     std::vector<QByteArrayView> views = m_mergedViews;
@@ -563,7 +571,7 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
         // A template line that is kept as it is takes no text; neither does a template literal
         // from a value that is not one literal: it could not be written there.
         if (!templ.editable) {
-            states[size_t(i)] = TranslationState::tsUntranslated;
+            setState(i, TranslationState::tsUntranslated);
             return;
         }
         if (!line.parts.editable)
@@ -572,7 +580,7 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
         TranslationRef& ref = translations[size_t(i)];
         const bool same =
             ref.IsTemplate() ? value == templ.value : value == StoredText(ref, owned, views);
-        states[size_t(i)] = same ? TranslationState::tsUntranslated : TranslationState::tsTranslated;
+        setState(i, same ? TranslationState::tsUntranslated : TranslationState::tsTranslated);
         kinds[size_t(i)] = PhraseKindCode(kinds[size_t(i)].Kind(), line.parts.valueQuote);
         // A value read where it stands is referred to there, through a view when a reference
         // cannot locate it by itself; one that was unescaped is owned. The entry the reference
@@ -594,13 +602,10 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
             PutEntry(views, ref, wasView, &TranslationRef::MergedView, QByteArrayView(value));
     }, fetchPhrase, fetchLine);
     // The summary is made before the swap, so nothing after it can fail.
-    const PhraseStatistics st = StatisticsOf(states);
-    QString status = QString::fromLatin1(strings::Statistics)
-                         .arg(st.phrases)
-                         .arg(st.untranslated)
-                         .arg(st.missing);
+    QString status = StatisticsText(counts);
     m_translations.swap(translations);
     m_states.swap(states);
+    m_stateCounts = counts;
     m_kinds.swap(kinds);
     m_ownedTexts.swap(owned);
     m_mergedViews.swap(views);
@@ -672,7 +677,10 @@ bool PhraseDocument::CommitTranslation(int phrase, const QByteArray& typed)
     if (phrase < 0 || phrase >= PhraseCount() || PhraseTranslation(phrase) == text ||
         !PhraseEditable(phrase))
         return false;
-    m_states[size_t(phrase)] = TranslationState::tsTranslated;
+    TranslationState& state = m_states[size_t(phrase)];
+    --m_stateCounts[size_t(state)];
+    ++m_stateCounts[size_t(TranslationState::tsTranslated)];
+    state = TranslationState::tsTranslated;
     SetTranslation(phrase, text);
     SetModified(true);
     emit TranslationChanged(phrase);
@@ -713,6 +721,7 @@ void PhraseDocument::ResetPhrases()
     Release(m_phraseLines);
     Release(m_kinds);
     Release(m_states);
+    m_stateCounts = {};
     Release(m_translations);
     Release(m_ownedTexts);
     Release(m_mergedViews);
@@ -723,20 +732,20 @@ void PhraseDocument::ResetPhrases()
 
 PhraseStatistics PhraseDocument::Statistics() const
 {
-    return StatisticsOf(m_states);
+    PhraseStatistics st;
+    st.phrases = PhraseCount();
+    st.missing = m_stateCounts[size_t(TranslationState::tsMissing)];
+    st.untranslated = m_stateCounts[size_t(TranslationState::tsUntranslated)];
+    st.translated = m_stateCounts[size_t(TranslationState::tsTranslated)];
+    return st;
 }
 
-PhraseStatistics PhraseDocument::StatisticsOf(const std::vector<TranslationState>& states)
+QString PhraseDocument::StatisticsText(const StateCounts& counts)
 {
-    PhraseStatistics st;
-    st.phrases = int(states.size());
-    for (TranslationState s : states) {
-        if (s == TranslationState::tsUntranslated)
-            ++st.untranslated;
-        else if (s == TranslationState::tsMissing)
-            ++st.missing;
-    }
-    return st;
+    return QString::fromLatin1(strings::Statistics)
+        .arg(counts[0] + counts[1] + counts[2])
+        .arg(counts[size_t(TranslationState::tsUntranslated)])
+        .arg(counts[size_t(TranslationState::tsMissing)]);
 }
 
 void PhraseDocument::SetModified(bool modified)

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -27,6 +28,7 @@ struct PhraseStatistics
     int phrases = 0;
     int untranslated = 0;
     int missing = 0;
+    int translated = 0;
 };
 
 /// Where a NUL ended the text of a file before its end: the bytes after it are not read.
@@ -177,6 +179,7 @@ public:
     /// Empties the document; ShowOriginal stays.
     void ClearDocument();
 
+    /// The phrases counted by state; the counts are kept as states change, so this reads no phrase.
     PhraseStatistics Statistics() const;
     /// The summary of the last merge ("Phrases: %d, Untranslated: %d, Missing: %d"), or empty.
     const QString& StatusText() const { return m_statusText; }
@@ -214,7 +217,9 @@ private:
     /// Merges the lines of text, the source-th merged file, into the translations; returns the
     /// status text that sums them up.
     QString MergeInto(QByteArrayView text, quint64 source);
-    static PhraseStatistics StatisticsOf(const std::vector<TranslationState>& states);
+    /// Phrases per TranslationState, indexed by its number.
+    using StateCounts = std::array<int, 3>;
+    static QString StatisticsText(const StateCounts& counts);
     void SetTranslation(int phrase, const QByteArray& text);
 
     FilePath m_translationPath;
@@ -244,6 +249,8 @@ private:
     std::vector<int> m_phraseLines;         // that line's number
     std::vector<PhraseKindCode> m_kinds;
     std::vector<TranslationState> m_states;
+    // m_states counted by state, changed wherever a state changes; equals a count over m_states.
+    StateCounts m_stateCounts{};
     // Where each translation's text is: the phrase's own template value, a value in a merged
     // file, or an entry of m_ownedTexts or m_mergedViews.
     std::vector<TranslationRef> m_translations;

@@ -43,7 +43,7 @@ Folded FoldedContains(QByteArrayView text, QByteArrayView pattern,
 } // namespace
 
 std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchRequest& request,
-                              const TextCodec& codec)
+                              const TextCodec& codec, const std::vector<int>* shown)
 {
     const bool fold = !request.caseSensitive;
     const QByteArray pattern = fold ? codec.UpperCase(request.pattern) : request.pattern;
@@ -87,20 +87,24 @@ std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchR
     };
 
     BorrowedPhraseTexts texts; // refilled for every phrase, its storage reused
-    for (int i = std::max(from, 0); i < doc.PhraseCount(); ++i) {
+    const int count = shown ? int(shown->size()) : doc.PhraseCount();
+    for (int at = std::max(from, 0); at < count; ++at) {
+        const int i = shown ? (*shown)[size_t(at)] : at;
         doc.BorrowPhraseTexts(i, texts, request.inOriginal, request.inTranslated);
         if (request.inOriginal && matches(texts.column))
-            return i;
+            return at;
         if (request.inTranslated && matches(texts.translation))
-            return i;
+            return at;
     }
     return std::nullopt;
 }
 
-std::optional<int> FindNextState(const PhraseDocument& doc, int current, TranslationState state)
+std::optional<int> FindNextState(const PhraseDocument& doc, int current, TranslationState state,
+                                 const std::vector<int>* shown)
 {
-    for (int i = std::max(current + 1, 0); i < doc.PhraseCount(); ++i)
-        if (doc.PhraseState(i) == state)
-            return i;
+    const int count = shown ? int(shown->size()) : doc.PhraseCount();
+    for (int at = std::max(current + 1, 0); at < count; ++at)
+        if (doc.PhraseState(shown ? (*shown)[size_t(at)] : at) == state)
+            return at;
     return std::nullopt;
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <optional>
+#include <vector>
 
 /// What the find dialog asks for.
 struct SearchRequest
@@ -19,8 +20,12 @@ struct SearchRequest
 /// when the scan runs past the last phrase. A pattern holding '*' or '?' is a whole-text wildcard
 /// mask unless masksAsOrdinary; otherwise it is a byte substring. An invalid mask throws
 /// Exception ("'%s' is an invalid mask at (%d)") when the first text is tested.
+/// With `shown` (phrase indices in order, as a filtered grid lists them) only those are scanned,
+/// and `from` and the result are positions in that list.
 std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchRequest& request,
-                              const TextCodec& codec);
+                              const TextCodec& codec, const std::vector<int>* shown = nullptr);
 
-/// The first phrase after `current` (a phrase index, -1 for none) in the given state.
-std::optional<int> FindNextState(const PhraseDocument& doc, int current, TranslationState state);
+/// The first phrase after `current` (a phrase index, -1 for none) in the given state; with
+/// `shown`, the first of those phrases, `current` and the result being positions in that list.
+std::optional<int> FindNextState(const PhraseDocument& doc, int current, TranslationState state,
+                                 const std::vector<int>* shown = nullptr);

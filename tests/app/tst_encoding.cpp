@@ -218,7 +218,7 @@ void TestEncoding::everyOfferedEncodingWorks()
             continue;
         a->trigger();
         QCOMPARE(m_form->EncodingLabel()->text().toLatin1(), a->data().toByteArray());
-        QVERIFY2(m_form->Codec().valid(), a->data().toByteArray().constData());
+        QVERIFY2(m_form->Codec().Valid(), a->data().toByteArray().constData());
     }
 }
 

@@ -170,7 +170,7 @@ void TestMainSettings::roundTrip()
     QCOMPARE(again->DrawGrid()->palette().color(QPalette::Text), QColor(0x33, 0x22, 0x11));
     // An encoding chosen holds for its document only: the next run detects again.
     QVERIFY(again->ChosenEncoding().isEmpty());
-    QCOMPARE(again->Codec().name(), TextCodec::Locale().name());
+    QCOMPARE(again->Codec().Name(), TextCodec::Locale().Name());
 }
 
 void TestMainSettings::keepLayoutIsStoredOnceUsed()

@@ -60,6 +60,8 @@ private slots:
     void keepLayout();
     void saveClearsModifiedAndTracksName();
     void commitAndRestore();
+    void countsFollowEveryChange_data();
+    void countsFollowEveryChange();
     void clearKeepsShowOriginal();
 };
 
@@ -596,6 +598,79 @@ void TestPhraseDocument::commitAndRestore()
     QCOMPARE(changed.count(), 10);
     QVERIFY(!doc.CommitTranslation(2, "out of range"));
     QVERIFY(!doc.CommitTranslation(-1, "out of range"));
+}
+
+void TestPhraseDocument::countsFollowEveryChange_data()
+{
+    // Operations separated by ';': load (the template below), merge KEY=TEXT..., commit I TEXT,
+    // restore I TEXT, clear. Phrase 3 is an expression: it takes no text.
+    QTest::addColumn<QString>("operations");
+    QTest::addColumn<QList<int>>("counts"); // missing, untranslated, translated at the end
+    QTest::newRow("load") << "load" << QList<int>{5, 0, 0};
+    QTest::newRow("merge sets each state") << "load; merge _A=Bonjour _B=World _D=z"
+                                           << QList<int>{2, 2, 1};
+    QTest::newRow("typing into every state")
+        << "load; merge _A=Bonjour _B=World; commit 0 Hi; commit 1 Welt; commit 2 Adieu; commit 3 no"
+        << QList<int>{2, 0, 3};
+    QTest::newRow("unchanged text and restore change no state")
+        << "load; commit 0 Hello; commit 1 x; restore 1 World; restore 2 y" << QList<int>{4, 0, 1};
+    QTest::newRow("merge takes a typed text back to untranslated")
+        << "load; commit 0 Salut; merge _A=Salut" << QList<int>{4, 1, 0};
+    QTest::newRow("second merge over the first")
+        << "load; merge _A=Bonjour _B=World; merge _A=Bonjour _B=Welt _C=Bye"
+        << QList<int>{2, 2, 1};
+    QTest::newRow("a repeated key counts once") << "load; merge _A=Bonjour _A=Hello"
+                                                << QList<int>{4, 0, 1};
+    QTest::newRow("clear") << "load; merge _A=Bonjour; commit 1 x; clear" << QList<int>{0, 0, 0};
+    QTest::newRow("load after edits starts afresh") << "load; merge _A=Bonjour; commit 1 x; load"
+                                                    << QList<int>{5, 0, 0};
+}
+
+void TestPhraseDocument::countsFollowEveryChange()
+{
+    QFETCH(QString, operations);
+    QFETCH(QList<int>, counts);
+    const QByteArray templ = Lines({"<?php", "define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");",
+                                    "define(\"_C\",\"Bye\");", "define(\"_D\", _X . \"y\");",
+                                    "define(\"_E\",\"Five\");"});
+    PhraseDocument doc;
+    // The counts are kept as states change; after each step they must equal a count of them.
+    const auto check = [&doc](const QString& step) {
+        int counted[3] = {0, 0, 0};
+        for (int i = 0; i < doc.PhraseCount(); ++i)
+            ++counted[int(doc.PhraseState(i))];
+        const PhraseStatistics st = doc.Statistics();
+        QVERIFY2(st.phrases == doc.PhraseCount() && st.missing == counted[0] &&
+                     st.untranslated == counted[1] && st.translated == counted[2],
+                 qPrintable(step));
+    };
+    for (const QString& step : operations.split(u';')) {
+        const QStringList words = step.split(u' ', Qt::SkipEmptyParts);
+        const QString& op = words.at(0);
+        if (op == u"load") {
+            doc.LoadTemplateData(templ);
+        } else if (op == u"merge") {
+            QByteArray file;
+            for (const QString& pair : words.mid(1)) {
+                const QStringList kv = pair.split(u'=');
+                file += "define(\"" + kv.at(0).toLatin1() + "\",\"" + kv.at(1).toLatin1() + "\");\n";
+            }
+            doc.MergeTranslationData(file);
+        } else if (op == u"commit") {
+            doc.CommitTranslation(words.at(1).toInt(), words.at(2).toLatin1());
+        } else if (op == u"restore") {
+            doc.RestoreTranslationText(words.at(1).toInt(), words.at(2).toLatin1());
+        } else if (op == u"clear") {
+            doc.ClearDocument();
+        } else {
+            QFAIL(qPrintable("unknown operation " + op));
+        }
+        check(step);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    const PhraseStatistics st = doc.Statistics();
+    QCOMPARE((QList<int>{st.missing, st.untranslated, st.translated}), counts);
 }
 
 void TestPhraseDocument::clearKeepsShowOriginal()

@@ -1,0 +1,21 @@
+#include "phrasefilter.h"
+
+#include "phrasedocument.h"
+
+bool PhraseFilterAccepts(PhraseFilter filter, const PhraseDocument& doc, int phrase)
+{
+    const TranslationState state = doc.PhraseState(phrase);
+    switch (filter) {
+    case PhraseFilter::All:
+        return true;
+    case PhraseFilter::NeedsWork:
+        return state != TranslationState::tsTranslated;
+    case PhraseFilter::Missing:
+        return state == TranslationState::tsMissing;
+    case PhraseFilter::Untranslated:
+        return state == TranslationState::tsUntranslated;
+    case PhraseFilter::Translated:
+        return state == TranslationState::tsTranslated;
+    }
+    return true;
+}
