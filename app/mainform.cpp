@@ -18,8 +18,8 @@
 #include <QScreen>
 #include <QSessionManager>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolTip>
 #include <QWindow>
 
@@ -48,13 +48,14 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     m_grid->setModel(m_model);
     m_grid->setColumnHidden(PhraseTableModel::ColumnLine, true);
     setCentralWidget(m_grid);
-    connect(m_grid->Delegate(), &PhraseDelegate::CharacterRefused, this,
-            [this](QWidget* editor, const QString& c) {
-                editor->setToolTip(tr("\"%1\" cannot be written in %2")
-                                       .arg(c, QString::fromLatin1(m_codec.Name())));
-                QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())),
-                                   editor->toolTip(), editor);
-            });
+    connect(
+        m_grid->Delegate(), &PhraseDelegate::CharacterRefused, this,
+        [this](QWidget* editor, const QString& c) {
+            editor->setToolTip(
+                tr("\"%1\" cannot be written in %2").arg(c, QString::fromLatin1(m_codec.Name())));
+            QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())), editor->toolTip(),
+                               editor);
+        });
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("StatusBar"));
@@ -82,28 +83,30 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     resize(DesignedSize(this));
     m_grid->setFocus();
 
-    m_templateDialog = {FileChooserOptions::Kind::Open,
-                        QStringLiteral("Select language files template"),
-                        {{QStringLiteral("Template files (Vorlane 4.x)"),
-                          QStringLiteral("lang-TEMPLATE*.php*;lang-english*.php*")},
-                         {QStringLiteral("Language files  (Vorlane 5.x)"), QStringLiteral("lang-*.php*")},
-                         {QStringLiteral("Message files (pSlash)"), QStringLiteral("message*.php*")},
-                         {QStringLiteral("Language files (phpWebLog)"), QStringLiteral("*.lng")},
-                         {QStringLiteral("PP-files (phpWebSite)"), QStringLiteral("*.pp")},
-                         {QStringLiteral("PHP-files"), QStringLiteral("*.php*")},
-                         {QStringLiteral("All files"), QStringLiteral("*.*")}},
-                        QStringLiteral("php"),
-                        QStringLiteral("lang-TEMPLATE.php")};
-    m_translateDialog = {FileChooserOptions::Kind::Open,
-                         QStringLiteral("Select translation file"),
-                         {{QStringLiteral("Language files (Vorlane)"), QStringLiteral("lang-*.php*")},
-                          {QStringLiteral("Message files (pSlash)"), QStringLiteral("message*.php*")},
-                          {QStringLiteral("Language files (phpWebLog)"), QStringLiteral("*.lng")},
-                          {QStringLiteral("PP-files (phpwebSite)"), QStringLiteral("*.pp")},
-                          {QStringLiteral("PHP-files"), QStringLiteral("*.php*")},
-                          {QStringLiteral("All files"), QStringLiteral("*.*")}},
-                         QStringLiteral("php"),
-                         QString()};
+    m_templateDialog = {
+        FileChooserOptions::Kind::Open,
+        QStringLiteral("Select language files template"),
+        {{QStringLiteral("Template files (Vorlane 4.x)"),
+          QStringLiteral("lang-TEMPLATE*.php*;lang-english*.php*")},
+         {QStringLiteral("Language files  (Vorlane 5.x)"), QStringLiteral("lang-*.php*")},
+         {QStringLiteral("Message files (pSlash)"), QStringLiteral("message*.php*")},
+         {QStringLiteral("Language files (phpWebLog)"), QStringLiteral("*.lng")},
+         {QStringLiteral("PP-files (phpWebSite)"), QStringLiteral("*.pp")},
+         {QStringLiteral("PHP-files"), QStringLiteral("*.php*")},
+         {QStringLiteral("All files"), QStringLiteral("*.*")}},
+        QStringLiteral("php"),
+        QStringLiteral("lang-TEMPLATE.php")};
+    m_translateDialog = {
+        FileChooserOptions::Kind::Open,
+        QStringLiteral("Select translation file"),
+        {{QStringLiteral("Language files (Vorlane)"), QStringLiteral("lang-*.php*")},
+         {QStringLiteral("Message files (pSlash)"), QStringLiteral("message*.php*")},
+         {QStringLiteral("Language files (phpWebLog)"), QStringLiteral("*.lng")},
+         {QStringLiteral("PP-files (phpwebSite)"), QStringLiteral("*.pp")},
+         {QStringLiteral("PHP-files"), QStringLiteral("*.php*")},
+         {QStringLiteral("All files"), QStringLiteral("*.*")}},
+        QStringLiteral("php"),
+        QString()};
     m_saveAsDialog = {FileChooserOptions::Kind::Save,
                       QStringLiteral("Save translation to language file"),
                       {{QStringLiteral("PHP-files (Vorlane, pSlash)"), QStringLiteral("*.php*")},

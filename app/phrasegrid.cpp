@@ -33,7 +33,10 @@ std::optional<QString> Unwritable(const TextCodec& codec, const QString& text)
     return bad;
 }
 
-bool IsLineBreak(QChar c) { return c == u'\n' || c == u'\r' || c == QChar(0); }
+bool IsLineBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar(0);
+}
 
 // A translation is one line. Of a pasted text only its first line goes in, as a single-line edit
 // control does: the part that differs from the text before is cut at its first break (only the
@@ -49,7 +52,8 @@ int KeepFirstPastedLine(const QString& before, QString& text)
     while (prefix < most && before[prefix] == after[prefix])
         ++prefix;
     qsizetype suffix = 0;
-    while (suffix < most - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+    while (suffix < most - prefix &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
         ++suffix;
     text = after.first(cut) + after.last(suffix);
     return int(cut);
@@ -81,7 +85,9 @@ QWidget* PhraseDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
         // A change the encoding cannot hold is taken back at once: nothing is ever stored as
         // '?' or dropped, and the editor keeps the text it had.
         if (const auto bad = Unwritable(m_codec, text)) {
-            const int caret = editor->cursorPosition() - int(text.size() - editor->property(LastGoodProperty).toString().size());
+            const int caret =
+                editor->cursorPosition() -
+                int(text.size() - editor->property(LastGoodProperty).toString().size());
             editor->setText(editor->property(LastGoodProperty).toString());
             editor->setCursorPosition(std::max(0, caret));
             emit self->CharacterRefused(editor, *bad);
@@ -193,7 +199,8 @@ void PhraseGrid::LayoutColumns()
     const int h = fm.height();
     verticalHeader()->setDefaultSectionSize(h * 4 / 3);
     const int w0 = std::max(fm.horizontalAdvance(QStringLiteral("999999")),
-                            QFontMetrics(verticalHeader()->font()).horizontalAdvance(QString::fromLatin1(strings::LineHeader))) +
+                            QFontMetrics(verticalHeader()->font())
+                                .horizontalAdvance(QString::fromLatin1(strings::LineHeader))) +
                    20;
     verticalHeader()->setFixedWidth(w0);
 
@@ -266,7 +273,8 @@ void PhraseGrid::MoveToRow(int row)
 
 bool PhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
-    const bool caretAtEnd = trigger == EditKeyPressed && event && event->type() == QEvent::KeyPress &&
+    const bool caretAtEnd = trigger == EditKeyPressed && event &&
+                            event->type() == QEvent::KeyPress &&
                             static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2;
     const bool wasEditing = state() == EditingState;
     // Taken before the editor opens: a typed character that opens it is stored at once.
@@ -277,7 +285,8 @@ bool PhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* eve
         return true;
     m_editIndex = index;
     m_savedEditText = before;
-    if (auto* line = qobject_cast<QLineEdit*>(indexWidget(index) ? indexWidget(index) : focusWidget())) {
+    if (auto* line =
+            qobject_cast<QLineEdit*>(indexWidget(index) ? indexWidget(index) : focusWidget())) {
         line->installEventFilter(this);
         if (caretAtEnd) {
             line->deselect();
@@ -380,8 +389,9 @@ void PhraseGrid::PaintCorner(QWidget* corner)
     opt.rect = corner->rect();
     opt.position = QStyleOptionHeader::OnlyOneSection;
     opt.orientation = Qt::Horizontal;
-    opt.text = model() ? model()->headerData(PhraseTableModel::ColumnLine, Qt::Horizontal).toString()
-                       : QString();
+    opt.text = model()
+                   ? model()->headerData(PhraseTableModel::ColumnLine, Qt::Horizontal).toString()
+                   : QString();
     opt.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
     painter.drawControl(QStyle::CE_Header, opt);
 }

@@ -60,7 +60,10 @@ public:
     const QByteArray& SavedEditText() const { return m_savedEditText; }
     bool IsEditing() const { return state() == EditingState; }
     /// Key sequences that reach the window's actions even while a cell is being edited.
-    void SetWindowShortcuts(QList<QKeySequence> shortcuts) { m_windowShortcuts = std::move(shortcuts); }
+    void SetWindowShortcuts(QList<QKeySequence> shortcuts)
+    {
+        m_windowShortcuts = std::move(shortcuts);
+    }
     void setModel(QAbstractItemModel* model) override;
 
 protected:

@@ -27,8 +27,7 @@ public:
     /// back without touching its state (the editor's cancel).
     static constexpr int BytesRole = Qt::UserRole + 2;
 
-    PhraseTableModel(PhraseDocument& document, const TextCodec& codec,
-                     QObject* parent = nullptr);
+    PhraseTableModel(PhraseDocument& document, const TextCodec& codec, QObject* parent = nullptr);
 
     /// The text of a grid cell; row 0 is the header row, row r >= 1 shows the phrase of model
     /// row r - 1.

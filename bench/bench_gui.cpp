@@ -105,7 +105,8 @@ int main(int argc, char** argv)
         constexpr int Count = 10000;
         t.restart();
         for (int i = 0; i < Count; ++i)
-            model->setData(cell, (i & 1) ? QStringLiteral("ab") : QStringLiteral("a"), Qt::EditRole);
+            model->setData(cell, (i & 1) ? QStringLiteral("ab") : QStringLiteral("a"),
+                           Qt::EditRole);
         const double s = t.nsecsElapsed() / 1e9;
         std::printf("%-40s %7.2f us  (%s)\n", label, s * 1e6 / Count,
                     qPrintable(form.Progress()->Label()->text()));
@@ -117,8 +118,8 @@ int main(int argc, char** argv)
     // The filter, as the View menu changes it, the grid painted each time.
     grid->setCurrentIndex(model->index(last / 2, 2));
     t.restart();
-    for (QAction* a : {form.FilterNeedsWorkAction(), form.FilterTranslatedAction(),
-                       form.FilterAllAction()}) {
+    for (QAction* a :
+         {form.FilterNeedsWorkAction(), form.FilterTranslatedAction(), form.FilterAllAction()}) {
         a->trigger();
         grid->viewport()->repaint();
         std::printf("filter -> %-31s %7.3f s  (%d rows)\n", qPrintable(a->iconText()), Seconds(t),

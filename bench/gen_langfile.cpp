@@ -20,9 +20,9 @@ int main(int argc, char** argv)
         return 1;
     }
     std::mt19937 rng(20261210);
-    static const char* words[] = {"account", "message", "welcome", "forum", "reply", "topic",
-                                  "password", "user", "search", "submit", "preview", "delete",
-                                  "edit", "profile", "member", "private", "download", "news"};
+    static const char* words[] = {"account",  "message", "welcome", "forum",   "reply",    "topic",
+                                  "password", "user",    "search",  "submit",  "preview",  "delete",
+                                  "edit",     "profile", "member",  "private", "download", "news"};
     auto phrase = [&](int count) {
         std::string s;
         for (int i = 0; i < count; ++i) {

@@ -121,7 +121,10 @@ void FlushWhenFull(QByteArray& buf, QIODevice& out)
 }
 
 // Names are used as the bytes they were given, valid UTF-8 or not.
-FilePath Path(const QByteArray& arg) { return FilePath::FromNative(arg); }
+FilePath Path(const QByteArray& arg)
+{
+    return FilePath::FromNative(arg);
+}
 
 // A command line may read from a pipe or a FIFO, as in stats <(git show HEAD:lang.php).
 constexpr ReadOptions Input{.allowStreams = true};
@@ -188,7 +191,8 @@ int Parse(const Arguments& a, QIODevice& out)
     QByteArray key, value;
     int n = 0;
     for (const LineSpan& s : SplitLines(data)) {
-        const PhraseLineKind kind = ParsePhraseLine(QByteArrayView(data).sliced(s.offset, s.length), key, value);
+        const PhraseLineKind kind =
+            ParsePhraseLine(QByteArrayView(data).sliced(s.offset, s.length), key, value);
         buf += QByteArray::number(n++) + '\t' + QByteArray::number(int(kind));
         if (kind != PhraseLineKind::lkNone)
             buf += '\t' + EscapeField(key) + '\t' + EscapeField(value);

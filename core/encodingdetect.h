@@ -10,7 +10,8 @@
 bool IsValidUtf8(QByteArrayView text);
 
 /// The legacy code page Windows would use for the language (windows-1251 for Russian, ...).
-QByteArray LegacyEncodingFor(QLocale::Language language, QLocale::Script script = QLocale::AnyScript);
+QByteArray LegacyEncodingFor(QLocale::Language language,
+                             QLocale::Script script = QLocale::AnyScript);
 
 /// The usual spelling of an encoding name ("cp1251" and "WINDOWS-1251" give "windows-1251"),
 /// or empty when Qt cannot convert that encoding.

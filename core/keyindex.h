@@ -116,16 +116,25 @@ private:
         std::uint32_t tag = 0;
     };
 
-    static std::uint32_t Tag(std::uint64_t hash) { return std::uint32_t(hash >> 32); }
+    static std::uint32_t Tag(std::uint64_t hash)
+    {
+        return std::uint32_t(hash >> 32);
+    }
     // The slot count need not be a power of two: the home slot scales the hash into the table
     // (a multiply and a shift), so the table can be sized to the keys, not to the next power.
     std::size_t Home(std::uint64_t hash) const
     {
         return std::size_t(MultiplyHigh64(hash, m_slots.size()));
     }
-    std::size_t Next(std::size_t i) const { return i + 1 == m_slots.size() ? 0 : i + 1; }
+    std::size_t Next(std::size_t i) const
+    {
+        return i + 1 == m_slots.size() ? 0 : i + 1;
+    }
     // At most three quarters full: the hash tags keep probes cheap at that load.
-    bool Crowded() const { return (m_count + 1) * 4 > m_slots.size() * 3; }
+    bool Crowded() const
+    {
+        return (m_count + 1) * 4 > m_slots.size() * 3;
+    }
     void Place(std::uint64_t hash, int position);
 
     template <class KeyAt> void Grow(const KeyAt& keyAt)

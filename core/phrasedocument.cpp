@@ -5,9 +5,9 @@
 #include <QIODevice>
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -53,9 +53,8 @@ private:
 // quotes or backslashes, the common case, is copied as it stands.
 void PutLiteral(PieceWriter& out, QByteArrayView text, char quote)
 {
-    const bool plain = text.isEmpty() ||
-                       (!std::memchr(text.data(), quote, size_t(text.size())) &&
-                        !std::memchr(text.data(), '\\', size_t(text.size())));
+    const bool plain = text.isEmpty() || (!std::memchr(text.data(), quote, size_t(text.size())) &&
+                                          !std::memchr(text.data(), '\\', size_t(text.size())));
     if (plain) {
         out.Put(quote);
         out.Put(text);
@@ -92,7 +91,8 @@ const Shape& ShapeFor(PhraseLineKind kind)
 
 // Fills one output shape with key and translation, each taken whole and uninterpreted: bracket
 // lines as they are, the other shapes as double-quoted literals.
-void PutShape(PieceWriter& out, PhraseLineKind kind, QByteArrayView key, QByteArrayView text, char quote)
+void PutShape(PieceWriter& out, PhraseLineKind kind, QByteArrayView key, QByteArrayView text,
+              char quote)
 {
     const Shape& shape = ShapeFor(kind);
     out.Put(shape.prefix);
@@ -183,7 +183,8 @@ struct ParsedLine
 // index slots fetched together, then each stage(line) runs over the batch to fetch what the
 // handling will read; so the cache misses of a huge file overlap instead of following each other.
 template <class Handle, class... Stages>
-void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& handle, Stages&&... stages)
+void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& handle,
+                       Stages&&... stages)
 {
     constexpr int BatchSize = 16;
     std::array<ParsedLine, BatchSize> batch;
@@ -216,7 +217,10 @@ void ForEachParsedLine(QByteArrayView text, const KeyIndex& index, Handle&& hand
 
 // A typed text up to its first line break or NUL: a break written inside a phrase line would
 // split it, and a NUL would end the file's text there.
-QByteArray FirstLine(const QByteArray& typed) { return typed.first(LineLengthAt(typed, 0)); }
+QByteArray FirstLine(const QByteArray& typed)
+{
+    return typed.first(LineLengthAt(typed, 0));
+}
 
 // Where the NUL that ends a file's text stands, when it has one: the NUL and whatever follows
 // it are not read, so saving over the file would drop them.
@@ -249,7 +253,10 @@ void PutEntry(std::vector<T>& list, TranslationRef& ref, bool named,
 }
 
 // Empties a vector and gives its memory back; clear() alone would keep a huge file's capacity.
-template <class T> void Release(std::vector<T>& v) { std::vector<T>().swap(v); }
+template <class T> void Release(std::vector<T>& v)
+{
+    std::vector<T>().swap(v);
+}
 
 } // namespace
 
@@ -558,49 +565,52 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
         if (p >= 0)
             PrefetchAt(m_templateText.data() + m_phraseSpans[size_t(p)].Start());
     };
-    ForEachParsedLine(text, m_keyIndex, [&](const ParsedLine& line) {
-        if (line.kind == PhraseLineKind::lkNone)
-            return;
-        const QByteArray& value = line.parts.value;
-        const int i = m_keyIndex.Find(keyAt, line.parts.key, line.hash);
-        if (i < 0 || taken[size_t(i)])
-            return;
-        taken[size_t(i)] = true;
-        // The found phrase's line, which the lookup has just read to compare keys.
-        const PhraseLineParts& templ = phrases.Read(i);
-        // A template line that is kept as it is takes no text; neither does a template literal
-        // from a value that is not one literal: it could not be written there.
-        if (!templ.editable) {
-            setState(i, TranslationState::tsUntranslated);
-            return;
-        }
-        if (!line.parts.editable)
-            return;
-        // Compared with the text held now, which an earlier merged file may have given.
-        TranslationRef& ref = translations[size_t(i)];
-        const bool same =
-            ref.IsTemplate() ? value == templ.value : value == StoredText(ref, owned, views);
-        setState(i, same ? TranslationState::tsUntranslated : TranslationState::tsTranslated);
-        kinds[size_t(i)] = PhraseKindCode(kinds[size_t(i)].Kind(), line.parts.valueQuote);
-        // A value read where it stands is referred to there, through a view when a reference
-        // cannot locate it by itself; one that was unescaped is owned. The entry the reference
-        // named before is emptied, and reused when it is of the same list.
-        const bool unescaped = !value.isEmpty() && !LiesIn(value, text);
-        const quint64 offset =
-            value.isEmpty() || unescaped ? 0 : quint64(value.constData() - text.data());
-        const bool wasOwned = ref.IsOwned();
-        const bool wasView = ref.IsMergedView();
-        if (wasOwned)
-            owned[ref.Index()] = QByteArray();
-        if (wasView)
-            views[ref.Index()] = QByteArrayView();
-        if (unescaped)
-            PutEntry(owned, ref, wasOwned, &TranslationRef::Owned, value);
-        else if (TranslationRef::CanRefer(source, offset, quint64(value.size())))
-            ref = TranslationRef::Merged(source, offset, quint64(value.size()));
-        else
-            PutEntry(views, ref, wasView, &TranslationRef::MergedView, QByteArrayView(value));
-    }, fetchPhrase, fetchLine);
+    ForEachParsedLine(
+        text, m_keyIndex,
+        [&](const ParsedLine& line) {
+            if (line.kind == PhraseLineKind::lkNone)
+                return;
+            const QByteArray& value = line.parts.value;
+            const int i = m_keyIndex.Find(keyAt, line.parts.key, line.hash);
+            if (i < 0 || taken[size_t(i)])
+                return;
+            taken[size_t(i)] = true;
+            // The found phrase's line, which the lookup has just read to compare keys.
+            const PhraseLineParts& templ = phrases.Read(i);
+            // A template line that is kept as it is takes no text; neither does a template literal
+            // from a value that is not one literal: it could not be written there.
+            if (!templ.editable) {
+                setState(i, TranslationState::tsUntranslated);
+                return;
+            }
+            if (!line.parts.editable)
+                return;
+            // Compared with the text held now, which an earlier merged file may have given.
+            TranslationRef& ref = translations[size_t(i)];
+            const bool same =
+                ref.IsTemplate() ? value == templ.value : value == StoredText(ref, owned, views);
+            setState(i, same ? TranslationState::tsUntranslated : TranslationState::tsTranslated);
+            kinds[size_t(i)] = PhraseKindCode(kinds[size_t(i)].Kind(), line.parts.valueQuote);
+            // A value read where it stands is referred to there, through a view when a reference
+            // cannot locate it by itself; one that was unescaped is owned. The entry the reference
+            // named before is emptied, and reused when it is of the same list.
+            const bool unescaped = !value.isEmpty() && !LiesIn(value, text);
+            const quint64 offset =
+                value.isEmpty() || unescaped ? 0 : quint64(value.constData() - text.data());
+            const bool wasOwned = ref.IsOwned();
+            const bool wasView = ref.IsMergedView();
+            if (wasOwned)
+                owned[ref.Index()] = QByteArray();
+            if (wasView)
+                views[ref.Index()] = QByteArrayView();
+            if (unescaped)
+                PutEntry(owned, ref, wasOwned, &TranslationRef::Owned, value);
+            else if (TranslationRef::CanRefer(source, offset, quint64(value.size())))
+                ref = TranslationRef::Merged(source, offset, quint64(value.size()));
+            else
+                PutEntry(views, ref, wasView, &TranslationRef::MergedView, QByteArrayView(value));
+        },
+        fetchPhrase, fetchLine);
     // The summary is made before the swap, so nothing after it can fail.
     QString status = StatisticsText(counts);
     m_translations.swap(translations);
@@ -658,9 +668,8 @@ void PhraseDocument::SaveTranslation()
 {
     // Saved over the template, the template file changed by this document's own hand.
     const bool overTemplate = StampOf(m_translationPath).SameFile(m_templateStamp);
-    const FileStamp stamp = WriteFileSafely(m_translationPath, [this](const auto& sink) {
-        ProduceTranslationFile(sink);
-    });
+    const FileStamp stamp = WriteFileSafely(
+        m_translationPath, [this](const auto& sink) { ProduceTranslationFile(sink); });
     // What is on disk now is what this document wrote: no NUL, nothing changed by others.
     m_stampedPath = m_translationPath;
     m_translationStamp = stamp;

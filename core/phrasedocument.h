@@ -79,7 +79,10 @@ public:
 
     // --- the file being worked on
     QString TranslationFileName() const { return m_translationPath.Display(); }
-    void SetTranslationFileName(const QString& path) { m_translationPath = FilePath::FromText(path); }
+    void SetTranslationFileName(const QString& path)
+    {
+        m_translationPath = FilePath::FromText(path);
+    }
     /// The translation file's name as the system spells it.
     const FilePath& TranslationPath() const { return m_translationPath; }
     void SetTranslationPath(const FilePath& path) { m_translationPath = path; }
@@ -187,7 +190,8 @@ public:
 signals:
     /// The lines and phrases are about to be replaced (by a load) or emptied (by a clear).
     void AboutToReset();
-    /// A template was loaded: the grid takes phrases + 1 rows, the translation column, a new layout.
+    /// A template was loaded: the grid takes phrases + 1 rows, the translation column, a new
+    /// layout.
     void TemplateLoaded();
     /// The document was emptied: the grid goes back to its single header row.
     void Cleared();

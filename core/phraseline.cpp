@@ -4,7 +4,10 @@
 
 namespace {
 
-inline bool IsBlank(unsigned char b) { return b <= 32; }
+inline bool IsBlank(unsigned char b)
+{
+    return b <= 32;
+}
 
 inline bool IsWordByte(unsigned char b)
 {
@@ -266,7 +269,8 @@ bool ReadClassic(const unsigned char* s, qsizetype b, qsizetype e, PhraseLinePar
 // The statements as PHP reads them: an optional guard "if (!defined('K'))" with or without a
 // brace, then define('K', 'text') or case ['K' | strtolower('K')]: $var = 'text'. Keywords in
 // any case, blanks anywhere between the parts, single or double quotes.
-bool ReadStatement(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineParts& parts, bool ref)
+bool ReadStatement(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineParts& parts,
+                   bool ref)
 {
     Scanner in(s, b, e);
     const bool guarded = in.TakeWord("if");
@@ -345,9 +349,10 @@ bool ReadStatement(const unsigned char* s, qsizetype b, qsizetype e, PhraseLineP
     if (!guarded && parts.editable && keyQuote == '"' && quote == '"') {
         const qsizetype avail = e - b + 1;
         const bool caseLowered = StartsWith(s + b, avail, "case strtolower");
-        parts.fixedLayout = parts.kind == PhraseLineKind::lkCaseStrToLower ? caseLowered :
-                            parts.kind == PhraseLineKind::lkCase ? !caseLowered && StartsWith(s + b, avail, "case") :
-                                                   StartsWith(s + b, avail, "define");
+        parts.fixedLayout = parts.kind == PhraseLineKind::lkCaseStrToLower ? caseLowered
+                            : parts.kind == PhraseLineKind::lkCase
+                                ? !caseLowered && StartsWith(s + b, avail, "case")
+                                : StartsWith(s + b, avail, "define");
     }
     return true;
 }
@@ -378,7 +383,8 @@ PhraseLineKind ReadLoosely(const unsigned char* s, qsizetype b, qsizetype e, Phr
     const qsizetype keyClose = ReadLiteral(s, keyOpen + 1, e, '"', parts.key, ref);
     if (parts.key.isEmpty() || keyClose > e)
         return kind;
-    const void* q2 = keyClose + 1 <= e ? std::memchr(s + keyClose + 1, '"', size_t(e - keyClose)) : nullptr;
+    const void* q2 =
+        keyClose + 1 <= e ? std::memchr(s + keyClose + 1, '"', size_t(e - keyClose)) : nullptr;
     if (q2) {
         const qsizetype open = static_cast<const unsigned char*>(q2) - s;
         ReadLiteral(s, open + 1, e, '"', parts.value, ref);

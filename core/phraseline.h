@@ -38,7 +38,8 @@ struct PhraseLineParts
 /// Lines that begin with case or define but are none of these are read by their first two
 /// double-quoted texts and are not editable; [[key]] = [[value]] lines by their brackets.
 /// With referenceLine, texts that need no unescaping refer to the line's bytes.
-PhraseLineKind ReadPhraseLine(QByteArrayView line, PhraseLineParts& parts, bool referenceLine = false);
+PhraseLineKind ReadPhraseLine(QByteArrayView line, PhraseLineParts& parts,
+                              bool referenceLine = false);
 
 /// Classifies one line (without its line break) and extracts key and value.
 /// For PhraseLineKind::lkNone, key and value are left exactly as the caller had them.

@@ -48,7 +48,8 @@ private:
     QByteArray m_name;
     bool m_valid = true;
     LeadByteTable m_lead;
-    // For single-byte encodings: the upper-case byte of every byte, so case folding needs no decoding.
+    // For single-byte encodings: the upper-case byte of every byte, so case folding needs no
+    // decoding.
     std::shared_ptr<const std::array<unsigned char, 256>> m_upper;
     // For the other multi-byte encodings: the capital of every character that has one the
     // encoding holds, both as LeadByteTable::CharValue numbers.

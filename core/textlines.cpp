@@ -39,6 +39,8 @@ std::vector<LineSpan> SplitLines(QByteArrayView text)
     size_t count = 0;
     ForEachLine(lineText, [&count](qsizetype, qsizetype) { ++count; });
     lines.reserve(count);
-    ForEachLine(lineText, [&lines](qsizetype start, qsizetype length) { lines.push_back({start, length}); });
+    ForEachLine(lineText, [&lines](qsizetype start, qsizetype length) {
+        lines.push_back({start, length});
+    });
     return lines;
 }

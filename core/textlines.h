@@ -31,7 +31,8 @@ template <class Line> void ForEachLine(QByteArrayView text, Line&& line)
     const qsizetype n = text.size();
     qsizetype start = 0;
     // memchr finds the next LF quickly; a CR before it (CR-only files, CR LF) ends the line first.
-    const char* nextLf = n > 0 ? static_cast<const char*>(std::memchr(s, '\n', size_t(n))) : nullptr;
+    const char* nextLf =
+        n > 0 ? static_cast<const char*>(std::memchr(s, '\n', size_t(n))) : nullptr;
     while (start < n) {
         const qsizetype lf = nextLf ? nextLf - s : n;
         const void* cr = std::memchr(s + start, '\r', size_t(lf - start));
@@ -51,8 +52,9 @@ template <class Line> void ForEachLine(QByteArrayView text, Line&& line)
         line(start, end - start);
         start = next;
         if (nextLf && start > lf)
-            nextLf = start < n ? static_cast<const char*>(std::memchr(s + start, '\n', size_t(n - start)))
-                               : nullptr;
+            nextLf = start < n
+                         ? static_cast<const char*>(std::memchr(s + start, '\n', size_t(n - start)))
+                         : nullptr;
     }
 }
 

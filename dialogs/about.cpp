@@ -48,7 +48,8 @@ TAboutForm::TAboutForm(DialogSeam& seam, QWidget* parent)
     banner.setDevicePixelRatio(ratio);
     const QSizeF shown = banner.deviceIndependentSize();
     if (shown.width() > m_image->width() || shown.height() > m_image->height()) {
-        banner = banner.scaled(m_image->size() * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        banner =
+            banner.scaled(m_image->size() * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         banner.setDevicePixelRatio(ratio);
     }
     m_image->setPixmap(banner);
@@ -60,8 +61,10 @@ TAboutForm::TAboutForm(DialogSeam& seam, QWidget* parent)
     m_versionLabel->setGeometry(px(4, 96, 242, 20));
     m_versionLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    m_httpLabel = AddressLabel("HttpLabel", QString::fromLatin1(WebAddress), px(104, 144, 136, 20), this);
-    m_mailLabel = AddressLabel("MailLabel", QString::fromLatin1(MailAddress), px(104, 168, 136, 20), this);
+    m_httpLabel =
+        AddressLabel("HttpLabel", QString::fromLatin1(WebAddress), px(104, 144, 136, 20), this);
+    m_mailLabel =
+        AddressLabel("MailLabel", QString::fromLatin1(MailAddress), px(104, 168, 136, 20), this);
     m_httpLabel->installEventFilter(this);
     m_mailLabel->installEventFilter(this);
     FitAddresses();
@@ -92,11 +95,9 @@ void TAboutForm::FitAddresses()
 void TAboutForm::FormCreate()
 {
     // The build's own version record: major.minor.release.build, each a 16-bit number.
-    m_versionLabel->setText(QString::asprintf(VersionTemplate,
-                                              int(quint16(QUILLMAR_VERSION_MAJOR)),
-                                              int(quint16(QUILLMAR_VERSION_MINOR)),
-                                              int(quint16(QUILLMAR_VERSION_PATCH)),
-                                              int(quint16(QUILLMAR_VERSION_BUILD))));
+    m_versionLabel->setText(QString::asprintf(
+        VersionTemplate, int(quint16(QUILLMAR_VERSION_MAJOR)), int(quint16(QUILLMAR_VERSION_MINOR)),
+        int(quint16(QUILLMAR_VERSION_PATCH)), int(quint16(QUILLMAR_VERSION_BUILD))));
 }
 
 bool TAboutForm::eventFilter(QObject* watched, QEvent* event)
@@ -111,7 +112,8 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* event)
             // A click is a left button released over the label it was pressed on; Qt sends
             // the release to that label wherever the pointer is.
             auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton && label->rect().contains(mouse->position().toPoint()))
+            if (mouse->button() == Qt::LeftButton &&
+                label->rect().contains(mouse->position().toPoint()))
                 MailLabelClick(label);
             break;
         }
@@ -129,8 +131,8 @@ void TAboutForm::MailLabelClick(QLabel* label)
 
 void TAboutForm::MailLabelMouseMove(QLabel* label, QPoint pos)
 {
-    const bool inside = pos.x() >= 0 && pos.x() < label->width()
-                        && pos.y() >= 0 && pos.y() < label->height();
+    const bool inside =
+        pos.x() >= 0 && pos.x() < label->width() && pos.y() >= 0 && pos.y() < label->height();
     // While the pointer is inside, the label holds the mouse grab, so it still hears the first
     // move that lands outside, however far the pointer jumped; that move gives the grab back.
     if (inside) {

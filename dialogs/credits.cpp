@@ -23,7 +23,9 @@ const char* const Contributors[] = {
 class FixedHeightDelegate : public QStyledItemDelegate
 {
 public:
-    FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), m_height(height) {}
+    FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), m_height(height)
+    {
+    }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -92,7 +94,8 @@ void TCreditsForm::ListBoxDblClick()
     // Called from the event loop, which must never see an exception: the error box takes it.
     try {
         // The whole line, name and angle brackets included; the mail client sorts it out.
-        m_seam.OpenUrl(QUrl(QStringLiteral("mailto:") + ItemText(SelectedIndex()), QUrl::TolerantMode));
+        m_seam.OpenUrl(
+            QUrl(QStringLiteral("mailto:") + ItemText(SelectedIndex()), QUrl::TolerantMode));
     } catch (const Exception& e) {
         m_seam.ShowError(ErrorBoxText(e.Message()));
     }

@@ -85,10 +85,10 @@ struct NamedColor
 
 // The sixteen colours font choosers have always offered for a font.
 constexpr NamedColor BasicColors[] = {
-    {"Black", 0x000000},  {"Maroon", 0x800000}, {"Green", 0x008000},   {"Olive", 0x808000},
-    {"Navy", 0x000080},   {"Purple", 0x800080}, {"Teal", 0x008080},    {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0}, {"Red", 0xFF0000},    {"Lime", 0x00FF00},    {"Yellow", 0xFFFF00},
-    {"Blue", 0x0000FF},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0x00FFFF},   {"White", 0xFFFFFF},
+    {"Black", 0x000000},  {"Maroon", 0x800000},  {"Green", 0x008000}, {"Olive", 0x808000},
+    {"Navy", 0x000080},   {"Purple", 0x800080},  {"Teal", 0x008080},  {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0}, {"Red", 0xFF0000},     {"Lime", 0x00FF00},  {"Yellow", 0xFFFF00},
+    {"Blue", 0x0000FF},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0x00FFFF},  {"White", 0xFFFFFF},
 };
 
 QIcon Swatch(const QColor& color, int size)
@@ -173,8 +173,8 @@ std::optional<QString> QtDialogSeam::ChooseFile(FileChooserOptions& options)
     // reports the chosen one by its label alone.
     const QString selected = dialog.selectedNameFilter().simplified();
     for (qsizetype i = 0; i < filters.size(); ++i) {
-        if (filters.at(i).simplified() == selected
-            || options.filters.at(i).first.simplified() == selected) {
+        if (filters.at(i).simplified() == selected ||
+            options.filters.at(i).first.simplified() == selected) {
             options.selectedFilter = int(i);
             break;
         }
@@ -231,7 +231,8 @@ void QtDialogSeam::ShowNotice(const QString& text)
     box.exec();
 }
 
-std::optional<std::pair<QFont, QColor>> QtDialogSeam::ChooseFont(const QFont& font, const QColor& color)
+std::optional<std::pair<QFont, QColor>> QtDialogSeam::ChooseFont(const QFont& font,
+                                                                 const QColor& color)
 {
     // Given a font without a style name, QFontDialog selects the family's first style, which
     // for a family whose upright style is called "Book" (DejaVu Sans) is "Oblique": OK without

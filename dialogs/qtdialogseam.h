@@ -36,7 +36,8 @@ public:
     bool Ask(const QString& text) override;
     void ShowError(const QString& text) override;
     void ShowNotice(const QString& text) override;
-    std::optional<std::pair<QFont, QColor>> ChooseFont(const QFont& font, const QColor& color) override;
+    std::optional<std::pair<QFont, QColor>> ChooseFont(const QFont& font,
+                                                       const QColor& color) override;
     void OpenUrl(const QUrl& url) override;
 
 private:

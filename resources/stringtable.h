@@ -4,11 +4,11 @@
 
 namespace strings {
 
-inline constexpr char LineHeader[] = "Line #";          // 65312
-inline constexpr char OriginalHeader[] = "Original";    // 65313
-inline constexpr char TranslatedHeader[] = "Translated"; // 65314
-inline constexpr char TextNotFound[] = "Text not found"; // 65320
-inline constexpr char InvalidMask[] = "'%1' is an invalid mask at (%2)"; // 65342
+inline constexpr char LineHeader[] = "Line #";                                     // 65312
+inline constexpr char OriginalHeader[] = "Original";                               // 65313
+inline constexpr char TranslatedHeader[] = "Translated";                           // 65314
+inline constexpr char TextNotFound[] = "Text not found";                           // 65320
+inline constexpr char InvalidMask[] = "'%1' is an invalid mask at (%2)";           // 65342
 inline constexpr char ConfirmSave[] = "Current translation not saved. Save this?"; // 65343
 
 inline constexpr char Statistics[] = "Phrases: %1, Untranslated: %2, Missing: %3";
@@ -64,7 +64,8 @@ inline constexpr char ChangedOnDisk[] =
     "%1 was changed by another program since it was opened. Overwrite it?";
 inline constexpr char DeletedOnDisk[] =
     "%1 was deleted or moved by another program since it was opened. Save it again?";
-inline constexpr char ChangedNotice[] = "%1 was changed by another program. Reload (F5) reads it again.";
+inline constexpr char ChangedNotice[] =
+    "%1 was changed by another program. Reload (F5) reads it again.";
 inline constexpr char DeletedNotice[] = "%1 was deleted or moved by another program.";
 inline constexpr char ReloadDiscards[] =
     "Reloading reads the files again and drops the changes that are not saved. Reload anyway?";

@@ -33,8 +33,8 @@ QCheckBox* OptionBox(const char* name, const char* caption, bool checked, const 
 } // namespace
 
 TFindForm::TFindForm(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     const FormScale px(this);
     setWindowTitle(QStringLiteral("Find..."));
@@ -45,7 +45,8 @@ TFindForm::TFindForm(QWidget* parent)
     m_findLabel->setObjectName(QStringLiteral("FindLabel"));
     m_findLabel->setGeometry(px(8, 8, 67, 16));
     // A label is as wide as its caption, which the box was laid out for in a narrower face.
-    m_findLabel->resize(qMax(m_findLabel->width(), m_findLabel->sizeHint().width()), m_findLabel->height());
+    m_findLabel->resize(qMax(m_findLabel->width(), m_findLabel->sizeHint().width()),
+                        m_findLabel->height());
 
     m_findEdit = new QLineEdit(this);
     m_findEdit->setObjectName(QStringLiteral("FindEdit"));
@@ -72,8 +73,10 @@ TFindForm::TFindForm(QWidget* parent)
     m_closeButton->setGeometry(px(312, 64, 90, 30));
     connect(m_closeButton, &QPushButton::clicked, this, &TFindForm::CloseButtonClick);
 
-    m_originalBox = OptionBox("OriginalBox", "Find in original column", true, px(8, 56, 297, 17), this);
-    m_translatedBox = OptionBox("TranslatedBox", "Find in translated column", true, px(8, 80, 297, 17), this);
+    m_originalBox =
+        OptionBox("OriginalBox", "Find in original column", true, px(8, 56, 297, 17), this);
+    m_translatedBox =
+        OptionBox("TranslatedBox", "Find in translated column", true, px(8, 80, 297, 17), this);
     m_registryBox = OptionBox("RegistryBox", "Case sensitive", false, px(8, 104, 393, 17), this);
     m_maskOrdBox = OptionBox("MaskOrdBox", "Use '*' and '?' symbols as ordinary characters", false,
                              px(8, 128, 393, 17), this);

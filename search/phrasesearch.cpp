@@ -58,12 +58,14 @@ std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchR
     // Plain searches fold as they scan: with a byte table (single-byte encodings), or with the
     // ASCII table for texts without high bytes when the pattern itself is ASCII.
     const std::array<unsigned char, 256>* table = codec.UpperTable();
-    const bool patternAscii =
-        std::all_of(pattern.begin(), pattern.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool patternAscii = std::all_of(pattern.begin(), pattern.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80;
+    });
     const bool fusedFold = fold && !maskMode && (table || patternAscii);
     auto matches = [&](QByteArrayView text) {
         if (fusedFold) {
-            const Folded r = FoldedContains(text, pattern, table ? *table : AsciiUpperTable, !table);
+            const Folded r =
+                FoldedContains(text, pattern, table ? *table : AsciiUpperTable, !table);
             if (r != Folded::NeedsDecoding)
                 return r == Folded::Found;
         }

@@ -9,10 +9,10 @@
 /// What the find dialog asks for.
 struct SearchRequest
 {
-    QByteArray pattern;          ///< as typed, not trimmed, in the document's encoding
-    bool inOriginal = true;      ///< the key column: keys, or originals when they are shown
-    bool inTranslated = true;    ///< the translation column
-    bool caseSensitive = false;  ///< off: pattern and texts are upper-cased by the encoding
+    QByteArray pattern;           ///< as typed, not trimmed, in the document's encoding
+    bool inOriginal = true;       ///< the key column: keys, or originals when they are shown
+    bool inTranslated = true;     ///< the translation column
+    bool caseSensitive = false;   ///< off: pattern and texts are upper-cased by the encoding
     bool masksAsOrdinary = false; ///< '*' and '?' are plain characters
 };
 

@@ -10,9 +10,9 @@
 class ScriptedSeam : public DialogSeam
 {
 public:
-    QQueue<std::optional<QString>> files;   // answers to file choosers, in order
-    QQueue<Answer> confirms;                // answers to the unsaved-changes question
-    QQueue<bool> asks;                      // answers to the warnings that ask Yes or No
+    QQueue<std::optional<QString>> files; // answers to file choosers, in order
+    QQueue<Answer> confirms;              // answers to the unsaved-changes question
+    QQueue<bool> asks;                    // answers to the warnings that ask Yes or No
     QQueue<std::optional<std::pair<QFont, QColor>>> fonts;
 
     QList<FileChooserOptions> choosersShown; // each chooser as it was shown

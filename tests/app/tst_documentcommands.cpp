@@ -1,8 +1,8 @@
+#include "../support/fixture.h"
+#include "gridkeys.h"
 #include "mainform.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
-#include "../support/fixture.h"
-#include "gridkeys.h"
 #include "scriptedseam.h"
 #include "testmain.h"
 
@@ -44,7 +44,6 @@ private slots:
     void choosersAreSetUpAndRemembered();
 
 private:
-
     QTemporaryDir* m_dir = nullptr;
     ScriptedSeam* m_seam = nullptr;
     TMainForm* m_form = nullptr;
@@ -98,8 +97,9 @@ void TestDocumentCommands::newStartsUntitledTranslation()
     m_seam->files.enqueue(out);
     m_form->FileSaveAction()->trigger();
     QCOMPARE(m_seam->choosersShown.last().title, QString("Save translation to language file"));
-    QCOMPARE(ReadAll(out), QByteArray("<?php\r\ndefine(\"_HELLO\",\"x\");\r\ndefine(\"_BYE\",\"Bye\");\r\n"
-                                      "define(\"_OK\",\"OK\");\r\n"));
+    QCOMPARE(ReadAll(out),
+             QByteArray("<?php\r\ndefine(\"_HELLO\",\"x\");\r\ndefine(\"_BYE\",\"Bye\");\r\n"
+                        "define(\"_OK\",\"OK\");\r\n"));
     QVERIFY(!m_form->FileSaveAction()->isEnabled());
 }
 
@@ -230,10 +230,13 @@ void TestDocumentCommands::confirmDiscard_data()
     QTest::addColumn<bool>("saveChooserAnswers"); // only for Yes: pick a file, or cancel
     QTest::addColumn<bool>("discarded");
     QTest::addColumn<bool>("written");
-    QTest::newRow("cancel keeps everything") << int(DialogSeam::Answer::Cancel) << false << false << false;
+    QTest::newRow("cancel keeps everything")
+        << int(DialogSeam::Answer::Cancel) << false << false << false;
     QTest::newRow("no discards unwritten") << int(DialogSeam::Answer::No) << false << true << false;
-    QTest::newRow("yes saves through the chooser") << int(DialogSeam::Answer::Yes) << true << true << true;
-    QTest::newRow("yes then cancelled chooser keeps everything") << int(DialogSeam::Answer::Yes) << false << false << false;
+    QTest::newRow("yes saves through the chooser")
+        << int(DialogSeam::Answer::Yes) << true << true << true;
+    QTest::newRow("yes then cancelled chooser keeps everything")
+        << int(DialogSeam::Answer::Yes) << false << false << false;
 }
 
 void TestDocumentCommands::confirmDiscard()
@@ -250,7 +253,8 @@ void TestDocumentCommands::confirmDiscard()
 
     m_seam->confirms.enqueue(DialogSeam::Answer(answer));
     if (answer == int(DialogSeam::Answer::Yes))
-        m_seam->files.enqueue(saveChooserAnswers ? std::optional<QString>(m_translation) : std::nullopt);
+        m_seam->files.enqueue(saveChooserAnswers ? std::optional<QString>(m_translation)
+                                                 : std::nullopt);
     if (discarded)
         m_seam->files.enqueue(std::nullopt); // New's template chooser, cancelled
     m_form->FileNewAction()->trigger();
@@ -290,7 +294,7 @@ void TestDocumentCommands::logOut_data()
 {
     QTest::addColumn<bool>("modified");
     QTest::addColumn<bool>("mayInteract");
-    QTest::addColumn<int>("answer"); // -1: no question may be shown
+    QTest::addColumn<int>("answer");              // -1: no question may be shown
     QTest::addColumn<bool>("saveChooserAnswers"); // only for Yes: pick a file, or cancel
     QTest::addColumn<bool>("goesOn");
     QTest::addColumn<bool>("written");
@@ -299,11 +303,14 @@ void TestDocumentCommands::logOut_data()
     const int no = int(DialogSeam::Answer::No);
     const int yes = int(DialogSeam::Answer::Yes);
     QTest::newRow("nothing to lose") << false << true << none << false << true << false;
-    QTest::newRow("no leave to ask: nothing shown or written") << true << false << none << false << true << false;
-    QTest::newRow("cancel calls the log-out off") << true << true << cancel << false << false << false;
+    QTest::newRow("no leave to ask: nothing shown or written")
+        << true << false << none << false << true << false;
+    QTest::newRow("cancel calls the log-out off")
+        << true << true << cancel << false << false << false;
     QTest::newRow("no goes on, the document kept") << true << true << no << false << true << false;
     QTest::newRow("yes saves through the chooser") << true << true << yes << true << true << true;
-    QTest::newRow("yes then cancelled chooser calls it off") << true << true << yes << false << false << false;
+    QTest::newRow("yes then cancelled chooser calls it off")
+        << true << true << yes << false << false << false;
 }
 
 void TestDocumentCommands::logOut()
@@ -324,7 +331,8 @@ void TestDocumentCommands::logOut()
     if (answer >= 0)
         m_seam->confirms.enqueue(DialogSeam::Answer(answer));
     if (answer == int(DialogSeam::Answer::Yes))
-        m_seam->files.enqueue(saveChooserAnswers ? std::optional<QString>(m_translation) : std::nullopt);
+        m_seam->files.enqueue(saveChooserAnswers ? std::optional<QString>(m_translation)
+                                                 : std::nullopt);
     int leaveRequests = 0;
     QCOMPARE(m_form->LogOutQuery([&] {
         ++leaveRequests;

@@ -1,8 +1,8 @@
 // The window's commands where a file could be lost: failing disks, names that are not files,
 // the template named as the translation, bytes not read, and other programs' changes.
+#include "../support/fixture.h"
 #include "../support/resourcelimits.h"
 #include "documentwatcher.h"
-#include "../support/fixture.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "phrasegrid.h"
@@ -113,7 +113,8 @@ void TestFileSafety::failedLastByteKeepsFileAndChanges()
     QCOMPARE(m_seam->errors, QStringList{"Stream write error.\n" + m_translation +
                                          " is as it was before the save (File too large)"});
     QCOMPARE(ReadAll(m_translation), Translation);
-    QCOMPARE(RawEntries(QFile::encodeName(m_dir->path())).size(), 2); // no temporary file left behind
+    QCOMPARE(RawEntries(QFile::encodeName(m_dir->path())).size(),
+             2); // no temporary file left behind
     QVERIFY(m_form->Document().Modified());
     QVERIFY(m_form->FileSaveAction()->isEnabled());
     // The changes are still there to lose, so closing asks.

@@ -126,9 +126,10 @@ void TestMainSettings::firstRunUsesDesignedState()
     QFile f(Store());
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray text = f.readAll();
-    for (const char* name : {"Top", "Left", "Width", "Height", "ToolBar", "GridLine", "ShowKeys",
-                             "FontName", "FontChar", "FontColor", "FontPitch", "FontSize",
-                             "FontStyleBold", "FontStyleItalic", "FontStyleUnder", "FontStyleStrike"})
+    for (const char* name :
+         {"Top", "Left", "Width", "Height", "ToolBar", "GridLine", "ShowKeys", "FontName",
+          "FontChar", "FontColor", "FontPitch", "FontSize", "FontStyleBold", "FontStyleItalic",
+          "FontStyleUnder", "FontStyleStrike"})
         QVERIFY2(text.contains(QByteArray("\"") + name + "\"="), name);
 }
 
@@ -257,7 +258,8 @@ void TestMainSettings::storedBoundsComeBackOnScreen()
 void TestMainSettings::displayModeFromTemplateIsStored()
 {
     QTemporaryDir dir;
-    const QString templ = WriteFixture(dir, "t.php", "define(\"_A\",\"a\");\ndefine(\"_B\",\"b\");\n");
+    const QString templ =
+        WriteFixture(dir, "t.php", "define(\"_A\",\"a\");\ndefine(\"_B\",\"b\");\n");
     {
         auto form = NewForm();
         QVERIFY(!form->ShowOriginal());
@@ -283,7 +285,7 @@ void TestMainSettings::unreadableValueIsReportedAndStartContinues()
     f.close();
     auto form = NewForm();
     QCOMPARE(m_seam.errors, QStringList{"Failed to get data for 'GridLine'"});
-    QVERIFY(!form->ToolBarVisible()); // read before the failure: applied
+    QVERIFY(!form->ToolBarVisible());   // read before the failure: applied
     QCOMPARE(form->GridLineWidth(), 0); // from the failure on: designed values
     QCOMPARE(form->GridFont().name, QByteArray("MS Sans Serif"));
     form->show();

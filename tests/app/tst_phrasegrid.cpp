@@ -109,7 +109,8 @@ void TestPhraseGrid::Select(int top, int left, int bottom, int right)
 
 void TestPhraseGrid::modelIsConsistent()
 {
-    QAbstractItemModelTester tester(m_form->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(m_form->Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
     TypeKeys(Grid(), "Hi");
     PressKey(Grid(), Qt::Key_Escape);
     m_form->ShowOriginalActionExecute();
@@ -124,7 +125,7 @@ void TestPhraseGrid::cellTexts()
     QCOMPARE(m->GetCellText(0, 0), QByteArray("Line #"));
     QCOMPARE(m->GetCellText(1, 0), QByteArray("Original"));
     QCOMPARE(m->GetCellText(2, 0), QByteArray("Translated"));
-    QCOMPARE(m->GetCellText(0, 1), QByteArray("1")); // zero-based template line
+    QCOMPARE(m->GetCellText(0, 1), QByteArray("1"));     // zero-based template line
     QCOMPARE(m->GetCellText(1, 1), QByteArray("Hello")); // define files show originals
     QCOMPARE(m->headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QString("1"));
     m_form->ShowOriginalActionExecute();
@@ -228,7 +229,8 @@ void TestPhraseGrid::editorOpening_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<bool>("allSelected");
     QTest::addColumn<QByteArray>("after"); // after typing "!"
-    QTest::newRow("F2 puts the caret at the end") << int(Qt::Key_F2) << false << QByteArray("Bonjour!");
+    QTest::newRow("F2 puts the caret at the end")
+        << int(Qt::Key_F2) << false << QByteArray("Bonjour!");
     QTest::newRow("Enter selects everything") << int(Qt::Key_Return) << true << QByteArray("!");
 }
 
@@ -249,8 +251,8 @@ void TestPhraseGrid::editorOpening()
 void TestPhraseGrid::valueThatIsNoTextTakesNoTyping()
 {
     // An expression is shown and kept as written: the cell opens no editor and says why.
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-expr.php",
-                                       "define('_EXPR', 'Dear %s,' . PHP_EOL);\ndefine('_OK','OK');\n"));
+    m_seam->files.enqueue(WriteFixture(
+        *m_dir, "lang-expr.php", "define('_EXPR', 'Dear %s,' . PHP_EOL);\ndefine('_OK','OK');\n"));
     m_form->FileNewAction()->trigger();
     PhraseDocument& doc = m_form->Document();
     QCOMPARE(doc.PhraseCount(), 2);
@@ -305,7 +307,8 @@ void TestPhraseGrid::stateColours()
     QCOMPARE(highlightText(1), QColor(0, 0, 128));
     QCOMPARE(highlightText(2), QColor(255, 0, 0));
     Grid()->selectionModel()->setCurrentIndex(Cell(2, 2), QItemSelectionModel::NoUpdate);
-    QCOMPARE(highlightText(2), Grid()->palette().color(QPalette::Active, QPalette::HighlightedText));
+    QCOMPARE(highlightText(2),
+             Grid()->palette().color(QPalette::Active, QPalette::HighlightedText));
 }
 
 void TestPhraseGrid::copySelection_data()
@@ -344,11 +347,16 @@ void TestPhraseGrid::pasteKeepsFirstLine_data()
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("caretAfter");
-    QTest::newRow("CR LF at the end") << 3 << "X\r\nY" << "ByeX" << 4;
-    QTest::newRow("LF in the middle") << 1 << "12\n34" << "B12ye" << 3;
-    QTest::newRow("CR first") << 0 << "\rZ" << "Bye" << 0;
-    QTest::newRow("NUL") << 3 << QString("a") + QChar(0) + "b" << "Byea" << 4;
-    QTest::newRow("one line") << 3 << "!" << "Bye!" << 4;
+    QTest::newRow("CR LF at the end") << 3 << "X\r\nY"
+                                      << "ByeX" << 4;
+    QTest::newRow("LF in the middle") << 1 << "12\n34"
+                                      << "B12ye" << 3;
+    QTest::newRow("CR first") << 0 << "\rZ"
+                              << "Bye" << 0;
+    QTest::newRow("NUL") << 3 << QString("a") + QChar(0) + "b"
+                         << "Byea" << 4;
+    QTest::newRow("one line") << 3 << "!"
+                              << "Bye!" << 4;
 }
 
 // A translation is one line of the file: of a pasted text only its first line goes in, so the
@@ -379,8 +387,10 @@ void TestPhraseGrid::layoutColumns()
     QCOMPARE(Grid()->verticalHeader()->defaultSectionSize(), fm.height() * 4 / 3);
     QCOMPARE(Grid()->columnWidth(1), Grid()->columnWidth(2));
     const int w0 = Grid()->verticalHeader()->width();
-    QCOMPARE(w0, std::max(fm.horizontalAdvance("999999"),
-                          QFontMetrics(Grid()->verticalHeader()->font()).horizontalAdvance("Line #")) + 20);
+    QCOMPARE(w0,
+             std::max(fm.horizontalAdvance("999999"),
+                      QFontMetrics(Grid()->verticalHeader()->font()).horizontalAdvance("Line #")) +
+                 20);
     const int used = 2 * Grid()->columnWidth(1);
     QVERIFY(used <= Grid()->viewport()->width());
     QVERIFY(Grid()->viewport()->width() - used <= 1);
@@ -480,7 +490,8 @@ void TestPhraseGrid::fontChooser()
     QCOMPARE(Grid()->font().pointSize(), 20);
     QVERIFY(Grid()->font().bold());
     QCOMPARE(Grid()->palette().color(QPalette::Text), QColor(10, 20, 30));
-    QCOMPARE(Grid()->verticalHeader()->defaultSectionSize(), QFontMetrics(Grid()->font()).height() * 4 / 3);
+    QCOMPARE(Grid()->verticalHeader()->defaultSectionSize(),
+             QFontMetrics(Grid()->font()).height() * 4 / 3);
     QCOMPARE(m_form->GridFont().color, quint32(0x001E140A));
 
     m_seam->fonts.enqueue(std::nullopt); // cancelled: nothing changes

@@ -1,5 +1,5 @@
-#include "find.h"
 #include "../support/fixture.h"
+#include "find.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "phrasegrid.h"
@@ -43,11 +43,11 @@ private:
 
 namespace {
 
-const QByteArray Template = "define(\"_WELCOME\",\"A welcome\");\n"   // 0
-                            "define(\"_THE\",\"Other\");\n"           // 1
-                            "define(\"_STAR\",\"Five * stars\");\n"   // 2
-                            "define(\"_BRACKET\",\"[x] box\");\n"     // 3
-                            "define(\"_END\",\"the end\");\n";        // 4
+const QByteArray Template = "define(\"_WELCOME\",\"A welcome\");\n" // 0
+                            "define(\"_THE\",\"Other\");\n"         // 1
+                            "define(\"_STAR\",\"Five * stars\");\n" // 2
+                            "define(\"_BRACKET\",\"[x] box\");\n"   // 3
+                            "define(\"_END\",\"the end\");\n";      // 4
 const QByteArray Translation = "define(\"_WELCOME\",\"Bienvenue\");\n"
                                "define(\"_THE\",\"Other\");\n"
                                "define(\"_BRACKET\",\"[x] case\");\n";
@@ -117,10 +117,12 @@ void TestSearchCommands::findOptions_data()
     QTest::newRow("translations only") << "case" << false << true << false << false << 3;
     QTest::newRow("mask must fit whole text") << "WEL*" << true << false << false << false << -1;
     QTest::newRow("mask with stars") << "*WEL*" << true << false << false << false << 0;
-    QTest::newRow("mask folds a-z even case-sensitive") << "*wel*" << true << false << true << false << 0;
+    QTest::newRow("mask folds a-z even case-sensitive")
+        << "*wel*" << true << false << true << false << 0;
     QTest::newRow("star as ordinary character") << "*" << true << true << false << true << 2;
     QTest::newRow("bracket without star is plain") << "[x]" << true << false << false << false << 3;
-    QTest::newRow("blanks are part of the pattern") << " the " << true << true << false << false << -1;
+    QTest::newRow("blanks are part of the pattern")
+        << " the " << true << true << false << false << -1;
 }
 
 void TestSearchCommands::findOptions()
@@ -149,7 +151,8 @@ void TestSearchCommands::invalidMaskShowsErrorAndStays()
     GoTo(2);
     m_form->FindForm()->FindEdit()->setText(QStringLiteral("*["));
     m_form->Guarded([this] { m_form->FindText(false); });
-    QCOMPARE(m_seam->errors, QStringList{"'*[' is an invalid mask at (3)"}); // no full stop after ')'
+    QCOMPARE(m_seam->errors,
+             QStringList{"'*[' is an invalid mask at (3)"}); // no full stop after ')'
     QVERIFY(m_seam->notices.isEmpty());
     QCOMPARE(Row(), 2);
 

@@ -44,7 +44,10 @@ QByteArray FoundKeys(const QByteArray& out)
     return found.join(' ');
 }
 
-QByteArray DataArg(const char* name) { return QFile::encodeName(Data + name); }
+QByteArray DataArg(const char* name)
+{
+    return QFile::encodeName(Data + name);
+}
 
 // The odd translation starts with a UTF-8 byte order mark while the template holds windows-1252
 // letters: every command that reads the pair warns of it once, and does its work all the same.
@@ -132,18 +135,19 @@ void TestCli::errors_data()
     QTest::newRow("parse needs a file") << A{"parse"} << 2 << QByteArray("usage:");
     QTest::newRow("bad state") << A{"list", DataArg("template.php"), "--state", "done"} << 2
                                << QByteArray("usage:");
-    QTest::newRow("merge without -o") << A{"merge", DataArg("template.php")} << 2
-                                      << QByteArray("usage:");
-    QTest::newRow("unknown option") << A{"stats", DataArg("template.php"), "--fast"} << 2
-                                    << QByteArray("usage:");
+    QTest::newRow("merge without -o")
+        << A{"merge", DataArg("template.php")} << 2 << QByteArray("usage:");
+    QTest::newRow("unknown option")
+        << A{"stats", DataArg("template.php"), "--fast"} << 2 << QByteArray("usage:");
     QTest::newRow("missing file") << A{"stats", "/no/such/file.php"} << 1
                                   << QByteArray("Cannot open file /no/such/file.php\n");
     QTest::newRow("invalid mask") << A{"find", DataArg("template.php"), "*["} << 1
                                   << QByteArray("'*[' is an invalid mask at (3)\n");
-    QTest::newRow("find needs a pattern") << A{"find", DataArg("template.php")} << 2
-                                          << QByteArray("usage:");
-    QTest::newRow("unknown encoding") << A{"find", DataArg("template.php"), "x", "--encoding", "klingon"}
-                                      << 1 << QByteArray("Unknown encoding klingon\n");
+    QTest::newRow("find needs a pattern")
+        << A{"find", DataArg("template.php")} << 2 << QByteArray("usage:");
+    QTest::newRow("unknown encoding")
+        << A{"find", DataArg("template.php"), "x", "--encoding", "klingon"} << 1
+        << QByteArray("Unknown encoding klingon\n");
     QTest::newRow("unwritable output")
         << A{"merge", DataArg("template.php"), "-o", "/no/such/dir/out.php"} << 1
         << QByteArray("Cannot create file /no/such/dir/out.php\n");
@@ -168,7 +172,8 @@ void TestCli::find_data()
     QTest::newRow("plain, any case") << A{"BONJOUR"} << QByteArray("Hello");
     QTest::newRow("plain, case-sensitive") << A{"BONJOUR", "--case-sensitive"} << QByteArray();
     QTest::newRow("mask in translations") << A{"*S*", "--in", "translated"} << QByteArray("_SAY");
-    QTest::newRow("mask must fit the whole text") << A{"S*", "--in", "original"} << QByteArray("_SAY");
+    QTest::newRow("mask must fit the whole text")
+        << A{"S*", "--in", "original"} << QByteArray("_SAY");
     QTest::newRow("question marks") << A{"B??"} << QByteArray("Bye");
     QTest::newRow("literal asterisk finds nothing") << A{"*", "--literal"} << QByteArray();
     QTest::newRow("star matches every phrase")
@@ -190,7 +195,9 @@ void TestCli::find()
             raw += part.startsWith('x') ? QByteArray::fromHex(part.mid(1, 2)) + part.mid(3) : part;
         pattern = raw;
     }
-    const Run r = Cli(QList<QByteArray>{"find", DataArg("template.php"), DataArg("translation.php"), pattern} + options);
+    const Run r = Cli(
+        QList<QByteArray>{"find", DataArg("template.php"), DataArg("translation.php"), pattern} +
+        options);
     QVERIFY2(WarnsOfTheOddPair(r.err), r.err.constData());
     QCOMPARE(r.status, 0);
     QCOMPARE(FoundKeys(r.out), keys);

@@ -348,8 +348,8 @@ void TestFileIo::wideEncodings()
     QTemporaryDir dir;
     PhraseDocument doc;
     doc.LoadTemplate(WriteFixture(dir, "en.php",
-                               "<?php\r\ndefine(\"_A\",\"Hello\");\r\n"
-                               "define(\"_B\",\"Hello, world\");\r\n"));
+                                  "<?php\r\ndefine(\"_A\",\"Hello\");\r\n"
+                                  "define(\"_B\",\"Hello, world\");\r\n"));
     doc.LoadTranslation(WriteFixture(dir, "fr.php", "define(\"_A\",\"Bonjour\");\r\n"));
     const Snapshot before = SnapshotOf(doc);
     const QString path = WriteFixture(dir, "other.php", bytes);
@@ -417,7 +417,8 @@ void TestFileIo::nulCutFollowsTheFile()
     QTemporaryDir dir;
     PhraseDocument doc;
     doc.LoadTemplateData("define(\"_A\",\"A\");\r\n");
-    const QString path = WriteFixture(dir, "fr.php", QByteArray("define(\"_A\",\"a\");\r\n\0x", 21));
+    const QString path =
+        WriteFixture(dir, "fr.php", QByteArray("define(\"_A\",\"a\");\r\n\0x", 21));
     doc.LoadTranslation(path);
     QVERIFY(doc.TranslationNulCut());
     doc.SetTranslationFileName(dir.filePath("other.php"));

@@ -61,9 +61,9 @@ private slots:
         QList<QByteArray> keys;
         for (int i = 0; i < 20000; ++i)
             keys.append("k" + QByteArray::number(i * 7919));
-        keys.append(QByteArray());                    // the empty key is a key too
-        keys.append(QByteArray("abcdefgh"));          // eight bytes: one whole word
-        keys.append(QByteArray("abcdefgh\0", 9));     // and one byte more, a NUL
+        keys.append(QByteArray());                // the empty key is a key too
+        keys.append(QByteArray("abcdefgh"));      // eight bytes: one whole word
+        keys.append(QByteArray("abcdefgh\0", 9)); // and one byte more, a NUL
         const auto keyAt = [&keys](int p) { return keys.at(p); };
 
         KeyIndex index;
@@ -76,7 +76,8 @@ private slots:
             QCOMPARE(index.FindOrInsert(keyAt, keys.at(i), -7), i); // found, nothing added
         }
         QCOMPARE(index.Count(), size_t(keys.size()));
-        for (const QByteArray& absent : {QByteArray("k1"), QByteArray("abcdefg"), QByteArray("\0", 1)})
+        for (const QByteArray& absent :
+             {QByteArray("k1"), QByteArray("abcdefg"), QByteArray("\0", 1)})
             QCOMPARE(index.Find(keyAt, absent), -1);
 
         index.Clear();

@@ -35,7 +35,10 @@ const QByteArray Template = "<?php\n"
 const char* const Constants[] = {"_FIXED", "_SINGLE", "_BLANKS", "_GUARDED", "_BRACED"};
 const char* const Cases[] = {"Case", "Single case", "lower"};
 
-QString Php() { return QStandardPaths::findExecutable(QStringLiteral("php")); }
+QString Php()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("php"));
+}
 
 // Runs PHP on a script; its output, or a failure with what PHP said.
 QByteArray RunPhp(const QStringList& args, bool* ok)
@@ -81,25 +84,27 @@ void TestPhpWriting::typedTexts_data()
     QTest::addColumn<QByteArray>("typed");
     QTest::addColumn<QByteArray>("inDouble"); // what PHP reads from a double-quoted literal
     QTest::addColumn<QByteArray>("inSingle"); // and from a single-quoted one
-    QTest::newRow("plain") << QByteArray("Bonjour") << QByteArray("Bonjour") << QByteArray("Bonjour");
-    QTest::newRow("final backslash") << QByteArray("Abbruch\\") << QByteArray("Abbruch\\")
-                                     << QByteArray("Abbruch\\");
+    QTest::newRow("plain") << QByteArray("Bonjour") << QByteArray("Bonjour")
+                           << QByteArray("Bonjour");
+    QTest::newRow("final backslash")
+        << QByteArray("Abbruch\\") << QByteArray("Abbruch\\") << QByteArray("Abbruch\\");
     QTest::newRow("only a backslash") << QByteArray("\\") << QByteArray("\\") << QByteArray("\\");
     QTest::newRow("double quote") << QByteArray("Say \"hi\"") << QByteArray("Say \"hi\"")
                                   << QByteArray("Say \"hi\"");
     QTest::newRow("apostrophe") << QByteArray("It's") << QByteArray("It's") << QByteArray("It's");
-    QTest::newRow("escaped quotes as typed") << QByteArray("a\\\"b\\'c") << QByteArray("a\"b\\'c")
-                                             << QByteArray("a\\\"b'c");
-    QTest::newRow("escaped backslash") << QByteArray("C:\\\\temp") << QByteArray("C:\\temp")
-                                       << QByteArray("C:\\temp");
-    QTest::newRow("escape sequence") << QByteArray("a\\nb") << QByteArray("a\nb") << QByteArray("a\\nb");
-    QTest::newRow("backslash before a quote at the end") << QByteArray("x\\\"") << QByteArray("x\"")
-                                                         << QByteArray("x\\\"");
-    QTest::newRow("markup and placeholders") << QByteArray("<b>%s</b> &amp; 100%")
-                                             << QByteArray("<b>%s</b> &amp; 100%")
-                                             << QByteArray("<b>%s</b> &amp; 100%");
-    QTest::newRow("8-bit letters") << QByteArray("\xE9t\xE9") << QByteArray("\xE9t\xE9")
-                                   << QByteArray("\xE9t\xE9");
+    QTest::newRow("escaped quotes as typed")
+        << QByteArray("a\\\"b\\'c") << QByteArray("a\"b\\'c") << QByteArray("a\\\"b'c");
+    QTest::newRow("escaped backslash")
+        << QByteArray("C:\\\\temp") << QByteArray("C:\\temp") << QByteArray("C:\\temp");
+    QTest::newRow("escape sequence")
+        << QByteArray("a\\nb") << QByteArray("a\nb") << QByteArray("a\\nb");
+    QTest::newRow("backslash before a quote at the end")
+        << QByteArray("x\\\"") << QByteArray("x\"") << QByteArray("x\\\"");
+    QTest::newRow("markup and placeholders")
+        << QByteArray("<b>%s</b> &amp; 100%") << QByteArray("<b>%s</b> &amp; 100%")
+        << QByteArray("<b>%s</b> &amp; 100%");
+    QTest::newRow("8-bit letters")
+        << QByteArray("\xE9t\xE9") << QByteArray("\xE9t\xE9") << QByteArray("\xE9t\xE9");
     QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
 }
 
@@ -128,7 +133,8 @@ void TestPhpWriting::typedTexts()
     for (const char* name : Constants)
         script += QStringLiteral("echo bin2hex(%1), \"\\n\";").arg(QLatin1String(name));
     for (const char* phrase : Cases)
-        script += QStringLiteral("echo bin2hex(translate('%1')), \"\\n\";").arg(QLatin1String(phrase));
+        script +=
+            QStringLiteral("echo bin2hex(translate('%1')), \"\\n\";").arg(QLatin1String(phrase));
     script += QStringLiteral("echo bin2hex(_EXPR), \"\\n\";");
     said = RunPhp({"-r", script, path}, &ok);
     QVERIFY2(ok, said.constData());
@@ -136,7 +142,7 @@ void TestPhpWriting::typedTexts()
         said.chop(1);
     const QList<QByteArray> got = said.split('\n');
     // _FIXED, _BLANKS and the cases but the second are double-quoted; the others single.
-    const QList<QByteArray> expected = {inDouble, inSingle, inDouble, inSingle, inSingle,
+    const QList<QByteArray> expected = {inDouble, inSingle, inDouble, inSingle,  inSingle,
                                         inDouble, inSingle, inDouble, "Hello \n"};
     QCOMPARE(got.size(), expected.size());
     for (qsizetype i = 0; i < got.size(); ++i)
@@ -154,9 +160,11 @@ void TestPhpWriting::realFilesSurviveSaveAndReopen_data()
         << QByteArray("<?php\n// Main language file\ndefine('_CHARSET', 'iso-8859-1');\n"
                       "define('_LOGIN', 'Log in');\ndefine('_WELCOME', 'Welcome, %s!');\n"
                       "define('_QUOTE', 'It\\'s \"quoted\"');\n?>\n")
-        << QByteArray("<?php\ndefine('_CHARSET', 'windows-1251');\ndefine('_LOGIN', '\xc2\xf5\xee\xe4');\n"
-                      "define('_WELCOME', '\xc4\xee\xe1\xf0\xee \xef\xee\xe6\xe0\xeb\xee\xe2\xe0\xf2\xfc, %s!');\n"
-                      "define('_QUOTE', '\xdd\xf2\xee \\'\xf6\xe8\xf2\xe0\xf2\xe0\\'');\n?>\n")
+        << QByteArray(
+               "<?php\ndefine('_CHARSET', 'windows-1251');\ndefine('_LOGIN', '\xc2\xf5\xee\xe4');\n"
+               "define('_WELCOME', '\xc4\xee\xe1\xf0\xee \xef\xee\xe6\xe0\xeb\xee\xe2\xe0\xf2\xfc, "
+               "%s!');\n"
+               "define('_QUOTE', '\xdd\xf2\xee \\'\xf6\xe8\xf2\xe0\xf2\xe0\\'');\n?>\n")
         << 4;
     QTest::newRow("translate() switch, windows-1250")
         << QByteArray("<?php\nfunction translate($phrase) {\n  switch ($phrase) {\n"
@@ -176,9 +184,10 @@ void TestPhpWriting::realFilesSurviveSaveAndReopen_data()
                       "if(!defined('_CART')) { define('_CART','Cart'); }\n"
                       "define('_FULL', _TITLE . ' - ' . _CART);\ndefine(\"_MULTI\", \"first line\n"
                       "second line\");\n  DEFINE ( \"_BYE\" ,\t\"Bye\" ) ; // farewell\n")
-        << QByteArray("<?php\nif (!defined('_TITLE')) define('_TITLE', '\xe5\x95\x86\xe5\xba\x97');\n"
-                      "define('_CART','\xe8\xb4\xad\xe7\x89\xa9\xe8\xbd\xa6');\n"
-                      "define('_BYE', '\xe5\x86\x8d\xe8\xa7\x81');\n")
+        << QByteArray(
+               "<?php\nif (!defined('_TITLE')) define('_TITLE', '\xe5\x95\x86\xe5\xba\x97');\n"
+               "define('_CART','\xe8\xb4\xad\xe7\x89\xa9\xe8\xbd\xa6');\n"
+               "define('_BYE', '\xe5\x86\x8d\xe8\xa7\x81');\n")
         << 3;
 }
 

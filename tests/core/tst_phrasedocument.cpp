@@ -1,6 +1,6 @@
+#include "../support/fixture.h"
 #include "errors.h"
 #include "phrasedocument.h"
-#include "../support/fixture.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -70,14 +70,14 @@ void TestPhraseDocument::loadTemplate()
     PhraseDocument doc;
     QSignalSpy loaded(&doc, &PhraseDocument::TemplateLoaded);
     doc.LoadTemplateData(Lines({
-        "<?php",                                            // 0
-        "define(\"_A\",\"Alpha\");",                        // 1
-        "case \"Save\": $tmp = \"Save\"; break;",           // 2
-        "case \"save\": $tmp = \"save it\"; break;",        // 3  differs only in case: own phrase
-        "",                                                 // 4
-        "define(\"_A\",\"Again\");",                        // 5  duplicate: stays a plain line
-        "case _X:",                                         // 6  empty key becomes a phrase
-        "case _Y:",                                         // 7  second empty key: duplicate
+        "<?php",                                     // 0
+        "define(\"_A\",\"Alpha\");",                 // 1
+        "case \"Save\": $tmp = \"Save\"; break;",    // 2
+        "case \"save\": $tmp = \"save it\"; break;", // 3  differs only in case: own phrase
+        "",                                          // 4
+        "define(\"_A\",\"Again\");",                 // 5  duplicate: stays a plain line
+        "case _X:",                                  // 6  empty key becomes a phrase
+        "case _Y:",                                  // 7  second empty key: duplicate
     }));
     QCOMPARE(loaded.count(), 1);
     QCOMPARE(doc.TemplateLineCount(), 8);
@@ -123,7 +123,8 @@ void TestPhraseDocument::loadEmptyAndPhraseless()
     QCOMPARE(doc.TemplateLineCount(), lines);
     QCOMPARE(doc.PhraseCount(), 0);
     QVERIFY(!doc.ShowOriginal());
-    QCOMPARE(doc.BuildTranslationFile(), QByteArray(lines ? Lines({"<?php", "// nothing", "?>"}) : ""));
+    QCOMPARE(doc.BuildTranslationFile(),
+             QByteArray(lines ? Lines({"<?php", "// nothing", "?>"}) : ""));
 }
 
 void TestPhraseDocument::displayMode_data()
@@ -189,56 +190,60 @@ void TestPhraseDocument::merge_data()
     QTest::addColumn<QByteArray>("states"); // one digit per phrase
     QTest::addColumn<QString>("status");
 
-    const QByteArray all = Lines({"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");",
-                                  "define(\"_C\",\"Bye\");"});
+    const QByteArray all = Lines(
+        {"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");", "define(\"_C\",\"Bye\");"});
     QTest::newRow("identical") << all << QByteArray("Hello|World|Bye") << QByteArray("111")
                                << "Phrases: 3, Untranslated: 3, Missing: 0";
     QTest::newRow("empty") << QByteArray() << QByteArray("Hello|World|Bye") << QByteArray("000")
                            << "Phrases: 3, Untranslated: 0, Missing: 3";
-    QTest::newRow("case differs in text") << Lines({"define(\"_A\",\"hello\");"})
-                                          << QByteArray("hello|World|Bye") << QByteArray("200")
-                                          << "Phrases: 3, Untranslated: 0, Missing: 2";
-    QTest::newRow("case differs in key") << Lines({"define(\"_a\",\"Salut\");"})
-                                         << QByteArray("Hello|World|Bye") << QByteArray("000")
-                                         << "Phrases: 3, Untranslated: 0, Missing: 3";
-    QTest::newRow("unknown key ignored") << Lines({"define(\"_Z\",\"Zed\");"})
-                                         << QByteArray("Hello|World|Bye") << QByteArray("000")
-                                         << "Phrases: 3, Untranslated: 0, Missing: 3";
+    QTest::newRow("case differs in text")
+        << Lines({"define(\"_A\",\"hello\");"}) << QByteArray("hello|World|Bye")
+        << QByteArray("200") << "Phrases: 3, Untranslated: 0, Missing: 2";
+    QTest::newRow("case differs in key")
+        << Lines({"define(\"_a\",\"Salut\");"}) << QByteArray("Hello|World|Bye")
+        << QByteArray("000") << "Phrases: 3, Untranslated: 0, Missing: 3";
+    QTest::newRow("unknown key ignored")
+        << Lines({"define(\"_Z\",\"Zed\");"}) << QByteArray("Hello|World|Bye") << QByteArray("000")
+        << "Phrases: 3, Untranslated: 0, Missing: 3";
     // As in PHP, the first line that carries a key defines it; later copies are dead code.
-    QTest::newRow("repeat equal") << Lines({"define(\"_A\",\"Bonjour\");", "define(\"_A\",\"Bonjour\");"})
+    QTest::newRow("repeat equal") << Lines({"define(\"_A\",\"Bonjour\");",
+                                            "define(\"_A\",\"Bonjour\");"})
                                   << QByteArray("Bonjour|World|Bye") << QByteArray("200")
                                   << "Phrases: 3, Untranslated: 0, Missing: 2";
-    QTest::newRow("repeat different") << Lines({"define(\"_A\",\"Bonjour\");", "define(\"_A\",\"Salut\");"})
-                                      << QByteArray("Bonjour|World|Bye") << QByteArray("200")
-                                      << "Phrases: 3, Untranslated: 0, Missing: 2";
+    QTest::newRow("repeat different")
+        << Lines({"define(\"_A\",\"Bonjour\");", "define(\"_A\",\"Salut\");"})
+        << QByteArray("Bonjour|World|Bye") << QByteArray("200")
+        << "Phrases: 3, Untranslated: 0, Missing: 2";
     QTest::newRow("dead English copy after the translation")
         << Lines({"define(\"_A\",\"Bonjour\");", "define(\"_A\",\"Hello\");"})
         << QByteArray("Bonjour|World|Bye") << QByteArray("200")
         << "Phrases: 3, Untranslated: 0, Missing: 2";
-    QTest::newRow("other spellings") << Lines({"DEFINE('_A', 'Salut');", "if (!defined('_B')) define('_B','Monde');",
-                                               "define ( \"_C\" , 'Bye' ) ;"})
-                                     << QByteArray("Salut|Monde|Bye") << QByteArray("221")
-                                     << "Phrases: 3, Untranslated: 1, Missing: 0";
-    QTest::newRow("an expression is not taken") << Lines({"define(\"_A\", _X . \"y\");"})
-                                                << QByteArray("Hello|World|Bye") << QByteArray("000")
-                                                << "Phrases: 3, Untranslated: 0, Missing: 3";
-    QTest::newRow("other shapes") << Lines({"case \"_B\": $tmp = \"Monde\"; break;", "[[_C]] = [[Bye]]"})
+    QTest::newRow("other spellings")
+        << Lines({"DEFINE('_A', 'Salut');", "if (!defined('_B')) define('_B','Monde');",
+                  "define ( \"_C\" , 'Bye' ) ;"})
+        << QByteArray("Salut|Monde|Bye") << QByteArray("221")
+        << "Phrases: 3, Untranslated: 1, Missing: 0";
+    QTest::newRow("an expression is not taken")
+        << Lines({"define(\"_A\", _X . \"y\");"}) << QByteArray("Hello|World|Bye")
+        << QByteArray("000") << "Phrases: 3, Untranslated: 0, Missing: 3";
+    QTest::newRow("other shapes") << Lines({"case \"_B\": $tmp = \"Monde\"; break;",
+                                            "[[_C]] = [[Bye]]"})
                                   << QByteArray("Hello|Monde|Bye") << QByteArray("021")
                                   << "Phrases: 3, Untranslated: 1, Missing: 1";
     QTest::newRow("template of another application")
         << Lines({"[[Welcome]] = [[Welcome]]", "case \"Login\": $tmp = \"Login\"; break;"})
         << QByteArray("Hello|World|Bye") << QByteArray("000")
         << "Phrases: 3, Untranslated: 0, Missing: 3";
-    QTest::newRow("escaped quote") << Lines({"define(\"_A\",\"Say \\\"hi\\\"\");"})
-                                   << QByteArray("Say \"hi\"|World|Bye") << QByteArray("200")
-                                   << "Phrases: 3, Untranslated: 0, Missing: 2";
+    QTest::newRow("escaped quote")
+        << Lines({"define(\"_A\",\"Say \\\"hi\\\"\");"}) << QByteArray("Say \"hi\"|World|Bye")
+        << QByteArray("200") << "Phrases: 3, Untranslated: 0, Missing: 2";
     const QByteArray longText(70000, 'x'); // longer than a text referred to in place may be
     QTest::newRow("long text") << "define(\"_B\",\"" + longText + "\");\r\n"
                                << "Hello|" + longText + "|Bye" << QByteArray("020")
                                << "Phrases: 3, Untranslated: 0, Missing: 2";
-    QTest::newRow("CR only endings") << QByteArray("define(\"_A\",\"X\");\rdefine(\"_B\",\"Y\");")
-                                     << QByteArray("X|Y|Bye") << QByteArray("220")
-                                     << "Phrases: 3, Untranslated: 0, Missing: 1";
+    QTest::newRow("CR only endings")
+        << QByteArray("define(\"_A\",\"X\");\rdefine(\"_B\",\"Y\");") << QByteArray("X|Y|Bye")
+        << QByteArray("220") << "Phrases: 3, Untranslated: 0, Missing: 1";
 }
 
 void TestPhraseDocument::merge()
@@ -249,8 +254,8 @@ void TestPhraseDocument::merge()
     QFETCH(QString, status);
     QTemporaryDir dir;
     PhraseDocument doc;
-    doc.LoadTemplateData(Lines({"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");",
-                                "define(\"_C\",\"Bye\");"}));
+    doc.LoadTemplateData(Lines(
+        {"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");", "define(\"_C\",\"Bye\");"}));
     QSignalSpy merged(&doc, &PhraseDocument::TranslationsMerged);
     QSignalSpy statusSpy(&doc, &PhraseDocument::StatusTextChanged);
     doc.LoadTranslation(WriteFixture(dir, "t.php", translation));
@@ -271,8 +276,8 @@ void TestPhraseDocument::merge()
 void TestPhraseDocument::manyMergesAndEdits()
 {
     PhraseDocument doc;
-    doc.LoadTemplateData(Lines({"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");",
-                                "define(\"_C\",\"Bye\");"}));
+    doc.LoadTemplateData(Lines(
+        {"define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");", "define(\"_C\",\"Bye\");"}));
     QVERIFY(doc.CommitTranslation(1, "typed"));
     for (int k = 0; k < 200; ++k) {
         QByteArray file = "define(\"_A\",\"a" + QByteArray::number(k) + "\");\n";
@@ -288,9 +293,9 @@ void TestPhraseDocument::manyMergesAndEdits()
     QVERIFY(doc.CommitTranslation(1, "typed again"));
     QVERIFY(doc.CommitTranslation(2, "c6"));
     QVERIFY(doc.CommitTranslation(2, "c7"));
-    QCOMPARE(doc.BuildTranslationFile(), Lines({"define(\"_A\",\"a199\");",
-                                                "define(\"_B\",\"typed again\");",
-                                                "define(\"_C\",\"c7\");"}));
+    QCOMPARE(doc.BuildTranslationFile(),
+             Lines({"define(\"_A\",\"a199\");", "define(\"_B\",\"typed again\");",
+                    "define(\"_C\",\"c7\");"}));
     CheckInvariants(doc);
 }
 
@@ -467,8 +472,9 @@ void TestPhraseDocument::write_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("layouts rebuilt")
-        << QByteArray("<?php\n  define(\"_A\", \"B\"); // greeting\n\tcase \"G\": $tmp = \"x\";"
-                      " break;\n  case strtolower(\"S\"): $tmp = \"s\"; break;\n [[Hello]]=[[Hi]] \n?>")
+        << QByteArray(
+               "<?php\n  define(\"_A\", \"B\"); // greeting\n\tcase \"G\": $tmp = \"x\";"
+               " break;\n  case strtolower(\"S\"): $tmp = \"s\"; break;\n [[Hello]]=[[Hi]] \n?>")
         << Lines({"define(\"_A\",\"Bonjour\");", "define(\"G\",\"Say \\\"hi\\\"\");",
                   "[[Hello]] = [[Bon]]jour]]"})
         << Lines({"<?php", "define(\"_A\",\"Bonjour\");",
@@ -481,31 +487,33 @@ void TestPhraseDocument::write_data()
     // Other spellings keep their line; only the value literal changes, in the quote it was
     // read in.
     QTest::newRow("own spelling kept")
-        << QByteArray("\tdefine('_A', 'Hello'); // greeting\nif (!defined('_B')) { define('_B','Bye'); }\n"
-                      "  CASE 'Hi': $t = 'Hi'; break;\n")
-        << QByteArray("define(\"_A\",\"Bonjour\");\ndefine('_B','Au revoir');\ncase \"Hi\": $t = \"Salut\"; break;\n")
+        << QByteArray(
+               "\tdefine('_A', 'Hello'); // greeting\nif (!defined('_B')) { define('_B','Bye'); }\n"
+               "  CASE 'Hi': $t = 'Hi'; break;\n")
+        << QByteArray("define(\"_A\",\"Bonjour\");\ndefine('_B','Au revoir');\ncase \"Hi\": $t = "
+                      "\"Salut\"; break;\n")
         << Lines({"\tdefine('_A', \"Bonjour\"); // greeting",
-                  "if (!defined('_B')) { define('_B','Au revoir'); }", "  CASE 'Hi': $t = \"Salut\"; break;"});
+                  "if (!defined('_B')) { define('_B','Au revoir'); }",
+                  "  CASE 'Hi': $t = \"Salut\"; break;"});
     QTest::newRow("single-quoted translation in the fixed layout")
         << QByteArray("define(\"_A\",\"Hello\");\n") << QByteArray(R"(define('_A','It\'s\n');)")
         << Lines({R"(define("_A",'It\'s\n');)"});
     QTest::newRow("expressions and texts over lines kept as written")
-        << QByteArray("define(\"_A\", _B . \"c\"); // x\ndefine('T', STORE_NAME);\ndefine(\"_M\",\"one\ntwo\");\n")
+        << QByteArray("define(\"_A\", _B . \"c\"); // x\ndefine('T', "
+                      "STORE_NAME);\ndefine(\"_M\",\"one\ntwo\");\n")
         << QByteArray("define(\"_A\",\"Bonjour\");\ndefine('T','Titre');\ndefine(\"_M\",\"un\");\n")
-        << Lines({"define(\"_A\", _B . \"c\"); // x", "define('T', STORE_NAME);", "define(\"_M\",\"one", "two\");"});
+        << Lines({"define(\"_A\", _B . \"c\"); // x", "define('T', STORE_NAME);",
+                  "define(\"_M\",\"one", "two\");"});
     QTest::newRow("duplicate line copied as written")
         << QByteArray("define(\"_A\",\"A\");\n  define(\"_A\",\"Again\");\n")
         << QByteArray("define(\"_A\",\"Eh\");\n")
         << Lines({"define(\"_A\",\"Eh\");", "  define(\"_A\",\"Again\");"});
     QTest::newRow("no key: kept as written")
-        << QByteArray("define('x');\n") << QByteArray()
-        << Lines({"define('x');"});
+        << QByteArray("define('x');\n") << QByteArray() << Lines({"define('x');"});
     QTest::newRow("percent and no final break")
-        << QByteArray("[[100%]] = [[%s]]") << QByteArray()
-        << Lines({"[[100%]] = [[%s]]"});
+        << QByteArray("[[100%]] = [[%s]]") << QByteArray() << Lines({"[[100%]] = [[%s]]"});
     QTest::newRow("8-bit and BOM kept")
-        << QByteArray("\xEF\xBB\xBF<?php\ndefine(\"_A\",\"\xE9t\xE9\");\n")
-        << QByteArray()
+        << QByteArray("\xEF\xBB\xBF<?php\ndefine(\"_A\",\"\xE9t\xE9\");\n") << QByteArray()
         << Lines({"\xEF\xBB\xBF<?php", "define(\"_A\",\"\xE9t\xE9\");"});
 }
 
@@ -533,12 +541,13 @@ void TestPhraseDocument::keepLayout()
     doc.LoadTemplateData(templ);
     doc.MergeTranslationData("define(\"_A\",'Bonjour');\ncase \"G\": $tmp = \"Salut\"; break;\n"
                              "[[Hello]] = [[Coucou]]\n[[Open]] = [[Ouvert]]\n");
-    QCOMPARE(doc.BuildTranslationFile(),
-             Lines({"<?php", "\tdefine(\"_A\", 'Bonjour'); // greeting",
-                    "  case \"G\":  $tmp = \"Salut\";  break;",
-                    "case strtolower(\"S\"): $tmp = \"s\"; break; # x", "[[Hello]]  =  [[Coucou]]  ",
-                    // A bracket value that is not closed cannot be replaced where it stands.
-                    "[[Open]] = [[Ouvert]]"}));
+    QCOMPARE(
+        doc.BuildTranslationFile(),
+        Lines({"<?php", "\tdefine(\"_A\", 'Bonjour'); // greeting",
+               "  case \"G\":  $tmp = \"Salut\";  break;",
+               "case strtolower(\"S\"): $tmp = \"s\"; break; # x", "[[Hello]]  =  [[Coucou]]  ",
+               // A bracket value that is not closed cannot be replaced where it stands.
+               "[[Open]] = [[Ouvert]]"}));
     doc.SetKeepLayout(false);
     QVERIFY(doc.BuildTranslationFile().contains("\r\ndefine(\"_A\",'Bonjour');\r\n"));
 }
@@ -585,7 +594,8 @@ void TestPhraseDocument::commitAndRestore()
     QVERIFY(doc.CommitTranslation(1, ""));
     QCOMPARE(doc.PhraseTranslation(1), QByteArray());
     // One line of the file each: a break or NUL ends the stored text.
-    for (const QByteArray& typed : {QByteArray("a\r\nb"), QByteArray("a\nb"), QByteArray("a\0b", 3)}) {
+    for (const QByteArray& typed :
+         {QByteArray("a\r\nb"), QByteArray("a\nb"), QByteArray("a\0b", 3)}) {
         QVERIFY(doc.CommitTranslation(0, "x"));
         QVERIFY(doc.CommitTranslation(0, typed));
         QCOMPARE(doc.PhraseTranslation(0), QByteArray("a"));
@@ -607,11 +617,11 @@ void TestPhraseDocument::countsFollowEveryChange_data()
     QTest::addColumn<QString>("operations");
     QTest::addColumn<QList<int>>("counts"); // missing, untranslated, translated at the end
     QTest::newRow("load") << "load" << QList<int>{5, 0, 0};
-    QTest::newRow("merge sets each state") << "load; merge _A=Bonjour _B=World _D=z"
-                                           << QList<int>{2, 2, 1};
-    QTest::newRow("typing into every state")
-        << "load; merge _A=Bonjour _B=World; commit 0 Hi; commit 1 Welt; commit 2 Adieu; commit 3 no"
-        << QList<int>{2, 0, 3};
+    QTest::newRow("merge sets each state")
+        << "load; merge _A=Bonjour _B=World _D=z" << QList<int>{2, 2, 1};
+    QTest::newRow("typing into every state") << "load; merge _A=Bonjour _B=World; commit 0 Hi; "
+                                                "commit 1 Welt; commit 2 Adieu; commit 3 no"
+                                             << QList<int>{2, 0, 3};
     QTest::newRow("unchanged text and restore change no state")
         << "load; commit 0 Hello; commit 1 x; restore 1 World; restore 2 y" << QList<int>{4, 0, 1};
     QTest::newRow("merge takes a typed text back to untranslated")
@@ -619,20 +629,20 @@ void TestPhraseDocument::countsFollowEveryChange_data()
     QTest::newRow("second merge over the first")
         << "load; merge _A=Bonjour _B=World; merge _A=Bonjour _B=Welt _C=Bye"
         << QList<int>{2, 2, 1};
-    QTest::newRow("a repeated key counts once") << "load; merge _A=Bonjour _A=Hello"
-                                                << QList<int>{4, 0, 1};
+    QTest::newRow("a repeated key counts once")
+        << "load; merge _A=Bonjour _A=Hello" << QList<int>{4, 0, 1};
     QTest::newRow("clear") << "load; merge _A=Bonjour; commit 1 x; clear" << QList<int>{0, 0, 0};
-    QTest::newRow("load after edits starts afresh") << "load; merge _A=Bonjour; commit 1 x; load"
-                                                    << QList<int>{5, 0, 0};
+    QTest::newRow("load after edits starts afresh")
+        << "load; merge _A=Bonjour; commit 1 x; load" << QList<int>{5, 0, 0};
 }
 
 void TestPhraseDocument::countsFollowEveryChange()
 {
     QFETCH(QString, operations);
     QFETCH(QList<int>, counts);
-    const QByteArray templ = Lines({"<?php", "define(\"_A\",\"Hello\");", "define(\"_B\",\"World\");",
-                                    "define(\"_C\",\"Bye\");", "define(\"_D\", _X . \"y\");",
-                                    "define(\"_E\",\"Five\");"});
+    const QByteArray templ = Lines({"<?php", "define(\"_A\",\"Hello\");",
+                                    "define(\"_B\",\"World\");", "define(\"_C\",\"Bye\");",
+                                    "define(\"_D\", _X . \"y\");", "define(\"_E\",\"Five\");"});
     PhraseDocument doc;
     // The counts are kept as states change; after each step they must equal a count of them.
     const auto check = [&doc](const QString& step) {
@@ -653,7 +663,8 @@ void TestPhraseDocument::countsFollowEveryChange()
             QByteArray file;
             for (const QString& pair : words.mid(1)) {
                 const QStringList kv = pair.split(u'=');
-                file += "define(\"" + kv.at(0).toLatin1() + "\",\"" + kv.at(1).toLatin1() + "\");\n";
+                file +=
+                    "define(\"" + kv.at(0).toLatin1() + "\",\"" + kv.at(1).toLatin1() + "\");\n";
             }
             doc.MergeTranslationData(file);
         } else if (op == u"commit") {

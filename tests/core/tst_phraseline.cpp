@@ -29,20 +29,21 @@ void TestPhraseLine::parse_data()
                           << QByteArray("Hello") << QByteArray("Bonjour");
     QTest::newRow("define") << QByteArray(R"(define("_HELLO","Hello");)") << 2
                             << QByteArray("_HELLO") << QByteArray("Hello");
-    QTest::newRow("strtolower") << QByteArray(R"(case strtolower("Hello"): $tmp = "Bonjour"; break;)")
+    QTest::newRow("strtolower") << QByteArray(
+                                       R"(case strtolower("Hello"): $tmp = "Bonjour"; break;)")
                                 << 4 << QByteArray("Hello") << QByteArray("Bonjour");
     QTest::newRow("bracket") << QByteArray("[[Hello]] = [[Bonjour]]") << 3 << QByteArray("Hello")
                              << QByteArray("Bonjour");
-    QTest::newRow("blanks around") << QByteArray("\t  define(\"_A\", \"B\");  ") << 2
-                                   << QByteArray("_A") << QByteArray("B");
+    QTest::newRow("blanks around")
+        << QByteArray("\t  define(\"_A\", \"B\");  ") << 2 << QByteArray("_A") << QByteArray("B");
     QTest::newRow("escaped quotes")
         << QByteArray(R"(case "Say \"hi\"": $tmp = "Dites \"salut\""; break;)") << 1
         << QByteArray(R"(Say "hi")") << QByteArray(R"(Dites "salut")");
-    QTest::newRow("backslash n kept") << QByteArray(R"(define("A","a\nb");)") << 2
-                                      << QByteArray("A") << QByteArray(R"(a\nb)");
+    QTest::newRow("backslash n kept")
+        << QByteArray(R"(define("A","a\nb");)") << 2 << QByteArray("A") << QByteArray(R"(a\nb)");
     // As in PHP, a backslash escapes the byte after it: "x\\" is x and an escaped backslash.
-    QTest::newRow("escaped backslash before the quote") << QByteArray(R"(define("A","x\\");)") << 2
-                                                        << QByteArray("A") << QByteArray(R"(x\\)");
+    QTest::newRow("escaped backslash before the quote")
+        << QByteArray(R"(define("A","x\\");)") << 2 << QByteArray("A") << QByteArray(R"(x\\)");
     QTest::newRow("escaped backslash, then escaped quote")
         << QByteArray(R"(define("A","x\\\"y");)") << 2 << QByteArray("A") << QByteArray(R"(x\\"y)");
     QTest::newRow("single quotes") << QByteArray("define('_HELLO','Hello');") << 2
@@ -52,8 +53,8 @@ void TestPhraseLine::parse_data()
         << QByteArray(R"(It's \\ a\n "b")");
     QTest::newRow("mixed quotes") << QByteArray(R"(define("_A",'x');)") << 2 << QByteArray("_A")
                                   << QByteArray("x");
-    QTest::newRow("keyword in capitals, blanks") << QByteArray("DEFINE ( '_A' ,\t'x' ) ;") << 2
-                                                 << QByteArray("_A") << QByteArray("x");
+    QTest::newRow("keyword in capitals, blanks")
+        << QByteArray("DEFINE ( '_A' ,\t'x' ) ;") << 2 << QByteArray("_A") << QByteArray("x");
     QTest::newRow("guarded define") << QByteArray("if (!defined('_A')) define('_A', 'x');") << 2
                                     << QByteArray("_A") << QByteArray("x");
     QTest::newRow("guarded define in braces")
@@ -66,8 +67,8 @@ void TestPhraseLine::parse_data()
         << QByteArray("Bonjour");
     QTest::newRow("constant as value") << QByteArray("define('TITLE', STORE_NAME);") << 2
                                        << QByteArray("TITLE") << QByteArray("STORE_NAME");
-    QTest::newRow("value over two lines") << QByteArray(R"(define("_A","one)") << 2
-                                          << QByteArray("_A") << QByteArray(R"("one)");
+    QTest::newRow("value over two lines")
+        << QByteArray(R"(define("_A","one)") << 2 << QByteArray("_A") << QByteArray(R"("one)");
     QTest::newRow("defined") << QByteArray(R"(defined("_X") or die();)") << 2 << QByteArray("_X")
                              << QByteArray();
     // A value that is not one literal is shown as it is written.
@@ -76,31 +77,31 @@ void TestPhraseLine::parse_data()
     QTest::newRow("concatenation in a case")
         << QByteArray(R"(case "A": $tmp = 'Dear %s,' . "\n"; break;)") << 1 << QByteArray("A")
         << QByteArray(R"('Dear %s,' . "\n")");
-    QTest::newRow("no word boundary") << QByteArray(R"(caseless "A" "B")") << 1 << QByteArray("A")
-                                      << QByteArray("B");
+    QTest::newRow("no word boundary")
+        << QByteArray(R"(caseless "A" "B")") << 1 << QByteArray("A") << QByteArray("B");
     QTest::newRow("two spaces strtolower")
         << QByteArray(R"(case  strtolower("A"): $tmp = "B"; break;)") << 4 << QByteArray("A")
         << QByteArray("B");
     QTest::newRow("capital Case") << QByteArray(R"(Case "A": $tmp = "B"; break;)") << 1
                                   << QByteArray("A") << QByteArray("B");
-    QTest::newRow("case without quotes") << QByteArray("case _X:") << 1 << QByteArray()
-                                         << QByteArray();
+    QTest::newRow("case without quotes")
+        << QByteArray("case _X:") << 1 << QByteArray() << QByteArray();
     QTest::newRow("empty key") << QByteArray(R"(case "": $tmp = "B"; break;)") << 1 << QByteArray()
                                << QByteArray();
     QTest::newRow("unclosed key") << QByteArray(R"(case "abc)") << 1 << QByteArray("abc")
                                   << QByteArray();
-    QTest::newRow("bracket unclosed") << QByteArray("[[Hello") << 3 << QByteArray("Hell")
-                                      << QByteArray();
-    QTest::newRow("bracket key only") << QByteArray("[[Hello]]") << 3 << QByteArray("Hello")
-                                      << QByteArray();
-    QTest::newRow("bracket value unclosed") << QByteArray("[[Hello]] = [[Bonjour") << 3
-                                            << QByteArray("Hello") << QByteArray("Bonjou");
-    QTest::newRow("bracket empty value") << QByteArray("[[a]] = [[]]") << 3 << QByteArray("a")
-                                         << QByteArray();
-    QTest::newRow("bracket empty key") << QByteArray("[[]] = [[x]]") << 3 << QByteArray()
-                                       << QByteArray();
-    QTest::newRow("single bracket") << QByteArray("[x]") << 0 << QByteArray("untouched")
-                                    << QByteArray("untouched");
+    QTest::newRow("bracket unclosed")
+        << QByteArray("[[Hello") << 3 << QByteArray("Hell") << QByteArray();
+    QTest::newRow("bracket key only")
+        << QByteArray("[[Hello]]") << 3 << QByteArray("Hello") << QByteArray();
+    QTest::newRow("bracket value unclosed")
+        << QByteArray("[[Hello]] = [[Bonjour") << 3 << QByteArray("Hello") << QByteArray("Bonjou");
+    QTest::newRow("bracket empty value")
+        << QByteArray("[[a]] = [[]]") << 3 << QByteArray("a") << QByteArray();
+    QTest::newRow("bracket empty key")
+        << QByteArray("[[]] = [[x]]") << 3 << QByteArray() << QByteArray();
+    QTest::newRow("single bracket")
+        << QByteArray("[x]") << 0 << QByteArray("untouched") << QByteArray("untouched");
     QTest::newRow("code") << QByteArray("switch($phrase) {") << 0 << QByteArray("untouched")
                           << QByteArray("untouched");
     QTest::newRow("empty") << QByteArray() << 0 << QByteArray("untouched")
@@ -109,14 +110,16 @@ void TestPhraseLine::parse_data()
                                  << QByteArray("untouched");
     QTest::newRow("trailing CR ignored") << QByteArray("[[Hello]] = [[Bonjour]]\r") << 3
                                          << QByteArray("Hello") << QByteArray("Bonjour");
-    QTest::newRow("BOM before define") << QByteArray("\xEF\xBB\xBF" R"(define("A","B");)") << 0
-                                       << QByteArray("untouched") << QByteArray("untouched");
+    QTest::newRow("BOM before define") << QByteArray("\xEF\xBB\xBF"
+                                                     R"(define("A","B");)")
+                                       << 0 << QByteArray("untouched") << QByteArray("untouched");
     QTest::newRow("8-bit text kept")
         << QByteArray("define(\"_A\",\"\xCF\xF0\xE8\xE2\xE5\xF2\");") << 2 << QByteArray("_A")
         << QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2");
-    QTest::newRow("no-break space is not blank") << QByteArray("\xA0" "case \"A\"") << 0
-                                                 << QByteArray("untouched")
-                                                 << QByteArray("untouched");
+    QTest::newRow("no-break space is not blank")
+        << QByteArray("\xA0"
+                      "case \"A\"")
+        << 0 << QByteArray("untouched") << QByteArray("untouched");
 }
 
 void TestPhraseLine::parse()
@@ -148,7 +151,8 @@ void TestPhraseLine::quote_data()
     QTest::addColumn<QByteArray>("quoted");
     QTest::newRow("plain") << QByteArray("Hello") << QByteArray("\"Hello\"");
     QTest::newRow("quotes") << QByteArray("Say \"hi\"") << QByteArray(R"("Say \"hi\"")");
-    QTest::newRow("backslash not doubled") << QByteArray(R"(C:\temp)") << QByteArray(R"("C:\temp")");
+    QTest::newRow("backslash not doubled")
+        << QByteArray(R"(C:\temp)") << QByteArray(R"("C:\temp")");
     // A lone final backslash would escape the closing quote: it is doubled, as PHP reads it.
     QTest::newRow("trailing backslash") << QByteArray(R"(x\)") << QByteArray(R"("x\\")");
     QTest::newRow("escaped backslash kept") << QByteArray(R"(x\\)") << QByteArray(R"("x\\")");
@@ -199,13 +203,14 @@ void TestPhraseLine::splitLines_data()
     QTest::newRow("NUL first") << QByteArray("\0a", 2) << L{};
     QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << L{"a", "", "b"};
     // Lines longer than a word of eight bytes, whose ends LineLengthAt finds a word at a time.
-    QTest::newRow("CR LF in the third word") << QByteArray("0123456789abcdefghij\r\nxy")
-                                             << L{"0123456789abcdefghij", "xy"};
+    QTest::newRow("CR LF in the third word")
+        << QByteArray("0123456789abcdefghij\r\nxy") << L{"0123456789abcdefghij", "xy"};
     QTest::newRow("break as a word's last byte, then two whole words")
         << QByteArray("0123456\r0123456789abcdef") << L{"0123456", "0123456789abcdef"};
-    QTest::newRow("break as a word's first byte") << QByteArray("01234567\r\nabc")
-                                                  << L{"01234567", "abc"};
-    QTest::newRow("NUL ends a long line") << QByteArray("0123456789\0abc\nd", 16) << L{"0123456789"};
+    QTest::newRow("break as a word's first byte")
+        << QByteArray("01234567\r\nabc") << L{"01234567", "abc"};
+    QTest::newRow("NUL ends a long line")
+        << QByteArray("0123456789\0abc\nd", 16) << L{"0123456789"};
     QTest::newRow("bytes near the breaks are none")
         << QByteArray("\x8A\x8D\x80\x0B\x0E\x01\xFF\x8A\x8D\n\x0B\x0E\x01")
         << L{"\x8A\x8D\x80\x0B\x0E\x01\xFF\x8A\x8D", "\x0B\x0E\x01"};

@@ -26,10 +26,14 @@ void TestTextCodec::roundTrip_data()
     QTest::addColumn<QByteArray>("encoding");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
-    QTest::newRow("utf-8") << QByteArray("UTF-8") << QByteArray("\xD0\x9F\xD1\x80\xD0\xB8") << QString::fromUtf8("При");
-    QTest::newRow("windows-1251") << QByteArray("windows-1251") << QByteArray("\xCF\xF0\xE8") << QString::fromUtf8("При");
-    QTest::newRow("windows-1252") << QByteArray("windows-1252") << QByteArray("caf\xE9 \x80") << QString::fromUtf8("café €");
-    QTest::newRow("shift_jis") << QByteArray("Shift_JIS") << QByteArray("\x93\xFA\x96\x7B") << QString::fromUtf8("日本");
+    QTest::newRow("utf-8") << QByteArray("UTF-8") << QByteArray("\xD0\x9F\xD1\x80\xD0\xB8")
+                           << QString::fromUtf8("При");
+    QTest::newRow("windows-1251") << QByteArray("windows-1251") << QByteArray("\xCF\xF0\xE8")
+                                  << QString::fromUtf8("При");
+    QTest::newRow("windows-1252") << QByteArray("windows-1252") << QByteArray("caf\xE9 \x80")
+                                  << QString::fromUtf8("café €");
+    QTest::newRow("shift_jis") << QByteArray("Shift_JIS") << QByteArray("\x93\xFA\x96\x7B")
+                               << QString::fromUtf8("日本");
 }
 
 void TestTextCodec::roundTrip()
@@ -60,11 +64,13 @@ void TestTextCodec::nextTextStartsAfresh_data()
     QTest::addColumn<QByteArray>("cut");
     QTest::addColumn<QByteArray>("next");
     QTest::addColumn<QString>("nextText");
-    QTest::newRow("shift_jis half a character") << QByteArray("Shift_JIS") << QByteArray("ab\x93")
-                                                << QByteArray("\x96\x7B") << QString::fromUtf8("本");
+    QTest::newRow("shift_jis half a character")
+        << QByteArray("Shift_JIS") << QByteArray("ab\x93") << QByteArray("\x96\x7B")
+        << QString::fromUtf8("本");
     // Joined, 81 30 81 30 would be U+0080.
-    QTest::newRow("gb18030 three bytes of four") << QByteArray("GB18030") << QByteArray("x\x81\x30\x81")
-                                                 << QByteArray("0a") << QString("0a");
+    QTest::newRow("gb18030 three bytes of four")
+        << QByteArray("GB18030") << QByteArray("x\x81\x30\x81") << QByteArray("0a")
+        << QString("0a");
     QTest::newRow("euc-jp lead of three") << QByteArray("EUC-JP") << QByteArray("\x8F")
                                           << QByteArray("\xC6\xFC") << QString::fromUtf8("日");
 }
@@ -99,11 +105,15 @@ void TestTextCodec::upperCase_data()
     QTest::addColumn<QByteArray>("encoding");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("upper");
-    QTest::newRow("cyrillic 1251") << QByteArray("windows-1251") << QByteArray("\xEF\xF0\xE8 abc") << QByteArray("\xCF\xD0\xC8 ABC");
-    QTest::newRow("latin 1252") << QByteArray("windows-1252") << QByteArray("\xE9t\xE9") << QByteArray("\xC9T\xC9");
+    QTest::newRow("cyrillic 1251") << QByteArray("windows-1251") << QByteArray("\xEF\xF0\xE8 abc")
+                                   << QByteArray("\xCF\xD0\xC8 ABC");
+    QTest::newRow("latin 1252") << QByteArray("windows-1252") << QByteArray("\xE9t\xE9")
+                                << QByteArray("\xC9T\xC9");
     // The German sharp s has no one-letter capital; it stays rather than growing the text.
-    QTest::newRow("sharp s stays") << QByteArray("windows-1252") << QByteArray("\xDF") << QByteArray("\xDF");
-    QTest::newRow("utf-8") << QByteArray("UTF-8") << QByteArray("\xD0\xBF\xD1\x80 a") << QByteArray("\xD0\x9F\xD0\xA0 A");
+    QTest::newRow("sharp s stays")
+        << QByteArray("windows-1252") << QByteArray("\xDF") << QByteArray("\xDF");
+    QTest::newRow("utf-8") << QByteArray("UTF-8") << QByteArray("\xD0\xBF\xD1\x80 a")
+                           << QByteArray("\xD0\x9F\xD0\xA0 A");
 }
 
 void TestTextCodec::upperCase()
@@ -134,13 +144,23 @@ void TestTextCodec::detect_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QByteArray>("encoding");
     const QByteArray english = "define(\"_HI\",\"Hello\");\n";
-    QTest::newRow("utf-8 pair") << english << QByteArray("define(\"_HI\",\"\xD0\x9F\xD1\x80\xD0\xB8\");") << "ru_RU" << QByteArray("UTF-8");
-    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF") + english << QByteArray() << "de_DE" << QByteArray("UTF-8");
-    QTest::newRow("windows-1251 russian") << english << QByteArray("define(\"_HI\",\"\xCF\xF0\xE8\");") << "ru_RU" << QByteArray("windows-1251");
-    QTest::newRow("windows-1252 german") << english << QByteArray("define(\"_HI\",\"Gr\xFC\xDF\");") << "de_DE" << QByteArray("windows-1252");
-    QTest::newRow("shift_jis japanese") << english << QByteArray("define(\"_HI\",\"\x93\xFA\x96\x7B\");") << "ja_JP" << QByteArray("Shift_JIS");
-    QTest::newRow("polish") << english << QByteArray("\xB9") << "pl_PL" << QByteArray("windows-1250");
-    QTest::newRow("traditional chinese") << english << QByteArray("\xA4\xA4") << "zh_TW" << QByteArray("Big5");
+    QTest::newRow("utf-8 pair") << english
+                                << QByteArray("define(\"_HI\",\"\xD0\x9F\xD1\x80\xD0\xB8\");")
+                                << "ru_RU" << QByteArray("UTF-8");
+    QTest::newRow("byte order mark")
+        << QByteArray("\xEF\xBB\xBF") + english << QByteArray() << "de_DE" << QByteArray("UTF-8");
+    QTest::newRow("windows-1251 russian")
+        << english << QByteArray("define(\"_HI\",\"\xCF\xF0\xE8\");") << "ru_RU"
+        << QByteArray("windows-1251");
+    QTest::newRow("windows-1252 german") << english << QByteArray("define(\"_HI\",\"Gr\xFC\xDF\");")
+                                         << "de_DE" << QByteArray("windows-1252");
+    QTest::newRow("shift_jis japanese")
+        << english << QByteArray("define(\"_HI\",\"\x93\xFA\x96\x7B\");") << "ja_JP"
+        << QByteArray("Shift_JIS");
+    QTest::newRow("polish") << english << QByteArray("\xB9") << "pl_PL"
+                            << QByteArray("windows-1250");
+    QTest::newRow("traditional chinese")
+        << english << QByteArray("\xA4\xA4") << "zh_TW" << QByteArray("Big5");
     QTest::newRow("ascii only") << english << english << "ru_RU" << QByteArray("UTF-8");
 }
 

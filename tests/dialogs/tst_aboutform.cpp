@@ -27,7 +27,10 @@ private:
     // Pointer events go through the window, as the platform delivers them, so a label's mouse
     // grab decides who hears them.
     QPoint InWindow(QLabel* label, QPoint pos) const { return label->mapTo(m_form, pos); }
-    void MoveTo(QLabel* label, QPoint pos) { QTest::mouseMove(m_form->windowHandle(), InWindow(label, pos)); }
+    void MoveTo(QLabel* label, QPoint pos)
+    {
+        QTest::mouseMove(m_form->windowHandle(), InWindow(label, pos));
+    }
 
     FakeSeam m_seam;
     TAboutForm* m_form = nullptr;

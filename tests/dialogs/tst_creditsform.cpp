@@ -45,10 +45,14 @@ void TestCreditsForm::doubleClick_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("first contributor") << 0 << "Quillmar translators <translators@example.org>" << "";
-    QTest::newRow("second contributor") << 1 << "Quillmar developers <developers@example.org>" << "";
-    QTest::newRow("empty last line") << 2 << "" << "";
-    QTest::newRow("nothing selected") << -1 << "" << "List index out of bounds (-1)";
+    QTest::newRow("first contributor") << 0 << "Quillmar translators <translators@example.org>"
+                                       << "";
+    QTest::newRow("second contributor") << 1 << "Quillmar developers <developers@example.org>"
+                                        << "";
+    QTest::newRow("empty last line") << 2 << ""
+                                     << "";
+    QTest::newRow("nothing selected") << -1 << ""
+                                      << "List index out of bounds (-1)";
 }
 
 void TestCreditsForm::doubleClick()

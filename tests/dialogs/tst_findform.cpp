@@ -95,13 +95,19 @@ void TestFindForm::modalResult_data()
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("result");
 
-    QTest::newRow("Find button") << "abc" << "find" << int(QDialog::Accepted);
-    QTest::newRow("Enter") << "abc" << "enter" << int(QDialog::Accepted);
-    QTest::newRow("Close button") << "abc" << "close" << int(QDialog::Rejected);
-    QTest::newRow("close box") << "abc" << "close box" << int(QDialog::Rejected);
-    QTest::newRow("Esc") << "abc" << "esc" << int(QDialog::Rejected);
+    QTest::newRow("Find button") << "abc"
+                                 << "find" << int(QDialog::Accepted);
+    QTest::newRow("Enter") << "abc"
+                           << "enter" << int(QDialog::Accepted);
+    QTest::newRow("Close button") << "abc"
+                                  << "close" << int(QDialog::Rejected);
+    QTest::newRow("close box") << "abc"
+                               << "close box" << int(QDialog::Rejected);
+    QTest::newRow("Esc") << "abc"
+                         << "esc" << int(QDialog::Rejected);
     // Enter with nothing to search for does nothing; the step then closes with "Close".
-    QTest::newRow("Enter on blanks") << "  " << "enter" << int(QDialog::Rejected);
+    QTest::newRow("Enter on blanks") << "  "
+                                     << "enter" << int(QDialog::Rejected);
 }
 
 void TestFindForm::modalResult()

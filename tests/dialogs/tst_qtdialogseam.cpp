@@ -101,18 +101,30 @@ void TestQtDialogSeam::nameFilter_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("label with its own parenthesis")
-        << "Template files (Vorlane 4.x)" << "lang-TEMPLATE*.php*;lang-english*.php*"
+        << "Template files (Vorlane 4.x)"
+        << "lang-TEMPLATE*.php*;lang-english*.php*"
         << "Template files (Vorlane 4.x) (lang-TEMPLATE*.php* lang-english*.php*)";
-    QTest::newRow("two blanks kept") << "Language files  (Vorlane 5.x)" << "lang-*.php*"
+    QTest::newRow("two blanks kept") << "Language files  (Vorlane 5.x)"
+                                     << "lang-*.php*"
                                      << "Language files  (Vorlane 5.x) (lang-*.php*)";
-    QTest::newRow("star in the extension") << "PHP-files" << "*.php*" << "PHP-files (*.php*)";
-    QTest::newRow("blanks and empty parts") << "Both" << " *.lng ;;*.pp" << "Both (*.lng *.pp)";
+    QTest::newRow("star in the extension") << "PHP-files"
+                                           << "*.php*"
+                                           << "PHP-files (*.php*)";
+    QTest::newRow("blanks and empty parts") << "Both"
+                                            << " *.lng ;;*.pp"
+                                            << "Both (*.lng *.pp)";
 #ifdef Q_OS_WIN
-    QTest::newRow("all files") << "All files" << "*.*" << "All files (*.*)";
+    QTest::newRow("all files") << "All files"
+                               << "*.*"
+                               << "All files (*.*)";
 #else
     // Otherwise "All files" would hide every file without a dot in its name.
-    QTest::newRow("all files") << "All files" << "*.*" << "All files (*)";
-    QTest::newRow("all files among others") << "Any" << "*.lng;*.*" << "Any (*.lng *)";
+    QTest::newRow("all files") << "All files"
+                               << "*.*"
+                               << "All files (*)";
+    QTest::newRow("all files among others") << "Any"
+                                            << "*.lng;*.*"
+                                            << "Any (*.lng *)";
 #endif
 }
 
@@ -134,11 +146,21 @@ void TestQtDialogSeam::chooseFile_data()
     QTest::addColumn<QString>("chosen");
 
     using K = FileChooserOptions::Kind;
-    QTest::newRow("open a name that does not exist") << K::Open << "php" << "fresh" << "fresh.php";
-    QTest::newRow("open keeps a typed extension") << K::Open << "php" << "fresh.lng" << "fresh.lng";
-    QTest::newRow("save adds nothing") << K::Save << "" << "plain" << "plain";
-    QTest::newRow("save over a file without asking") << K::Save << "" << "existing.php" << "existing.php";
-    QTest::newRow("open cancelled") << K::Open << "php" << "" << "";
+    QTest::newRow("open a name that does not exist") << K::Open << "php"
+                                                     << "fresh"
+                                                     << "fresh.php";
+    QTest::newRow("open keeps a typed extension") << K::Open << "php"
+                                                  << "fresh.lng"
+                                                  << "fresh.lng";
+    QTest::newRow("save adds nothing") << K::Save << ""
+                                       << "plain"
+                                       << "plain";
+    QTest::newRow("save over a file without asking") << K::Save << ""
+                                                     << "existing.php"
+                                                     << "existing.php";
+    QTest::newRow("open cancelled") << K::Open << "php"
+                                    << ""
+                                    << "";
 }
 
 void TestQtDialogSeam::chooseFile()
@@ -328,9 +350,11 @@ void TestQtDialogSeam::chooseFont_data()
     QTest::addColumn<QColor>("returned");
 
     // A plain DejaVu Sans must not come back oblique: its upright style is not its first one.
-    QTest::newRow("plain font, colour left") << false << QColor(Qt::black) << "" << QColor(Qt::black);
+    QTest::newRow("plain font, colour left")
+        << false << QColor(Qt::black) << "" << QColor(Qt::black);
     QTest::newRow("bold font, red picked") << true << QColor(Qt::black) << "Red" << QColor(Qt::red);
-    QTest::newRow("own colour kept") << false << QColor(0x12, 0x34, 0x56) << "" << QColor(0x12, 0x34, 0x56);
+    QTest::newRow("own colour kept")
+        << false << QColor(0x12, 0x34, 0x56) << "" << QColor(0x12, 0x34, 0x56);
     QTest::newRow("cancelled") << false << QColor(Qt::black) << "cancel" << QColor();
 }
 

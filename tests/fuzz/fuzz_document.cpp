@@ -112,7 +112,9 @@ void CheckInvariants(const PhraseDocument& doc, QByteArrayView templ)
         FUZZ_REQUIRE(texts.key == doc.PhraseKey(i) && texts.original == doc.PhraseOriginal(i) &&
                      texts.translation == doc.PhraseTranslation(i));
         const TranslationState state = doc.PhraseState(i);
-        FUZZ_REQUIRE(state == TranslationState::tsMissing || state == TranslationState::tsUntranslated || state == TranslationState::tsTranslated);
+        FUZZ_REQUIRE(state == TranslationState::tsMissing ||
+                     state == TranslationState::tsUntranslated ||
+                     state == TranslationState::tsTranslated);
         if (state == TranslationState::tsMissing) {
             FUZZ_REQUIRE(doc.PhraseTranslation(i) == doc.PhraseOriginal(i));
             ++counted.missing;
@@ -159,9 +161,9 @@ void CheckWritten(const PhraseDocument& doc, QByteArrayView templ, const QByteAr
     const std::vector<QByteArrayView> lineTexts = TemplateLines(templ);
     for (int l = 0; l < lines; ++l) {
         if (doc.TemplateLineTag(l) < 0)
-            FUZZ_REQUIRE(QByteArrayView(written).sliced(spans[size_t(l)].offset,
-                                                        spans[size_t(l)].length) ==
-                         lineTexts[size_t(l)]);
+            FUZZ_REQUIRE(
+                QByteArrayView(written).sliced(spans[size_t(l)].offset, spans[size_t(l)].length) ==
+                lineTexts[size_t(l)]);
     }
 }
 
@@ -176,7 +178,8 @@ void MergeAndCheck(PhraseDocument& doc, QByteArrayView templ, const ExactBytes& 
     std::set<int> taken;
     PhraseLineParts parts;
     for (const LineSpan& s : SplitLines(bytes)) {
-        if (ReadPhraseLine(QByteArrayView(bytes).sliced(s.offset, s.length), parts) == PhraseLineKind::lkNone)
+        if (ReadPhraseLine(QByteArrayView(bytes).sliced(s.offset, s.length), parts) ==
+            PhraseLineKind::lkNone)
             continue;
         const std::optional<int> i = doc.FindKey(parts.key);
         if (!i || !taken.insert(*i).second)
@@ -188,7 +191,8 @@ void MergeAndCheck(PhraseDocument& doc, QByteArrayView templ, const ExactBytes& 
         }
         if (!parts.editable)
             continue;
-        p.state = parts.value == p.translation ? TranslationState::tsUntranslated : TranslationState::tsTranslated;
+        p.state = parts.value == p.translation ? TranslationState::tsUntranslated
+                                               : TranslationState::tsTranslated;
         p.translation = parts.value;
     }
 
@@ -276,7 +280,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             } else {
                 FUZZ_REQUIRE(doc.CommitTranslation(phrase, typed) == (stored != before));
                 FUZZ_REQUIRE(doc.PhraseTranslation(phrase) == stored);
-                FUZZ_REQUIRE(doc.PhraseState(phrase) == (stored != before ? TranslationState::tsTranslated : state));
+                FUZZ_REQUIRE(doc.PhraseState(phrase) ==
+                             (stored != before ? TranslationState::tsTranslated : state));
             }
         }
         MergeAndCheck(doc, templ.Raw(), parts[t]);

@@ -112,7 +112,8 @@ void CheckLiteralRoundTrip(QByteArrayView text)
 void CheckValueWrittenAsRead(QByteArrayView line)
 {
     PhraseLineParts parts;
-    if (ReadPhraseLine(line, parts) == PhraseLineKind::lkNone || !parts.editable || parts.kind == PhraseLineKind::lkBracket)
+    if (ReadPhraseLine(line, parts) == PhraseLineKind::lkNone || !parts.editable ||
+        parts.kind == PhraseLineKind::lkBracket)
         return;
     QByteArray literal;
     AppendPhpLiteral(literal, parts.value, parts.valueQuote);

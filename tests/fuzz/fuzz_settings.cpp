@@ -59,8 +59,8 @@ void Print(const char* title, const QSettings::SettingsMap& map)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                                     qsizetype(size));
+    const QByteArray input =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     const QSettings::SettingsMap first = Read(input);
     const QByteArray written = Write(first);
     const QSettings::SettingsMap second = Read(written);

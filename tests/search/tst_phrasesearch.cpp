@@ -25,13 +25,21 @@ void TestPhraseSearch::caseInsensitive_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("pattern");
     QTest::addColumn<bool>("found");
-    QTest::newRow("ascii") << QByteArray("UTF-8") << QByteArray("Welcome home") << QByteArray("COME H") << true;
-    QTest::newRow("long s folds to S in UTF-8") << QByteArray("UTF-8") << QByteArray("\xC5\xBF") << QByteArray("s") << true;
-    QTest::newRow("cyrillic in UTF-8") << QByteArray("UTF-8") << QByteArray("\xD0\xBF\xD1\x80\xD0\xB8") << QByteArray("\xD0\x9F\xD0\xA0") << true;
-    QTest::newRow("ascii pattern after high bytes") << QByteArray("UTF-8") << QByteArray("\xC3\xA9t\xC3\xA9 abc") << QByteArray("ABC") << true;
-    QTest::newRow("cyrillic in 1251") << QByteArray("windows-1251") << QByteArray("\xEF\xF0\xE8") << QByteArray("\xCF\xD0") << true;
-    QTest::newRow("no match") << QByteArray("windows-1252") << QByteArray("abc") << QByteArray("ABD") << false;
-    QTest::newRow("pattern longer than text") << QByteArray("windows-1252") << QByteArray("ab") << QByteArray("ABC") << false;
+    QTest::newRow("ascii") << QByteArray("UTF-8") << QByteArray("Welcome home")
+                           << QByteArray("COME H") << true;
+    QTest::newRow("long s folds to S in UTF-8")
+        << QByteArray("UTF-8") << QByteArray("\xC5\xBF") << QByteArray("s") << true;
+    QTest::newRow("cyrillic in UTF-8")
+        << QByteArray("UTF-8") << QByteArray("\xD0\xBF\xD1\x80\xD0\xB8")
+        << QByteArray("\xD0\x9F\xD0\xA0") << true;
+    QTest::newRow("ascii pattern after high bytes")
+        << QByteArray("UTF-8") << QByteArray("\xC3\xA9t\xC3\xA9 abc") << QByteArray("ABC") << true;
+    QTest::newRow("cyrillic in 1251") << QByteArray("windows-1251") << QByteArray("\xEF\xF0\xE8")
+                                      << QByteArray("\xCF\xD0") << true;
+    QTest::newRow("no match") << QByteArray("windows-1252") << QByteArray("abc")
+                              << QByteArray("ABD") << false;
+    QTest::newRow("pattern longer than text")
+        << QByteArray("windows-1252") << QByteArray("ab") << QByteArray("ABC") << false;
 }
 
 void TestPhraseSearch::caseInsensitive()
@@ -128,7 +136,8 @@ void TestPhraseSearch::agreesWithFoldedCopies()
 {
     QRandomGenerator rng(4711);
     const QByteArray alphabet = "aAbBzZ \xC3\xA9\xC3\x89\xD0\xBF\xD0\x9F";
-    for (const QByteArray& encoding : {QByteArray("UTF-8"), QByteArray("windows-1252"), QByteArray("windows-1251")}) {
+    for (const QByteArray& encoding :
+         {QByteArray("UTF-8"), QByteArray("windows-1252"), QByteArray("windows-1251")}) {
         const TextCodec codec(encoding);
         QByteArray templ;
         QList<QByteArray> texts;
