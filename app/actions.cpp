@@ -2,6 +2,8 @@
 // tool bar that show them, and the rules that enable and check them.
 #include "mainform.h"
 
+#include "detailspane.h"
+#include "edithistory.h"
 #include "find.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
@@ -120,6 +122,26 @@ void TMainForm::CreateActions()
         {&TMainForm::m_editCopyAction, "EditCopyAction", "&Copy", K(Qt::CTRL | Qt::Key_C),
          "Copy selected text to clipboard", "edit-copy", "copy", &TMainForm::EditCopyActionExecute,
          false},
+        {&TMainForm::m_editUndoAction, "EditUndoAction", "&Undo", K(Qt::CTRL | Qt::Key_Z),
+         "Take back the last edit of a translation", "", "", &TMainForm::EditUndoActionExecute,
+         false},
+        {&TMainForm::m_editRedoAction, "EditRedoAction", "&Redo",
+         K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "Make the edit taken back again", "", "",
+         &TMainForm::EditRedoActionExecute, false},
+        {&TMainForm::m_editCopyOriginalAction, "EditCopyOriginalAction",
+         "Copy &original to translation", K(Qt::CTRL | Qt::Key_B),
+         "Replace the translation with the original text", "", "",
+         &TMainForm::EditCopyOriginalActionExecute, false},
+        {&TMainForm::m_editDoneNextAction, "EditDoneNextAction", "&Done and next",
+         K(Qt::CTRL | Qt::Key_Return),
+         "Finish this phrase and go to the next one that is missing or untranslated", "", "",
+         &TMainForm::EditDoneNextActionExecute, false},
+        {&TMainForm::m_viewDetailsAction, "ViewDetailsAction", "&Details pane", K(),
+         "Show the current phrase whole below the grid; F6 moves between the grid and the pane", "",
+         "", &TMainForm::ViewDetailsActionExecute, true},
+        {&TMainForm::m_viewSwitchPaneAction, "ViewSwitchPaneAction", "S&witch pane", K(Qt::Key_F6),
+         "Move the keyboard focus between the grid and the details pane", "", "",
+         &TMainForm::ViewSwitchPaneActionExecute, false},
     };
     QList<QKeySequence> shortcuts;
     for (const ActionEntry& s : entries) {
@@ -145,6 +167,15 @@ void TMainForm::CreateActions()
                 UpdateActions();
             });
         }
+    }
+    // Second keys: Redo is Ctrl+Y on some desktops and Ctrl+Shift+Z on others; Enter is the
+    // keypad's Return.
+    const std::pair<QAction*, QKeySequence> secondKeys[] = {
+        {m_editRedoAction, K(Qt::CTRL | Qt::Key_Y)},
+        {m_editDoneNextAction, K(Qt::CTRL | Qt::Key_Enter)}};
+    for (const auto& [action, key] : secondKeys) {
+        action->setShortcuts({action->shortcut(), key});
+        shortcuts.append(key);
     }
     connect(m_nextLatinAction, &QAction::triggered, this,
             [this] { Guarded([&] { ExecuteNextLatin(this); }); });
@@ -181,6 +212,7 @@ void TMainForm::CreateActions()
             UpdateActions();
         });
     }
+    m_details->SetWindowShortcuts(shortcuts);
     m_grid->SetWindowShortcuts(shortcuts);
 }
 
@@ -205,11 +237,14 @@ void TMainForm::CreateMenusAndToolBar()
         {m_fileNewAction, m_fileOpenAction, m_fileReloadAction, m_fileSaveAction,
          m_fileSaveAsAction, m_recentMenu->menuAction(), nullptr, m_fileExitAction});
     add(menuBar()->addMenu(QStringLiteral("Edit")),
-        {m_editFindAction, m_editAgainAction, m_nextLatinAction, m_nextMissingAction, nullptr,
-         m_editCopyAction});
+        {m_editUndoAction, m_editRedoAction, nullptr, m_editFindAction, m_editAgainAction,
+         m_nextLatinAction, m_nextMissingAction, m_editDoneNextAction, nullptr, m_editCopyAction,
+         m_editCopyOriginalAction});
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("ViewMenu"));
     view->addActions(m_filterGroup->actions());
+    view->addSeparator();
+    view->addAction(m_viewDetailsAction);
     connect(view, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     add(options, {m_viewToolBarAction, nullptr, m_setupFontAction, m_showGridAction,
@@ -319,6 +354,12 @@ void TMainForm::UpdateActions()
     m_nextLatinAction->setEnabled(loaded);
     m_nextMissingAction->setEnabled(loaded);
     m_editCopyAction->setEnabled(loaded);
+    m_editUndoAction->setEnabled(m_history->CanUndo());
+    m_editRedoAction->setEnabled(m_history->CanRedo());
+    m_editCopyOriginalAction->setEnabled(loaded);
+    m_editDoneNextAction->setEnabled(loaded);
+    m_viewDetailsAction->setChecked(!m_details->isHidden());
+    m_viewSwitchPaneAction->setEnabled(!m_details->isHidden());
     m_showGridAction->setChecked(m_grid->GridLineWidth() != 0);
     m_showOriginalAction->setChecked(m_doc.ShowOriginal());
     m_keepLayoutAction->setChecked(m_doc.KeepLayout());

@@ -1,6 +1,7 @@
 // New, Open, Save, Save as and Exit, with the question about unsaved changes.
 #include "mainform.h"
 
+#include "edithistory.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "stringtable.h"
@@ -121,7 +122,11 @@ bool TMainForm::SaveTranslation(bool askForName)
     }
     if (!MayOverwriteTranslation())
         return false;
+    // An edit still open is saved as far as it went: that much is a step of its own, and undoing
+    // it later leaves the state on disk.
+    m_history->Checkpoint();
     m_doc.SaveTranslation();
+    m_history->MarkSaved();
     return true;
 }
 

@@ -2,7 +2,9 @@
 
 #include "about.h"
 #include "credits.h"
+#include "detailspane.h"
 #include "documentwatcher.h"
+#include "edithistory.h"
 #include "encodingdetect.h"
 #include "find.h"
 #include "gridfont.h"
@@ -17,6 +19,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QSessionManager>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -43,19 +46,26 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     setWindowTitle(QString::fromLatin1(strings::MainCaption));
 
     m_model = new PhraseTableModel(m_doc, m_codec, this);
+    m_history = new EditHistory(m_doc, this);
     m_grid = new PhraseGrid(m_codec, this);
     m_grid->setObjectName(QStringLiteral("DrawGrid"));
     m_grid->setModel(m_model);
     m_grid->setColumnHidden(PhraseTableModel::ColumnLine, true);
-    setCentralWidget(m_grid);
-    connect(
-        m_grid->Delegate(), &PhraseDelegate::CharacterRefused, this,
-        [this](QWidget* editor, const QString& c) {
-            editor->setToolTip(
-                tr("\"%1\" cannot be written in %2").arg(c, QString::fromLatin1(m_codec.Name())));
-            QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())), editor->toolTip(),
-                               editor);
-        });
+    // The details pane below the grid keeps its height as the window is resized; the grid takes
+    // the rest. Hidden until View > Details pane shows it.
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setObjectName(QStringLiteral("DetailsSplitter"));
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_grid);
+    m_details = new DetailsPane(m_doc, *m_model, m_codec, *m_history, m_splitter);
+    m_splitter->addWidget(m_details);
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_details->hide();
+    setCentralWidget(m_splitter);
+    connect(m_grid->Delegate(), &PhraseDelegate::CharacterRefused, this,
+            &TMainForm::ShowRefusedCharacter);
+    connect(m_details, &DetailsPane::CharacterRefused, this, &TMainForm::ShowRefusedCharacter);
 
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("StatusBar"));
@@ -75,6 +85,8 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     CreateMenusAndToolBar();
     ConnectDocument();
     ConnectFilter();
+    ConnectHistory();
+    ConnectDetails();
     setAcceptDrops(true); // files dropped on the window are opened (opencommands.cpp)
 
     // The grid font starts as the window's designed font until the settings give another.
@@ -142,10 +154,14 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
 
 TMainForm::~TMainForm()
 {
-    // The grid and its model read the document and the codec, which are members and go first;
-    // take the views down while both still exist.
-    delete m_grid;
+    // The grid, the pane, their model and the history read the document and the codec, which are
+    // members and go first; take them down while both still exist, and let nothing they emit on
+    // the way reach the window being taken down.
+    m_details->blockSignals(true);
+    m_history->blockSignals(true);
+    delete m_splitter;
     delete m_model;
+    delete m_history;
 }
 
 void TMainForm::ConnectDocument()
@@ -174,6 +190,13 @@ void TMainForm::OnTemplateLoaded()
     }
     m_grid->LayoutColumns();
     UpdateActions();
+}
+
+void TMainForm::ShowRefusedCharacter(QWidget* editor, const QString& character)
+{
+    editor->setToolTip(
+        tr("\"%1\" cannot be written in %2").arg(character, QString::fromLatin1(m_codec.Name())));
+    QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())), editor->toolTip(), editor);
 }
 
 void TMainForm::ShowError(const QString& message)
@@ -236,6 +259,7 @@ void TMainForm::ApplyCodec()
         // An empty grid has nothing to repaint (and no header section to name).
         if (m_model->rowCount() > 0)
             m_model->RefreshAll();
+        m_details->Reload();
     }
     m_encodingLabel->setText(QString::fromLatin1(m_codec.Name()));
     // The tool tip tells how the files told their encoding, so a surprising one can be traced.
@@ -478,4 +502,5 @@ void TMainForm::ApplyGridFont()
     QPalette pal = m_grid->palette();
     pal.setColor(QPalette::Text, ToQColor(m_gridFont.color, QApplication::palette()));
     m_grid->setPalette(pal);
+    m_details->SetTextFont(m_grid->font());
 }

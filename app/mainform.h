@@ -20,6 +20,9 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class PhraseTableModel;
+class QSplitter;
+class DetailsPane;
+class EditHistory;
 class TAboutForm;
 class TCreditsForm;
 class TFindForm;
@@ -48,6 +51,11 @@ public:
     /// Tells when another program changed or removed the open files.
     QLabel* DiskLabel() const { return m_diskLabel; }
     DocumentWatcher* Watcher() const { return m_watcher; }
+    /// The undo history of the open document; it keeps the document's unsaved-changes flag.
+    EditHistory* History() const { return m_history; }
+    /// The pane below the grid with the current phrase whole (View > Details pane).
+    DetailsPane* Details() const { return m_details; }
+    QSplitter* DetailsSplitter() const { return m_splitter; }
     TFindForm* FindForm() const { return m_findForm; }
     TAboutForm* AboutForm() const { return m_aboutForm; }
     TCreditsForm* CreditsForm() const { return m_creditsForm; }
@@ -73,6 +81,12 @@ public:
     QAction* ViewToolBarAction() const { return m_viewToolBarAction; }
     QAction* KeepLayoutAction() const { return m_keepLayoutAction; }
     QAction* EditCopyAction() const { return m_editCopyAction; }
+    QAction* EditUndoAction() const { return m_editUndoAction; }
+    QAction* EditRedoAction() const { return m_editRedoAction; }
+    QAction* EditCopyOriginalAction() const { return m_editCopyOriginalAction; }
+    QAction* EditDoneNextAction() const { return m_editDoneNextAction; }
+    QAction* ViewDetailsAction() const { return m_viewDetailsAction; }
+    QAction* ViewSwitchPaneAction() const { return m_viewSwitchPaneAction; }
     // View: one radio action per PhraseFilter, listed in FilterGroup's order.
     QAction* FilterAllAction() const { return m_filterAllAction; }
     QAction* FilterNeedsWorkAction() const { return m_filterNeedsWorkAction; }
@@ -133,6 +147,21 @@ public:
     void FindText(bool again);
     void GotoNextState(TranslationState state);
 
+    // --- the undo history and the edit commands (editcommands.cpp)
+    /// Ends every open edit (the cell editor's, the details pane's): each becomes its step.
+    void EndEdits();
+    void EditUndoActionExecute();
+    void EditRedoActionExecute();
+    /// The current phrase's translation becomes its original text, as one step.
+    void EditCopyOriginalActionExecute();
+    /// Ends the edit and moves to the next shown phrase that is missing or untranslated.
+    void EditDoneNextActionExecute();
+
+    // --- the details pane (detailscommands.cpp)
+    void ViewDetailsActionExecute();
+    /// Moves the keyboard focus between the grid and the pane's translation editor.
+    void ViewSwitchPaneActionExecute();
+
     // --- the filter (filtercommands.cpp)
     /// Shows the phrases filter accepts. The current phrase stays current when it is shown,
     /// else the nearest shown phrase after it, else before it. Kept for the run, not stored.
@@ -167,6 +196,10 @@ public:
     void SetKeepLayout(bool keep) override;
     RecentFileList RecentFiles() const override { return m_recentFiles; }
     void SetRecentFiles(const RecentFileList& files) override { m_recentFiles = files; }
+    bool DetailsVisible() const override;
+    void SetDetailsVisible(bool visible) override;
+    int DetailsHeight() const override;
+    void SetDetailsHeight(int height) override;
 
     /// Runs a command; an error it raises is shown in the error box and the program goes on.
     /// Returns false when the command failed.
@@ -204,6 +237,17 @@ private:
     void ConnectFilter();
     /// Makes row, in column, the current cell and shows it.
     void SetCurrentCell(int row, int column);
+    /// Edits hold their phrase's row; an undo or redo shows its phrase even where the filter
+    /// hides it, until the current cell leaves it.
+    void ConnectHistory();
+    void ConnectDetails();
+    /// Ends phrase's hold on its row once the view is done with what ended it, unless an edit
+    /// or an undo holds it again by then.
+    void ReleaseLater(int phrase);
+    /// The phrase of the current row, or -1.
+    int CurrentPhrase() const;
+    void ApplyDetailsHeight();
+    void ShowRefusedCharacter(QWidget* editor, const QString& character);
     void OnTemplateLoaded();
     /// Puts the open files first in the recent list once they were read or saved.
     void RememberOpenFiles();
@@ -242,6 +286,14 @@ private:
 
     PhraseTableModel* m_model = nullptr;
     PhraseGrid* m_grid = nullptr;
+    EditHistory* m_history = nullptr;
+    QSplitter* m_splitter = nullptr; // the grid above, the details pane below
+    DetailsPane* m_details = nullptr;
+    // The pane's height while it is hidden, and the one to give it when shown; 0 until it was
+    // first shown, so a user who never shows it stores no values for it.
+    int m_detailsHeight = 0;
+    // The phrase an undo or redo showed although the filter hides it, or -1.
+    int m_revealedPhrase = -1;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_statusLabel = nullptr;
     QLabel* m_encodingLabel = nullptr;
@@ -267,6 +319,12 @@ private:
     QAction* m_viewToolBarAction = nullptr;
     QAction* m_keepLayoutAction = nullptr;
     QAction* m_editCopyAction = nullptr;
+    QAction* m_editUndoAction = nullptr;
+    QAction* m_editRedoAction = nullptr;
+    QAction* m_editCopyOriginalAction = nullptr;
+    QAction* m_editDoneNextAction = nullptr;
+    QAction* m_viewDetailsAction = nullptr;
+    QAction* m_viewSwitchPaneAction = nullptr;
     QAction* m_filterAllAction = nullptr;
     QAction* m_filterNeedsWorkAction = nullptr;
     QAction* m_filterMissingAction = nullptr;

@@ -1,5 +1,6 @@
 #include "phrasegrid.h"
 
+#include "edittext.h"
 #include "phrasemodel.h"
 #include "stringtable.h"
 #include "textcodec.h"
@@ -19,24 +20,6 @@ namespace {
 constexpr char EditedProperty[] = "quillmarEdited";
 
 constexpr char LastGoodProperty[] = "quillmarLastGood";
-
-// The first character of text that the document's encoding cannot write, or nothing. A
-// replacement character stands for bytes the encoding could not read: storing an edited text
-// that still holds it would lose those bytes, so it counts as unwritable too.
-std::optional<QString> Unwritable(const TextCodec& codec, const QString& text)
-{
-    if (text.contains(QChar::ReplacementCharacter))
-        return QString(QChar::ReplacementCharacter);
-    QString bad;
-    if (codec.FromUnicode(text, &bad))
-        return std::nullopt;
-    return bad;
-}
-
-bool IsLineBreak(QChar c)
-{
-    return c == u'\n' || c == u'\r' || c == QChar(0);
-}
 
 // A translation is one line. Of a pasted text only its first line goes in, as a single-line edit
 // control does: the part that differs from the text before is cut at its first break (only the
@@ -84,7 +67,7 @@ QWidget* PhraseDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
         }
         // A change the encoding cannot hold is taken back at once: nothing is ever stored as
         // '?' or dropped, and the editor keeps the text it had.
-        if (const auto bad = Unwritable(m_codec, text)) {
+        if (const auto bad = UnwritableCharacter(m_codec, text)) {
             const int caret =
                 editor->cursorPosition() -
                 int(text.size() - editor->property(LastGoodProperty).toString().size());
@@ -357,13 +340,19 @@ bool PhraseGrid::eventFilter(QObject* watched, QEvent* event)
         // text as it is now, not as it was before the editor first opened.
         m_savedEditText = m_editIndex.data(PhraseTableModel::BytesRole).toByteArray();
     }
-    if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit*>(watched)) {
+    if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        qobject_cast<QLineEdit*>(watched)) {
         // The window's commands win over the editor's own keys (Ctrl+C copies the grid's cells).
+        // The key itself reaches the editor only while its command is disabled; it does nothing
+        // then: the editor's own undo would part its text from the document's.
         auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());
         for (const QKeySequence& s : m_windowShortcuts)
             if (s == pressed) {
-                event->ignore();
+                if (event->type() == QEvent::ShortcutOverride)
+                    event->ignore();
+                else
+                    event->accept();
                 return true;
             }
     }

@@ -257,16 +257,30 @@ void PhraseTableModel::RemoveRow(int row)
     endRemoveRows();
 }
 
+void PhraseTableModel::InsertRow(int phrase)
+{
+    const auto at = std::lower_bound(m_shown.begin(), m_shown.end(), phrase);
+    const int row = int(at - m_shown.begin());
+    beginInsertRows(QModelIndex(), row, row);
+    m_shown.insert(at, phrase);
+    endInsertRows();
+}
+
+void PhraseTableModel::RevealPhrase(int phrase)
+{
+    if (phrase < 0 || phrase >= m_doc.PhraseCount())
+        return;
+    HoldPhrase(phrase);
+    if (Filtered() && RowOf(phrase) < 0)
+        InsertRow(phrase);
+}
+
 void PhraseTableModel::OnTranslationChanged(int phrase)
 {
     const int row = RowOf(phrase);
     const bool held = std::find(m_held.begin(), m_held.end(), phrase) != m_held.end();
     if (Filtered() && row < 0 && Accepts(phrase)) {
-        const auto at = std::lower_bound(m_shown.begin(), m_shown.end(), phrase);
-        const int newRow = int(at - m_shown.begin());
-        beginInsertRows(QModelIndex(), newRow, newRow);
-        m_shown.insert(at, phrase);
-        endInsertRows();
+        InsertRow(phrase);
         return;
     }
     if (row < 0)

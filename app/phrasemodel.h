@@ -67,6 +67,8 @@ public:
     void HoldPhrase(int phrase);
     /// Ends phrase's hold; when it no longer matches the filter its row goes now.
     void ReleasePhrase(int phrase);
+    /// Holds phrase and gives it its row at once where the filter hides it.
+    void RevealPhrase(int phrase);
 
 signals:
     /// The rows are about to be made anew for the filter (after a filter change or a merge);
@@ -81,6 +83,7 @@ private:
     void BuildRows();
     void Refilter(PhraseFilter filter);
     void RemoveRow(int row);
+    void InsertRow(int phrase);
     void OnTranslationChanged(int phrase);
 
     PhraseDocument& m_doc;

@@ -1,7 +1,9 @@
 // Times the program's grid on a generated document, offscreen:
 //   QT_QPA_PLATFORM=offscreen bench_gui TEMPLATE TRANSLATION
 // Opening through File > Open, scrolling to the end, moving the current cell there and typing,
-// a keystroke's cost at either end, changing the filter, then saving.
+// a keystroke's cost at either end, with the details pane too, undo and redo of one edit,
+// changing the filter, then saving.
+#include "detailspane.h"
 #include "mainform.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
@@ -11,8 +13,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -114,6 +118,69 @@ int main(int argc, char** argv)
     };
     keystrokes(1, "keystroke at model row 1");
     keystrokes(last, "keystroke at the last model row");
+
+    // The same with the details pane shown: a key typed into the cell editor (the pane shows
+    // the text too), then into the pane's editor (the grid shows it too); each painted.
+    form.ViewDetailsAction()->trigger();
+    QApplication::processEvents();
+    QPlainTextEdit* pane = form.Details()->TranslationEditor();
+    auto paneKeystrokes = [&](int row, const char* label) {
+        constexpr int Count = 200;
+        grid->setFocus();
+        grid->setCurrentIndex(model->index(row, 2));
+        QTest::keyClick(grid, Qt::Key_F2);
+        QWidget* editor = grid->indexWidget(grid->currentIndex());
+        t.restart();
+        for (int i = 0; i < Count; ++i)
+            QTest::keyClick(editor, (i & 1) ? Qt::Key_Backspace : Qt::Key_Z);
+        grid->viewport()->repaint();
+        std::printf("%-40s %7.2f us\n", label, t.nsecsElapsed() / 1e3 / Count);
+        form.ViewSwitchPaneAction()->trigger(); // ends the cell's edit, into the pane
+        t.restart();
+        for (int i = 0; i < Count; ++i)
+            QTest::keyClick(pane, (i & 1) ? Qt::Key_Backspace : Qt::Key_Z);
+        pane->repaint();
+        grid->viewport()->repaint();
+        std::printf("%-40s %7.2f us\n", "  the same typed into the pane",
+                    t.nsecsElapsed() / 1e3 / Count);
+        form.ViewSwitchPaneAction()->trigger();
+        t.restart();
+    };
+    paneKeystrokes(1, "cell keystroke, pane shown, row 1");
+    paneKeystrokes(last, "cell keystroke, pane shown, last row");
+
+    // Undo and redo of one edit, the current cell moved to its phrase and painted: from the far
+    // end of the document, and under a filter, where the phrase comes back into the rows.
+    auto undoRedo = [&](const char* label, QAction* first, QAction* second) {
+        constexpr int Count = 50;
+        double worst = 0;
+        double total = 0;
+        for (int i = 0; i < Count; ++i) {
+            for (QAction* a : {first, second}) {
+                grid->setCurrentIndex(model->index(i & 1 ? 0 : model->rowCount() / 2, 2));
+                QApplication::processEvents();
+                t.restart();
+                a->trigger();
+                grid->viewport()->repaint();
+                const double s = Seconds(t);
+                worst = std::max(worst, s);
+                total += s;
+            }
+        }
+        std::printf("%-40s %7.3f ms  (worst %.3f ms)\n", label, total * 1e3 / (2 * Count),
+                    worst * 1e3);
+    };
+    grid->setCurrentIndex(model->index(last, 2));
+    QTest::keyClick(grid, Qt::Key_X);
+    QTest::keyClick(grid->indexWidget(grid->currentIndex()), Qt::Key_Return);
+    QApplication::processEvents();
+    undoRedo("undo or redo of one edit, painted", form.EditUndoAction(), form.EditRedoAction());
+    form.FilterNeedsWorkAction()->trigger();
+    form.EditUndoAction()->trigger(); // the phrase needs work again: redo takes its row away
+    undoRedo("  the same under Needs work", form.EditRedoAction(), form.EditUndoAction());
+    form.FilterAllAction()->trigger();
+    form.ViewDetailsAction()->trigger();
+    t.restart();
 
     // The filter, as the View menu changes it, the grid painted each time.
     grid->setCurrentIndex(model->index(last / 2, 2));

@@ -27,6 +27,13 @@ timed() { # label, command...
 timed "wc -l (floor)" wc -l "$work/template.php" "$work/translation.php"
 timed "quillmar-cli merge" "$build/cli/quillmar-cli" merge "$work/template.php" "$work/translation.php" -o "$work/out.php"
 timed "quillmar-cli stats" "$build/cli/quillmar-cli" stats "$work/template.php" "$work/translation.php"
+# check: once on the clean translation, once with a placeholder added to every translated phrase
+# (status 1, problems found); the summaries on stderr are dropped.
+sed 's/Traduit: /Traduit: %s /' "$work/translation.php" > "$work/problems.php"
+checked() { "$build/cli/quillmar-cli" check "$work/template.php" "$1" > /dev/null 2>&1 || [ $? -eq 1 ]; }
+export -f checked; export build work
+timed "quillmar-cli check" bash -c 'checked "$work/translation.php"'
+timed "quillmar-cli check (600k problems)" bash -c 'checked "$work/problems.php"'
 echo "peak memory limit for merge: $(( size * 25 / 10 / 1024 / 1024 )) MB (2.5 x the two files)"
 if [ -x "$build/bench/bench_search" ]; then
     "$build/bench/bench_search" "$work/template.php" "$work/translation.php"

@@ -3,6 +3,7 @@
 #include "encodingdetect.h"
 #include "errors.h"
 #include "fileio.h"
+#include "phrasechecks.h"
 #include "phrasedocument.h"
 #include "phrasesearch.h"
 #include "stringtable.h"
@@ -11,6 +12,9 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QString>
 #include <algorithm>
@@ -22,11 +26,13 @@ namespace {
 
 constexpr char Usage[] =
     "usage: quillmar-cli parse FILE\n"
-    "       quillmar-cli stats TEMPLATE [TRANSLATION]\n"
+    "       quillmar-cli stats TEMPLATE [TRANSLATION] [--format text|json]\n"
     "       quillmar-cli list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
     "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT [--keep-layout]\n"
     "       quillmar-cli find TEMPLATE [TRANSLATION] PATTERN [--in original|translated|both]\n"
     "                         [--case-sensitive] [--literal] [--encoding NAME]\n"
+    "       quillmar-cli check TEMPLATE TRANSLATION... [--skip NAME[,NAME...]]...\n"
+    "                          [--format text|json]\n"
     "       quillmar-cli --help\n";
 
 constexpr char Help[] =
@@ -34,8 +40,9 @@ constexpr char Help[] =
     "\n"
     "  parse FILE          every line of FILE: number, TAB, kind (0 none, 1 case, 2 define,\n"
     "                      3 bracket, 4 case strtolower), then TAB key TAB value for phrases\n"
-    "  stats TEMPLATE [TRANSLATION]\n"
-    "                      the phrase statistics of the template merged with the translation\n"
+    "  stats TEMPLATE [TRANSLATION] [--format text|json]\n"
+    "                      the phrase statistics of the template merged with the translation;\n"
+    "                      as JSON: {\"phrases\", \"translated\", \"untranslated\", \"missing\"}\n"
     "  list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
     "                      every phrase: template line, TAB, state, TAB, key, TAB, original,\n"
     "                      TAB, translation\n"
@@ -49,9 +56,23 @@ constexpr char Help[] =
     "                      The files' encoding is detected as the editor does (--encoding\n"
     "                      names it instead); the pattern, text in the terminal's encoding,\n"
     "                      is converted to it\n"
+    "  check TEMPLATE TRANSLATION... [--skip NAME[,NAME...]]... [--format text|json]\n"
+    "                      checks every translated phrase of each translation against its\n"
+    "                      original: placeholders (%s, %1$d, %%, {name}), variables ($name in\n"
+    "                      double quotes), markup (tags, entities), whitespace (blanks at the\n"
+    "                      ends, doubled spaces), punctuation (the final mark), empty, encoding\n"
+    "                      (bytes the files' encoding cannot read, detected as the editor does).\n"
+    "                      --skip turns checks off. Each problem is a line on stdout,\n"
+    "                      FILE:LINE: warning: [NAME] message, where LINE is the phrase's line in\n"
+    "                      the translation (counted from 1); a summary per file goes to stderr.\n"
+    "                      --format json writes one JSON document instead: per file its problems\n"
+    "                      (line, key, check, message) and summary. Exit status: 0 no problem,\n"
+    "                      1 problems found, 2 wrong usage or a file that cannot be read (the\n"
+    "                      other files are still checked)\n"
     "\n"
     "Texts are written as bytes; backslash, TAB, LF, CR and other control bytes are escaped\n"
-    "as \\\\, \\t, \\n, \\r and \\xHH. Exit status: 0 done, 1 file error, 2 wrong usage.\n";
+    "as \\\\, \\t, \\n, \\r and \\xHH. Exit status (check's is above): 0 done, 1 file error,\n"
+    "2 wrong usage.\n";
 
 const char* StateName(TranslationState s)
 {
@@ -135,6 +156,18 @@ DocumentEncoding DetectEncoding(const PhraseDocument& doc)
     return doc.DetectEncoding(QLocale::system());
 }
 
+// A translation in another encoding than its template gets the window's warning on err.
+void WarnOfMixedEncodings(const DocumentEncoding& encoding, const QByteArray& templateArg,
+                          const QByteArray& translationArg, QIODevice& err)
+{
+    if (encoding.mismatch)
+        err.write("quillmar-cli: warning: " +
+                  EncodingMismatchText(encoding, Path(templateArg).Display(),
+                                       Path(translationArg).Display())
+                      .toLocal8Bit() +
+                  '\n');
+}
+
 // Loads the template and the translation; a translation in another encoding than its template
 // gets the window's warning on err, since a merge of the two writes a file mixing both.
 void LoadDocument(PhraseDocument& doc, const QList<QByteArray>& files, QIODevice& err)
@@ -143,13 +176,7 @@ void LoadDocument(PhraseDocument& doc, const QList<QByteArray>& files, QIODevice
     if (files.size() < 2)
         return;
     doc.LoadTranslation(Path(files.at(1)), Input);
-    const DocumentEncoding encoding = DetectEncoding(doc);
-    if (encoding.mismatch)
-        err.write(
-            "quillmar-cli: warning: " +
-            EncodingMismatchText(encoding, Path(files.at(0)).Display(), Path(files.at(1)).Display())
-                .toLocal8Bit() +
-            '\n');
+    WarnOfMixedEncodings(DetectEncoding(doc), files.at(0), files.at(1), err);
 }
 
 // The encoding of the terminal the arguments were typed in: the locale's, where the C locale's
@@ -203,16 +230,247 @@ int Parse(const Arguments& a, QIODevice& out)
     return 0;
 }
 
+// Whether --format asks for JSON; text is the default.
+bool JsonFormat(const Arguments& a)
+{
+    const auto format = a.option("--format");
+    if (format && *format != "text" && *format != "json")
+        throw UsageError{};
+    return format == "json";
+}
+
 int Stats(const Arguments& a, QIODevice& out, QIODevice& err)
 {
-    if (a.positional.isEmpty() || a.positional.size() > 2 || !a.options.isEmpty())
+    if (a.positional.isEmpty() || a.positional.size() > 2)
         throw UsageError{};
+    const bool json = JsonFormat(a);
     PhraseDocument doc;
     LoadDocument(doc, a.positional, err);
     if (a.positional.size() == 1)
         doc.MergeTranslationData({}); // no translation: every phrase is missing
-    Write(out, doc.StatusText().toUtf8() + '\n');
+    if (!json) {
+        Write(out, doc.StatusText().toUtf8() + '\n');
+        return 0;
+    }
+    const PhraseStatistics stats = doc.Statistics();
+    const QJsonObject counts{{QStringLiteral("phrases"), stats.phrases},
+                             {QStringLiteral("translated"), stats.translated},
+                             {QStringLiteral("untranslated"), stats.untranslated},
+                             {QStringLiteral("missing"), stats.missing}};
+    Write(out, QJsonDocument(counts).toJson(QJsonDocument::Indented));
     return 0;
+}
+
+// The checks --skip leaves on; each value names one check or several, separated by commas.
+PhraseCheckSet EnabledChecks(const Arguments& a)
+{
+    PhraseCheckSet enabled = PhraseCheckSet::All();
+    for (const auto& [name, value] : a.options) {
+        if (name != "--skip")
+            continue;
+        for (const QByteArray& skipped : value.split(',')) {
+            const std::optional<PhraseCheck> check = PhraseCheckFromName(skipped);
+            if (!check)
+                throw UsageError{};
+            enabled.Remove(*check);
+        }
+    }
+    return enabled;
+}
+
+// One problem of a phrase, and where the reader finds the phrase.
+struct FoundProblem
+{
+    int phrase = 0;
+    int line = 0; ///< from 1
+    PhraseProblem problem;
+};
+
+// The line (from 0) on which each phrase first stands in a merged file's text, as the merge took
+// it, or -1: the lines a report names.
+std::vector<int> PhraseLinesIn(const PhraseDocument& doc, QByteArrayView data)
+{
+    std::vector<int> lines(size_t(doc.PhraseCount()), -1);
+    PhraseLineParts parts;
+    int n = 0;
+    ForEachLine(TextBeforeNul(data), [&](qsizetype start, qsizetype length) {
+        if (ReadPhraseLine(data.sliced(start, length), parts, true) != PhraseLineKind::lkNone)
+            if (const std::optional<int> p = doc.FindKey(parts.key); p && lines[size_t(*p)] < 0)
+                lines[size_t(*p)] = n;
+        ++n;
+    });
+    return lines;
+}
+
+QByteArray Plural(qsizetype n, const char* one, const char* many)
+{
+    return QByteArray::number(n) + ' ' + (n == 1 ? one : many);
+}
+
+// The problems of one translation file, checked against the template's bytes.
+struct FileReport
+{
+    QByteArray file;
+    QString error; ///< why the file could not be read; then nothing else is set
+    QByteArray encoding;
+    PhraseStatistics stats;
+    std::vector<FoundProblem> problems;
+    std::vector<QString> keys; ///< for JSON, per problem, the phrase's key as text
+    std::array<int, PhraseCheckCount> counts{};
+};
+
+FileReport CheckFile(const QByteArray& templateArg, const QByteArray& templateData,
+                     const QByteArray& file, PhraseCheckSet enabled, bool keys, QIODevice& err)
+{
+    FileReport report;
+    report.file = file;
+    PhraseDocument doc;
+    QByteArray data;
+    try {
+        doc.LoadTemplateData(templateData);
+        data = ReadFileBytes(Path(file), Input);
+        RefuseWideEncoding(Path(file), data);
+    } catch (const Exception& e) {
+        report.error = e.Message();
+        return report;
+    }
+    doc.MergeTranslationData(data);
+    const DocumentEncoding encoding = DetectEncoding(doc);
+    WarnOfMixedEncodings(encoding, templateArg, file, err);
+    report.encoding = encoding.name;
+    report.stats = doc.Statistics();
+    PhraseChecker checker(encoding.name, enabled);
+    std::vector<PhraseProblem> found;
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        found.clear();
+        if (checker.CheckPhrase(doc, i, found) == 0)
+            continue;
+        for (PhraseProblem& p : found) {
+            ++report.counts[size_t(p.check)];
+            report.problems.push_back({i, 0, std::move(p)});
+        }
+    }
+    if (report.problems.empty())
+        return report;
+    // Only translated phrases are checked, and a phrase is translated by the line of this file
+    // that carries its key: each problem has a line there.
+    const std::vector<int> lines = PhraseLinesIn(doc, data);
+    for (FoundProblem& f : report.problems)
+        f.line = lines[size_t(f.phrase)] + 1;
+    // In the order of the lines, as a compiler reports: a translation need not follow its template.
+    std::stable_sort(report.problems.begin(), report.problems.end(),
+                     [](const FoundProblem& x, const FoundProblem& y) { return x.line < y.line; });
+    if (keys)
+        for (const FoundProblem& f : report.problems)
+            report.keys.push_back(checker.Codec().ToUnicode(doc.PhraseKey(f.phrase)));
+    return report;
+}
+
+QByteArray SummaryLine(const FileReport& r)
+{
+    QByteArray line = r.file + ": " + Plural(qsizetype(r.problems.size()), "problem", "problems") +
+                      " in " +
+                      Plural(r.stats.translated, "translated phrase", "translated phrases");
+    QList<QByteArray> byCheck;
+    for (int c = 0; c < PhraseCheckCount; ++c)
+        if (r.counts[size_t(c)] > 0)
+            byCheck << QByteArray(PhraseCheckName(PhraseCheck(c))) + ' ' +
+                           QByteArray::number(r.counts[size_t(c)]);
+    if (!byCheck.isEmpty())
+        line += " (" + byCheck.join(", ") + ')';
+    return line + '\n';
+}
+
+QJsonObject JsonReport(const FileReport& r, PhraseCheckSet enabled)
+{
+    QJsonObject file{{QStringLiteral("file"), Path(r.file).Display()}};
+    if (!r.error.isEmpty()) {
+        file.insert(QStringLiteral("error"), r.error);
+        return file;
+    }
+    file.insert(QStringLiteral("encoding"), QString::fromLatin1(r.encoding));
+    QJsonArray problems;
+    for (size_t i = 0; i < r.problems.size(); ++i) {
+        const FoundProblem& f = r.problems[i];
+        problems.append(QJsonObject{
+            {QStringLiteral("line"), f.line},
+            {QStringLiteral("key"), r.keys[i]},
+            {QStringLiteral("check"), QLatin1String(PhraseCheckName(f.problem.check))},
+            {QStringLiteral("message"), f.problem.message},
+        });
+    }
+    file.insert(QStringLiteral("problems"), problems);
+    QJsonObject byCheck;
+    for (int c = 0; c < PhraseCheckCount; ++c)
+        if (enabled.Contains(PhraseCheck(c)))
+            byCheck.insert(QLatin1String(PhraseCheckName(PhraseCheck(c))), r.counts[size_t(c)]);
+    file.insert(QStringLiteral("summary"),
+                QJsonObject{{QStringLiteral("phrases"), r.stats.phrases},
+                            {QStringLiteral("translated"), r.stats.translated},
+                            {QStringLiteral("problems"), qint64(r.problems.size())},
+                            {QStringLiteral("checks"), byCheck}});
+    return file;
+}
+
+int CheckFiles(const Arguments& a, QIODevice& out, QIODevice& err)
+{
+    const bool json = JsonFormat(a);
+    const PhraseCheckSet enabled = EnabledChecks(a);
+    const QByteArray& templateArg = a.positional.first();
+    QByteArray templateData = ReadFileBytes(Path(templateArg), Input);
+    RefuseWideEncoding(Path(templateArg), templateData);
+    bool unreadable = false;
+    bool problems = false;
+    QJsonArray files;
+    QByteArray summaries;
+    for (const QByteArray& file : a.positional.mid(1)) {
+        // Pipes are read once: a report is made, written and dropped before the next file.
+        const FileReport r = CheckFile(templateArg, templateData, file, enabled, json, err);
+        if (!r.error.isEmpty()) {
+            unreadable = true;
+            err.write(r.error.toLocal8Bit() + '\n');
+        }
+        problems |= !r.problems.empty();
+        if (json) {
+            files.append(JsonReport(r, enabled));
+            continue;
+        }
+        QByteArray buf;
+        for (const FoundProblem& f : r.problems) {
+            // Appended piece by piece: a million problems make no temporary per piece.
+            buf.append(r.file).append(':').append(QByteArray::number(f.line));
+            buf.append(": warning: [").append(PhraseCheckName(f.problem.check)).append("] ");
+            buf.append(EscapeField(f.problem.message.toUtf8())).append('\n');
+            FlushWhenFull(buf, out);
+        }
+        Write(out, buf);
+        if (r.error.isEmpty())
+            summaries += SummaryLine(r);
+    }
+    if (json) {
+        const QJsonObject report{{QStringLiteral("template"), Path(templateArg).Display()},
+                                 {QStringLiteral("files"), files}};
+        Write(out, QJsonDocument(report).toJson(QJsonDocument::Indented));
+    }
+    // After every problem line, as a compiler's count of warnings comes last.
+    err.write(summaries);
+    return unreadable ? 2 : problems ? 1 : 0;
+}
+
+// Status 1 means problems found, so a file that cannot be read, a failed write or too little
+// memory end in 2.
+int Check(const Arguments& a, QIODevice& out, QIODevice& err)
+{
+    if (a.positional.size() < 2)
+        throw UsageError{};
+    try {
+        return CheckFiles(a, out, err);
+    } catch (const Exception& e) {
+        err.write(e.Message().toLocal8Bit() + '\n');
+    } catch (const std::bad_alloc&) {
+        err.write(QByteArray(strings::OutOfMemory) + '\n');
+    }
+    return 2;
 }
 
 // texts is scratch storage, reused from one phrase to the next.
@@ -362,7 +620,9 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
         if (command == "parse")
             return Parse(Arguments(rest, {}, {}), out);
         if (command == "stats")
-            return Stats(Arguments(rest, {}, {}), out, err);
+            return Stats(Arguments(rest, {"--format"}, {}), out, err);
+        if (command == "check")
+            return Check(Arguments(rest, {"--skip", "--format"}, {}), out, err);
         if (command == "list")
             return List(Arguments(rest, {"--state"}, {}), out, err);
         if (command == "merge")

@@ -21,9 +21,11 @@ int main(int argc, char** argv)
         return 1;
     int status = RunCli(args, out, err);
     // The last buffered output is written only now; a failure here is a failure of the command.
-    if (!out.flush() && status == 0) {
+    // For check, whose status 1 means problems found, that is status 2.
+    const bool check = !args.isEmpty() && args.first() == "check";
+    if (!out.flush() && (status == 0 || (check && status == 1))) {
         err.write("Cannot write the output: " + out.errorString().toLocal8Bit() + '\n');
-        status = 1;
+        status = check ? 2 : 1;
     }
     err.flush();
     return status;

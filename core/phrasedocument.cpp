@@ -705,6 +705,22 @@ void PhraseDocument::RestoreTranslationText(int phrase, const QByteArray& typed)
     emit TranslationChanged(phrase);
 }
 
+void PhraseDocument::RestoreTranslation(int phrase, const QByteArray& text, TranslationState state)
+{
+    if (phrase < 0 || phrase >= PhraseCount())
+        return;
+    TranslationState& current = m_states[size_t(phrase)];
+    const bool sameText = PhraseTranslation(phrase) == text;
+    if (sameText && current == state)
+        return;
+    --m_stateCounts[size_t(current)];
+    ++m_stateCounts[size_t(state)];
+    current = state;
+    if (!sameText)
+        SetTranslation(phrase, text);
+    emit TranslationChanged(phrase);
+}
+
 void PhraseDocument::ClearDocument()
 {
     SetModified(false);

@@ -125,6 +125,13 @@ public:
     QByteArray PhraseOriginal(int i) const;
     QByteArray PhraseTranslation(int i) const;
     TranslationState PhraseState(int i) const { return m_states.at(size_t(i)); }
+    /// The quote phrase i's translation is written in (' or "), or 0 where it is not a PHP
+    /// literal (a bracket line): what tells whether PHP reads variables in it.
+    char TranslationQuote(int i) const
+    {
+        const PhraseKindCode code = m_kinds.at(size_t(i));
+        return code.Kind() == PhraseLineKind::lkBracket ? '\0' : code.Quote();
+    }
     /// What the key column shows: the original text when ShowOriginal is set, else the key.
     QByteArray PhraseColumnText(int i) const
     {
@@ -178,6 +185,12 @@ public:
     bool CommitTranslation(int phrase, const QByteArray& text);
     /// Puts back a translation's text alone, as the editor's cancel does; state and Modified stay.
     void RestoreTranslationText(int phrase, const QByteArray& text);
+    /// Puts back a translation's text and state as an earlier edit left them (undo and redo);
+    /// Modified is the caller's to set.
+    void RestoreTranslation(int phrase, const QByteArray& text, TranslationState state);
+    /// Sets the unsaved-changes flag; an undo history sets it as it moves to or from the state
+    /// last saved.
+    void SetModified(bool modified);
 
     /// Empties the document; ShowOriginal stays.
     void ClearDocument();
@@ -205,7 +218,6 @@ signals:
     void FilesChanged();
 
 private:
-    void SetModified(bool modified);
     void ResetPhrases();
     void SetStatusText(const QString& text);
     QByteArrayView PhraseLine(int i) const;

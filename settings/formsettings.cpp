@@ -7,6 +7,10 @@ namespace {
 // a file have none.
 const QString RecentFilesName = QStringLiteral("RecentFiles");
 
+// The details pane, optional values too: written once the pane was first shown.
+const QString DetailsVisibleName = QStringLiteral("DetailsVisible");
+const QString DetailsHeightName = QStringLiteral("DetailsHeight");
+
 // A face name holds at most 31 characters.
 constexpr qsizetype FaceNameLength = 31;
 
@@ -70,6 +74,12 @@ void LoadFormSettings(SettingsTarget& target)
     if (registry.ValueExists(QStringLiteral("KeepLayout")))
         target.SetKeepLayout(registry.ReadBool(QStringLiteral("KeepLayout")));
 
+    // The height first: a pane shown from the settings takes it at once.
+    if (registry.ValueExists(DetailsHeightName))
+        target.SetDetailsHeight(registry.ReadInteger(DetailsHeightName));
+    if (registry.ValueExists(DetailsVisibleName))
+        target.SetDetailsVisible(registry.ReadBool(DetailsVisibleName));
+
     // An "Encoding" value, stored by earlier versions, is not read: a chosen encoding holds for
     // its document only, and every file opened later is detected afresh.
 }
@@ -108,4 +118,9 @@ void SaveFormSettings(const SettingsTarget& target)
     const RecentFileList recent = target.RecentFiles();
     if (!recent.IsEmpty() || registry.ValueExists(RecentFilesName))
         registry.WriteString(RecentFilesName, recent.ToStored());
+    // And once the details pane was ever shown.
+    if (target.DetailsHeight() > 0 || registry.ValueExists(DetailsVisibleName)) {
+        registry.WriteBool(DetailsVisibleName, target.DetailsVisible());
+        registry.WriteInteger(DetailsHeightName, target.DetailsHeight());
+    }
 }

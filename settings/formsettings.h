@@ -41,6 +41,13 @@ public:
     /// The files opened last (File > Recent). Stores without them leave the list as it is.
     virtual RecentFileList RecentFiles() const { return {}; }
     virtual void SetRecentFiles(const RecentFileList& files) { Q_UNUSED(files); }
+
+    /// Whether the details pane below the grid shows, and its height in pixels: 0 until it was
+    /// first shown, and stored only from then on. Stores without them leave both as they are.
+    virtual bool DetailsVisible() const { return false; }
+    virtual void SetDetailsVisible(bool visible) { Q_UNUSED(visible); }
+    virtual int DetailsHeight() const { return 0; }
+    virtual void SetDetailsHeight(int height) { Q_UNUSED(height); }
 };
 
 /// Reads the stored settings and applies each one as soon as it is read. Nothing is applied when

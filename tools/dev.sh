@@ -14,8 +14,10 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 # libuchardet-dev guesses the encoding of files that neither are UTF-8 nor name their charset.
 build_packages=(qt6-base-dev cmake g++ make fonts-dejavu-core pkg-config libuchardet-dev)
-# The tests check every PHP file the program writes with PHP's own syntax check.
-test_packages=(php-cli)
+# The tests check every PHP file the program writes with PHP's own syntax check; the end-to-end
+# test runs the program under a virtual X server and a window manager, types and clicks with
+# xdotool, reads the clipboard with xclip, finds windows with x11-utils and takes screenshots.
+test_packages=(php-cli xvfb xauth openbox xdotool xclip x11-utils imagemagick)
 
 install_missing() {
     local missing=()

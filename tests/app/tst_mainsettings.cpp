@@ -1,4 +1,5 @@
 #include "../support/fixture.h"
+#include "detailspane.h"
 #include "mainform.h"
 #include "phrasegrid.h"
 #include "registry.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QToolBar>
 
@@ -83,6 +85,7 @@ private slots:
     void storedBoundsComeBackOnScreen_data();
     void storedBoundsComeBackOnScreen();
     void keepLayoutIsStoredOnceUsed();
+    void detailsPaneIsStoredOnceShown();
     void displayModeFromTemplateIsStored();
     void unreadableValueIsReportedAndStartContinues();
     void failedWriteKeepsWindowOpen();
@@ -197,6 +200,47 @@ void TestMainSettings::keepLayoutIsStoredOnceUsed()
         QCOMPARE(again->Document().KeepLayout(), keep);
         QVERIFY(again->close());
     }
+}
+
+void TestMainSettings::detailsPaneIsStoredOnceShown()
+{
+    // A user who never shows it keeps the settings file as it always was.
+    {
+        auto form = NewForm();
+        form->show();
+        QVERIFY(form->Details()->isHidden());
+        QVERIFY(!form->ViewDetailsAction()->isChecked());
+        QVERIFY(form->close());
+    }
+    QVERIFY(!ReadAll(Store()).contains("Details"));
+    QFile::remove(Store()); // the window's size next is the one given below
+    // Shown, and its height set by the splitter as a drag of its handle sets it.
+    {
+        auto form = NewForm();
+        form->resize(700, 480);
+        form->show();
+        form->ViewDetailsAction()->trigger();
+        QVERIFY(form->Details()->isVisible());
+        QSplitter* splitter = form->DetailsSplitter();
+        splitter->setSizes({splitter->height() - 220, 220});
+        QCOMPARE(form->Details()->height(), 220);
+        QVERIFY(form->close());
+    }
+    {
+        auto again = NewForm();
+        again->show();
+        QVERIFY(again->ViewDetailsAction()->isChecked());
+        QTRY_COMPARE(again->Details()->height(), 220);
+        // Hidden, it keeps its height for when it is shown again.
+        again->ViewDetailsAction()->trigger();
+        QVERIFY(again->Details()->isHidden());
+        QVERIFY(again->close());
+    }
+    auto third = NewForm();
+    third->show();
+    QVERIFY(third->Details()->isHidden());
+    third->ViewDetailsAction()->trigger();
+    QTRY_COMPARE(third->Details()->height(), 220);
 }
 
 void TestMainSettings::maximisedWindowReopensNormalWithItsBounds()

@@ -3,6 +3,11 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -63,6 +68,57 @@ QByteArray EncodingArg(const char* name)
     return QFile::encodeName(QStringLiteral(QUILLMAR_TEST_DATA "/encoding/") + QLatin1String(name));
 }
 
+// The files check reads, written into dir, each first shown to be PHP by php -l where php is
+// installed. fr.php has a problem of three checks on lines 4 and 5, after a clean line 3 that
+// comes later in the template; de.php has none; bad-utf8.php declares UTF-8 by its byte order
+// mark and holds a Latin-1 byte.
+struct CheckFiles
+{
+    QTemporaryDir dir;
+    QByteArray templ, fr, de, badUtf8;
+
+    CheckFiles()
+    {
+        templ = Fixture("en.php", "<?php\n"
+                                  "define(\"_FILES\",\"%d files.\");\n"
+                                  "define(\"_BOLD\",\"<b>Bold</b>\");\n"
+                                  "define('_HELLO','Hello $name');\n"
+                                  "define(\"_SAME\",\"Keep %s\");\n"
+                                  "define(\"_PLAIN\",\"Open\");\n");
+        fr = Fixture("fr.php", "<?php\n"
+                               "// French\n"
+                               "define(\"_PLAIN\",\"Ouvrir\");\n"
+                               "define(\"_FILES\",\"%s fichiers\");\n"
+                               "define(\"_BOLD\",\"Gras\");\n"
+                               "define(\"_SAME\",\"Keep %s\");\n"
+                               "define('_HELLO','Bonjour $name');\n");
+        de = Fixture("de.php", "<?php\ndefine(\"_FILES\",\"%d Dateien.\");\n");
+        badUtf8 =
+            Fixture("bad-utf8.php", "\xEF\xBB\xBF<?php\ndefine(\"_PLAIN\",\"Ouvrir\xE9\");\n");
+    }
+
+    QByteArray Fixture(const char* name, const QByteArray& bytes)
+    {
+        const QString path = WriteFixture(dir, QLatin1String(name), bytes);
+        const QString php = QStandardPaths::findExecutable(QStringLiteral("php"));
+        if (!php.isEmpty()) {
+            QProcess p;
+            p.start(php, {QStringLiteral("-n"), QStringLiteral("-l"), path});
+            if (!p.waitForFinished(60000) || p.exitCode() != 0)
+                qFatal("fixture %s is not PHP: %s", name, p.readAll().constData());
+        }
+        return QFile::encodeName(path);
+    }
+    // Expected output with the names TEMPLATE, FR, DE and BAD replaced by the fixtures' paths.
+    QByteArray Named(QByteArray text) const
+    {
+        return text.replace("TEMPLATE", templ)
+            .replace("FR", fr)
+            .replace("DE", de)
+            .replace("BAD", badUtf8);
+    }
+};
+
 } // namespace
 
 class TestCli : public QObject
@@ -83,6 +139,10 @@ private slots:
     void escape_data();
     void escape();
     void longLines();
+    void check_data();
+    void check();
+    void checkJson();
+    void statsJson();
 };
 
 void TestCli::golden_data()
@@ -306,6 +366,132 @@ void TestCli::longLines()
     const Run r = Cli({"parse", QFile::encodeName(path)});
     QCOMPARE(r.status, 0);
     QCOMPARE(r.out, "0\t2\t_BIG\t" + value + "\n");
+}
+
+// What check prints for each set of files and options: problem lines on stdout, one summary
+// per file on stderr, and the exit status.
+void TestCli::check_data()
+{
+    QTest::addColumn<QList<QByteArray>>("args"); // after "check"
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err"); // "usage:" for the start of the usage text
+    using A = QList<QByteArray>;
+    const QByteArray frLines =
+        "FR:4: warning: [placeholders] add the original's %d; remove %s, which the original does "
+        "not have\n"
+        "FR:4: warning: [punctuation] end with a mark like the original's final \".\"\n"
+        "FR:5: warning: [markup] add the original's <b>, </b>\n";
+    const QByteArray frSummary =
+        "FR: 3 problems in 4 translated phrases (placeholders 1, markup 1, "
+        "punctuation 1)\n";
+    const QByteArray deSummary = "DE: 0 problems in 1 translated phrase\n";
+    QTest::newRow("problems") << A{"TEMPLATE", "FR"} << 1 << frLines << frSummary;
+    QTest::newRow("clean") << A{"TEMPLATE", "DE"} << 0 << QByteArray() << deSummary;
+    QTest::newRow("several translations")
+        << A{"TEMPLATE", "DE", "FR"} << 1 << frLines << deSummary + frSummary;
+    QTest::newRow("skip a list")
+        << A{"TEMPLATE", "FR", "--skip", "punctuation,markup"} << 1
+        << QByteArray("FR:4: warning: [placeholders] add the original's %d; remove %s, which the "
+                      "original does not have\n")
+        << QByteArray("FR: 1 problem in 4 translated phrases (placeholders 1)\n");
+    QTest::newRow("skip repeated")
+        << A{"TEMPLATE", "FR",          "--skip", "placeholders",
+             "--skip",   "punctuation", "--skip", "markup"}
+        << 0 << QByteArray() << QByteArray("FR: 0 problems in 4 translated phrases\n");
+    QTest::newRow("bytes the declared encoding cannot read")
+        << A{"TEMPLATE", "BAD"} << 1
+        << QByteArray("BAD:2: warning: [encoding] retype the text from byte 7 on: its bytes are "
+                      "not valid UTF-8 and show as replacement characters\n")
+        << QByteArray("BAD: 1 problem in 1 translated phrase (encoding 1)\n");
+    // The other files are still checked; the unreadable one decides the status.
+    QTest::newRow("unreadable translation")
+        << A{"TEMPLATE", "/no/such/fr.php", "DE"} << 2 << QByteArray()
+        << "Cannot open file /no/such/fr.php\n" + deSummary;
+    QTest::newRow("unreadable template") << A{"/no/such/en.php", "DE"} << 2 << QByteArray()
+                                         << QByteArray("Cannot open file /no/such/en.php\n");
+    QTest::newRow("no translation") << A{"TEMPLATE"} << 2 << QByteArray() << QByteArray("usage:");
+    QTest::newRow("unknown check")
+        << A{"TEMPLATE", "FR", "--skip", "spelling"} << 2 << QByteArray() << QByteArray("usage:");
+    QTest::newRow("empty check name")
+        << A{"TEMPLATE", "FR", "--skip", "markup,"} << 2 << QByteArray() << QByteArray("usage:");
+    QTest::newRow("unknown format")
+        << A{"TEMPLATE", "FR", "--format", "xml"} << 2 << QByteArray() << QByteArray("usage:");
+}
+
+void TestCli::check()
+{
+    QFETCH(QList<QByteArray>, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    CheckFiles files;
+    for (QByteArray& a : args)
+        a = files.Named(a);
+    const Run r = Cli(QList<QByteArray>{"check"} + args);
+    QCOMPARE(r.out, files.Named(out));
+    if (err == "usage:")
+        QVERIFY2(r.err.startsWith(err), r.err.constData());
+    else
+        QCOMPARE(r.err, files.Named(err));
+    QCOMPARE(r.status, status);
+}
+
+void TestCli::checkJson()
+{
+    CheckFiles files;
+    const Run r = Cli({"check", files.templ, files.de, files.fr, "/no/such/it.php", "--format",
+                       "json", "--skip", "whitespace"});
+    QCOMPARE(r.status, 2);
+    QCOMPARE(r.err, QByteArray("Cannot open file /no/such/it.php\n"));
+    QJsonParseError error;
+    const QJsonObject report = QJsonDocument::fromJson(r.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(report["template"].toString(), QFile::decodeName(files.templ));
+    const QJsonArray reports = report["files"].toArray();
+    QCOMPARE(reports.size(), 3);
+
+    const QJsonObject de = reports[0].toObject();
+    QCOMPARE(de["file"].toString(), QFile::decodeName(files.de));
+    QCOMPARE(de["problems"].toArray().size(), 0);
+
+    const QJsonObject fr = reports[1].toObject();
+    QCOMPARE(fr["encoding"].toString(), "UTF-8");
+    const QJsonArray problems = fr["problems"].toArray();
+    QCOMPARE(problems.size(), 3);
+    QCOMPARE(problems[2].toObject(), QJsonObject({{"line", 5},
+                                                  {"key", "_BOLD"},
+                                                  {"check", "markup"},
+                                                  {"message", "add the original's <b>, </b>"}}));
+    QCOMPARE(problems[0].toObject()["check"].toString(), "placeholders");
+    QCOMPARE(problems[1].toObject()["key"].toString(), "_FILES");
+    // Every check that ran is counted, those that found nothing too; a skipped one is not.
+    const QJsonObject summary = fr["summary"].toObject();
+    QCOMPARE(summary["phrases"].toInt(), 5);
+    QCOMPARE(summary["translated"].toInt(), 4);
+    QCOMPARE(summary["problems"].toInt(), 3);
+    QCOMPARE(summary["checks"].toObject(), QJsonObject({{"placeholders", 1},
+                                                        {"variables", 0},
+                                                        {"markup", 1},
+                                                        {"punctuation", 1},
+                                                        {"empty", 0},
+                                                        {"encoding", 0}}));
+
+    const QJsonObject unreadable = reports[2].toObject();
+    QCOMPARE(unreadable["error"].toString(), "Cannot open file /no/such/it.php");
+    QVERIFY(!unreadable.contains("problems"));
+}
+
+void TestCli::statsJson()
+{
+    const Run r =
+        Cli({"stats", DataArg("template.php"), DataArg("translation.php"), "--format", "json"});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(QJsonDocument::fromJson(r.out).object(),
+             QJsonObject({{"phrases", 6}, {"translated", 2}, {"untranslated", 2}, {"missing", 2}}));
+    const Run alone = Cli({"stats", DataArg("template.php"), "--format", "json"});
+    QCOMPARE(QJsonDocument::fromJson(alone.out).object()["missing"].toInt(), 6);
+    QCOMPARE(Cli({"stats", DataArg("template.php"), "--format", "csv"}).status, 2);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

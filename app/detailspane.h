@@ -1,0 +1,90 @@
+#pragma once
+#include <QKeySequence>
+#include <QList>
+#include <QWidget>
+
+class EditHistory;
+class PhraseDocument;
+class PhraseTableModel;
+class QLabel;
+class QPlainTextEdit;
+class TextCodec;
+
+/// The pane below the grid that shows the current phrase whole: its key, its template line, its
+/// original text wrapped, and its translation in an editor of several lines' room.
+///
+/// The translation editor stores like the grid's cell editor: every change goes to the document
+/// at once through the model, so the grid and the progress field follow; a change the encoding
+/// cannot write is taken back; no line break gets in (typed ones do nothing, of a pasted text the
+/// first line goes in). What the pane types between its first change to a phrase and leaving that
+/// phrase is one step of the edit history; Esc puts back the text the phrase had before it.
+/// While hidden the pane reads nothing and takes no focus.
+class DetailsPane : public QWidget
+{
+    Q_OBJECT
+public:
+    DetailsPane(const PhraseDocument& document, PhraseTableModel& model, const TextCodec& codec,
+                EditHistory& history, QWidget* parent = nullptr);
+
+    /// Shows phrase (-1 for none). An edit the pane has open on another phrase ends first.
+    void ShowPhrase(int phrase);
+    int Phrase() const { return m_phrase; }
+    /// Reads the shown phrase's texts again (another encoding, a merge).
+    void Reload();
+    /// Ends the pane's open edit, if any; the focus stays where it is.
+    void EndEdit();
+    /// Gives the translation editor the keyboard focus.
+    void FocusEditor();
+    bool EditorHasFocus() const;
+    /// Key sequences that reach the window's actions even from the translation editor; Copy stays
+    /// the editor's own, for the text selected in it.
+    void SetWindowShortcuts(const QList<QKeySequence>& shortcuts);
+    /// The grid's font, for the texts shown.
+    void SetTextFont(const QFont& font);
+    void setVisible(bool visible) override;
+
+    QLabel* KeyLabel() const { return m_key; }
+    QLabel* LineLabel() const { return m_line; }
+    QPlainTextEdit* OriginalView() const { return m_original; }
+    QPlainTextEdit* TranslationEditor() const { return m_translation; }
+
+signals:
+    /// The translation editor took the focus: an edit in the grid's cell editor ends.
+    void EditorFocused();
+    /// Esc in the translation editor, after its text was put back: the grid takes the focus.
+    void LeaveRequested();
+    /// A typed or pasted character cannot be written in the document's encoding.
+    void CharacterRefused(QWidget* editor, const QString& character);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OnTextChanged();
+    void OnTranslationChanged(int phrase);
+    /// Puts text into the translation editor without storing it, the caret at caret.
+    void SetEditorText(const QString& text, int caret);
+    /// Stores the editor's text as the phrase's translation, as the cell editor stores it.
+    void Store(const QString& text);
+    void PutBackStartText();
+    bool Editing() const;
+
+    const PhraseDocument& m_doc;
+    PhraseTableModel& m_model;
+    const TextCodec& m_codec; // the window's; a new encoding is assigned into it
+    EditHistory& m_history;
+    QLabel* m_key;
+    QLabel* m_line;
+    QPlainTextEdit* m_original;
+    QPlainTextEdit* m_translation;
+    QList<QKeySequence> m_windowShortcuts;
+    int m_phrase = -1;
+    // The editor's text as last stored: a change the encoding refuses goes back to it.
+    QString m_lastGood;
+    // Set while the pane puts text into the editor itself: that is no typing to store.
+    bool m_loading = false;
+    // Set while the pane stores its text: the change it causes is the editor's text already.
+    bool m_storing = false;
+    // Whether the history's open edit is the pane's (it began with the pane's first change).
+    bool m_editing = false;
+};
