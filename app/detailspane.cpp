@@ -87,6 +87,8 @@ DetailsPane::DetailsPane(const PhraseDocument& document, PhraseTableModel& model
     m_translation->setUndoRedoEnabled(false);
     m_translation->setFocusPolicy(Qt::NoFocus); // until the pane is shown
     m_translation->installEventFilter(this);
+    // Dropped files go to the window, which opens them, not into the translation.
+    m_translation->setAcceptDrops(false);
 
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);

@@ -54,6 +54,8 @@ QWidget* PhraseDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
 {
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
+    // Files dropped on an open cell go to the window, which opens them, not into the text.
+    editor->setAcceptDrops(false);
     emit const_cast<PhraseDelegate*>(this)->EditorOpened(index);
     const QPersistentModelIndex where(index);
     connect(editor, &QLineEdit::textEdited, this, [this, editor, where](const QString& edited) {
