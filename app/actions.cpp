@@ -101,6 +101,9 @@ void TMainForm::CreateActions()
          K(Qt::CTRL | Qt::Key_M),
          "Search nearest string existing in template file, but missing in translation file",
          "go-last", "nextmissing", nullptr, false},
+        {&TMainForm::m_nextProblemAction, "NextProblemAction", "Next &problem", K(Qt::Key_F8),
+         "Go to the next translation the checks find fault with", "", "",
+         &TMainForm::NextProblemActionExecute, false},
         {&TMainForm::m_setupFontAction, "SetupFontAction", "&Font...", K(), "Set strings font",
          "preferences-desktop-font", "font", &TMainForm::SetupFontActionExecute, false},
         {&TMainForm::m_showGridAction, "ShowGridAction", "&Grid lines", K(),
@@ -194,6 +197,9 @@ void TMainForm::CreateActions()
          "Show only phrases still equal to the template's text"},
         {&TMainForm::m_filterTranslatedAction, PhraseFilter::Translated, "FilterTranslatedAction",
          "&Translated", K(Qt::CTRL | Qt::Key_5), "Show only translated phrases"},
+        {&TMainForm::m_filterWithProblemsAction, PhraseFilter::WithProblems,
+         "FilterWithProblemsAction", "With &problems", K(Qt::CTRL | Qt::Key_6),
+         "Show only translations the checks find fault with"},
     };
     m_filterGroup = new QActionGroup(this);
     for (const FilterEntry& f : filters) {
@@ -238,8 +244,8 @@ void TMainForm::CreateMenusAndToolBar()
          m_fileSaveAsAction, m_recentMenu->menuAction(), nullptr, m_fileExitAction});
     add(menuBar()->addMenu(QStringLiteral("Edit")),
         {m_editUndoAction, m_editRedoAction, nullptr, m_editFindAction, m_editAgainAction,
-         m_nextLatinAction, m_nextMissingAction, m_editDoneNextAction, nullptr, m_editCopyAction,
-         m_editCopyOriginalAction});
+         m_nextLatinAction, m_nextMissingAction, m_nextProblemAction, m_editDoneNextAction, nullptr,
+         m_editCopyAction, m_editCopyOriginalAction});
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("ViewMenu"));
     view->addActions(m_filterGroup->actions());
@@ -249,6 +255,8 @@ void TMainForm::CreateMenusAndToolBar()
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     add(options, {m_viewToolBarAction, nullptr, m_setupFontAction, m_showGridAction,
                   m_showOriginalAction, nullptr, m_keepLayoutAction});
+
+    CreateChecksMenu(options);
 
     // The document's encoding: detected from the files, or one chosen here.
     options->addSeparator();
@@ -353,6 +361,7 @@ void TMainForm::UpdateActions()
     m_editAgainAction->setEnabled(loaded && m_findForm && m_findForm->HasSearchText());
     m_nextLatinAction->setEnabled(loaded);
     m_nextMissingAction->setEnabled(loaded);
+    m_nextProblemAction->setEnabled(loaded);
     m_editCopyAction->setEnabled(loaded);
     m_editUndoAction->setEnabled(m_history->CanUndo());
     m_editRedoAction->setEnabled(m_history->CanRedo());
@@ -371,6 +380,10 @@ void TMainForm::UpdateActions()
             const QSignalBlocker quiet(m_filterBox);
             m_filterBox->setCurrentIndex(i);
         }
+    }
+    if (m_checksMenu) {
+        for (QAction* a : m_checksMenu->actions())
+            a->setChecked(m_model->Problems().Enabled().Contains(PhraseCheck(a->data().toInt())));
     }
     if (m_encodingMenu) {
         for (QAction* a : m_encodingMenu->actions())

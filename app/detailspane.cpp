@@ -74,8 +74,10 @@ DetailsPane::DetailsPane(const PhraseDocument& document, PhraseTableModel& model
                          const TextCodec& codec, EditHistory& history, QWidget* parent)
     : QWidget(parent), m_doc(document), m_model(model), m_codec(codec), m_history(history),
       m_key(ValueLabel("DetailsKey", this)), m_line(ValueLabel("DetailsLine", this)),
-      m_original(new QPlainTextEdit(this)), m_translation(new OneLineEdit(this))
+      m_original(new QPlainTextEdit(this)), m_translation(new OneLineEdit(this)),
+      m_problems(ValueLabel("DetailsProblems", this))
 {
+    m_problems->setWordWrap(true);
     setObjectName(QStringLiteral("DetailsPane"));
     m_original->setObjectName(QStringLiteral("DetailsOriginal"));
     m_original->setReadOnly(true);
@@ -100,6 +102,7 @@ DetailsPane::DetailsPane(const PhraseDocument& document, PhraseTableModel& model
     layout->addWidget(m_original, 1, 1, 1, 3);
     layout->addWidget(Caption(strings::TranslatedHeader, this), 2, 0);
     layout->addWidget(m_translation, 2, 1, 1, 3);
+    layout->addWidget(m_problems, 3, 1, 1, 3);
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(1, 1);
     layout->setRowStretch(2, 2);
@@ -108,6 +111,11 @@ DetailsPane::DetailsPane(const PhraseDocument& document, PhraseTableModel& model
     connect(&m_doc, &PhraseDocument::TranslationChanged, this, &DetailsPane::OnTranslationChanged);
     connect(&m_doc, &PhraseDocument::TranslationsMerged, this, &DetailsPane::Reload);
     connect(&m_history, &EditHistory::EditEnded, this, [this] { m_editing = false; });
+    // The problems follow every keystroke, wherever it was typed.
+    connect(&m_model, &PhraseTableModel::ProblemsChanged, this, [this] {
+        if (!isHidden())
+            m_problems->setText(m_phrase >= 0 ? m_model.Problems().Text(m_phrase) : QString());
+    });
 }
 
 void DetailsPane::setVisible(bool visible)
@@ -144,6 +152,7 @@ void DetailsPane::Reload()
                                                : QString());
     const QString text = any ? m_codec.ToUnicode(m_doc.PhraseTranslation(m_phrase)) : QString();
     SetEditorText(text, int(text.size()));
+    m_problems->setText(any ? m_model.Problems().Text(m_phrase) : QString());
 }
 
 bool DetailsPane::Editing() const

@@ -45,6 +45,8 @@ public:
 
     QLabel* KeyLabel() const { return m_key; }
     QLabel* LineLabel() const { return m_line; }
+    /// What the checks find in the phrase's translation, one line per problem.
+    QLabel* ProblemsLabel() const { return m_problems; }
     QPlainTextEdit* OriginalView() const { return m_original; }
     QPlainTextEdit* TranslationEditor() const { return m_translation; }
 
@@ -77,6 +79,7 @@ private:
     QLabel* m_line;
     QPlainTextEdit* m_original;
     QPlainTextEdit* m_translation;
+    QLabel* m_problems;
     QList<QKeySequence> m_windowShortcuts;
     int m_phrase = -1;
     // The editor's text as last stored: a change the encoding refuses goes back to it.

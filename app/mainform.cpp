@@ -73,6 +73,9 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     m_diskLabel = new QLabel(this);
     m_diskLabel->setObjectName(QStringLiteral("DiskStatus"));
     statusBar()->addWidget(m_diskLabel);
+    m_problemsLabel = new QLabel(this);
+    m_problemsLabel->setObjectName(QStringLiteral("ProblemsStatus"));
+    statusBar()->addPermanentWidget(m_problemsLabel);
     m_progress = new ProgressStatus(m_doc, this);
     statusBar()->addPermanentWidget(m_progress);
     m_encodingLabel = new QLabel(this);
@@ -87,6 +90,7 @@ TMainForm::TMainForm(DialogSeam& seam, QWidget* parent)
     ConnectFilter();
     ConnectHistory();
     ConnectDetails();
+    ConnectChecks();
     setAcceptDrops(true); // files dropped on the window are opened (opencommands.cpp)
 
     // The grid font starts as the window's designed font until the settings give another.

@@ -46,6 +46,8 @@ public:
     QToolBar* ToolBar() const { return m_toolBar; }
     QLabel* StatusLabel() const { return m_statusLabel; }
     QLabel* EncodingLabel() const { return m_encodingLabel; }
+    /// How many phrases the checks find fault with, in the status line.
+    QLabel* ProblemsLabel() const { return m_problemsLabel; }
     /// The translated share of the phrases and the unsaved-changes mark, right in the status line.
     ProgressStatus* Progress() const { return m_progress; }
     /// Tells when another program changed or removed the open files.
@@ -73,6 +75,8 @@ public:
     QAction* EditAgainAction() const { return m_editAgainAction; }
     QAction* NextLatinAction() const { return m_nextLatinAction; }
     QAction* NextMissingAction() const { return m_nextMissingAction; }
+    /// Goes to the next shown phrase the checks find fault with.
+    QAction* NextProblemAction() const { return m_nextProblemAction; }
     QAction* SetupFontAction() const { return m_setupFontAction; }
     QAction* ShowGridAction() const { return m_showGridAction; }
     QAction* HelpAboutAction() const { return m_helpAboutAction; }
@@ -93,6 +97,7 @@ public:
     QAction* FilterMissingAction() const { return m_filterMissingAction; }
     QAction* FilterUntranslatedAction() const { return m_filterUntranslatedAction; }
     QAction* FilterTranslatedAction() const { return m_filterTranslatedAction; }
+    QAction* FilterWithProblemsAction() const { return m_filterWithProblemsAction; }
     QActionGroup* FilterGroup() const { return m_filterGroup; }
     /// The tool bar's choice of filter; it triggers the View menu's actions.
     QComboBox* FilterBox() const { return m_filterBox; }
@@ -147,6 +152,11 @@ public:
     void FindText(bool again);
     void GotoNextState(TranslationState state);
 
+    // --- the checks of the translations (checkcommands.cpp)
+    void NextProblemActionExecute();
+    /// Options > Checks: one checkable entry per check, on while the check runs.
+    QMenu* ChecksMenu() const { return m_checksMenu; }
+
     // --- the undo history and the edit commands (editcommands.cpp)
     /// Ends every open edit (the cell editor's, the details pane's): each becomes its step.
     void EndEdits();
@@ -200,6 +210,8 @@ public:
     void SetDetailsVisible(bool visible) override;
     int DetailsHeight() const override;
     void SetDetailsHeight(int height) override;
+    QString SkippedChecks() const override;
+    void SetSkippedChecks(const QString& names) override;
 
     /// Runs a command; an error it raises is shown in the error box and the program goes on.
     /// Returns false when the command failed.
@@ -241,6 +253,8 @@ private:
     /// hides it, until the current cell leaves it.
     void ConnectHistory();
     void ConnectDetails();
+    void ConnectChecks();
+    void CreateChecksMenu(QMenu* options);
     /// Ends phrase's hold on its row once the view is done with what ended it, unless an edit
     /// or an undo holds it again by then.
     void ReleaseLater(int phrase);
@@ -297,6 +311,7 @@ private:
     QToolBar* m_toolBar = nullptr;
     QLabel* m_statusLabel = nullptr;
     QLabel* m_encodingLabel = nullptr;
+    QLabel* m_problemsLabel = nullptr;
     QLabel* m_diskLabel = nullptr;
     ProgressStatus* m_progress = nullptr;
     // The actions, owned by the window (Qt parent).
@@ -311,6 +326,7 @@ private:
     QAction* m_editAgainAction = nullptr;
     QAction* m_nextLatinAction = nullptr;
     QAction* m_nextMissingAction = nullptr;
+    QAction* m_nextProblemAction = nullptr;
     QAction* m_setupFontAction = nullptr;
     QAction* m_showGridAction = nullptr;
     QAction* m_helpAboutAction = nullptr;
@@ -330,6 +346,7 @@ private:
     QAction* m_filterMissingAction = nullptr;
     QAction* m_filterUntranslatedAction = nullptr;
     QAction* m_filterTranslatedAction = nullptr;
+    QAction* m_filterWithProblemsAction = nullptr;
     QActionGroup* m_filterGroup = nullptr;
     QComboBox* m_filterBox = nullptr;
     // The current cell's phrase and column while the filtered rows are made anew.
@@ -337,6 +354,7 @@ private:
     int m_refilterColumn = -1;
     DocumentWatcher* m_watcher = nullptr;
     QMenu* m_encodingMenu = nullptr;
+    QMenu* m_checksMenu = nullptr;
     QMenu* m_recentMenu = nullptr;
     RecentFileList m_recentFiles;
     GridFontSettings m_gridFont;

@@ -2,7 +2,8 @@
 
 #include "phrasedocument.h"
 
-bool PhraseFilterAccepts(PhraseFilter filter, const PhraseDocument& doc, int phrase)
+bool PhraseFilterAccepts(PhraseFilter filter, const PhraseDocument& doc, int phrase,
+                         bool hasProblems)
 {
     const TranslationState state = doc.PhraseState(phrase);
     switch (filter) {
@@ -16,6 +17,8 @@ bool PhraseFilterAccepts(PhraseFilter filter, const PhraseDocument& doc, int phr
         return state == TranslationState::tsUntranslated;
     case PhraseFilter::Translated:
         return state == TranslationState::tsTranslated;
+    case PhraseFilter::WithProblems:
+        return hasProblems;
     }
     return true;
 }

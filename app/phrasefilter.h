@@ -10,7 +10,10 @@ enum class PhraseFilter {
     Missing,      ///< tsMissing
     Untranslated, ///< tsUntranslated
     Translated,   ///< tsTranslated
+    WithProblems, ///< translated phrases the checks find fault with
 };
 
-/// Whether filter shows the document's phrase as it is now.
-bool PhraseFilterAccepts(PhraseFilter filter, const PhraseDocument& doc, int phrase);
+/// Whether filter shows the document's phrase as it is now; hasProblems tells whether the
+/// checks find fault with its translation.
+bool PhraseFilterAccepts(PhraseFilter filter, const PhraseDocument& doc, int phrase,
+                         bool hasProblems);

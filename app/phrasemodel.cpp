@@ -4,22 +4,28 @@
 #include "stringtable.h"
 #include "textcodec.h"
 
+#include <QApplication>
+#include <QStyle>
 #include <algorithm>
 
 PhraseTableModel::PhraseTableModel(PhraseDocument& document, const TextCodec& codec,
                                    QObject* parent)
-    : QAbstractTableModel(parent), m_doc(document), m_codec(codec)
+    : QAbstractTableModel(parent), m_doc(document), m_codec(codec), m_problems(document)
 {
     connect(&m_doc, &PhraseDocument::AboutToReset, this, [this] { beginResetModel(); });
     connect(&m_doc, &PhraseDocument::TemplateLoaded, this, [this] {
+        CheckAll();
         BuildRows();
         endResetModel();
     });
     connect(&m_doc, &PhraseDocument::Cleared, this, [this] {
+        m_problems.Clear();
         BuildRows();
         endResetModel();
+        emit ProblemsChanged();
     });
     connect(&m_doc, &PhraseDocument::TranslationsMerged, this, [this] {
+        CheckAll();
         // A merge may change any state: a filtered list is made anew.
         if (Filtered())
             Refilter(m_filter);
@@ -108,8 +114,16 @@ QVariant PhraseTableModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ToolTipRole:
-        if (index.column() == ColumnTranslated && !m_doc.PhraseEditable(PhraseAt(index.row())))
+        if (index.column() != ColumnTranslated)
+            return {};
+        if (!m_doc.PhraseEditable(PhraseAt(index.row())))
             return QString::fromLatin1(strings::NotEditable);
+        if (m_problems.HasProblems(PhraseAt(index.row())))
+            return m_problems.Text(PhraseAt(index.row()));
+        return {};
+    case Qt::DecorationRole:
+        if (index.column() == ColumnTranslated && m_problems.HasProblems(PhraseAt(index.row())))
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
         return {};
     }
     return {};
@@ -162,6 +176,12 @@ bool PhraseTableModel::setData(const QModelIndex& index, const QVariant& value, 
 
 void PhraseTableModel::RefreshAll()
 {
+    // A new encoding may read the translations' bytes otherwise.
+    if (m_codec.Name() != m_checkedEncoding) {
+        CheckAll();
+        if (m_filter == PhraseFilter::WithProblems)
+            Refilter(m_filter);
+    }
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
     emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
@@ -171,7 +191,43 @@ void PhraseTableModel::RefreshAll()
 
 bool PhraseTableModel::Accepts(int phrase) const
 {
-    return PhraseFilterAccepts(m_filter, m_doc, phrase);
+    return PhraseFilterAccepts(m_filter, m_doc, phrase, m_problems.HasProblems(phrase));
+}
+
+void PhraseTableModel::CheckAll()
+{
+    m_checkedEncoding = m_codec.Name();
+    m_problems.CheckAll(m_checkedEncoding);
+    emit ProblemsChanged();
+}
+
+void PhraseTableModel::SetEnabledChecks(PhraseCheckSet enabled)
+{
+    if (enabled == m_problems.Enabled())
+        return;
+    m_checkedEncoding = m_codec.Name();
+    m_problems.SetEnabled(enabled);
+    m_problems.CheckAll(m_checkedEncoding);
+    if (m_filter == PhraseFilter::WithProblems)
+        Refilter(m_filter);
+    else if (rowCount() > 0)
+        emit dataChanged(index(0, ColumnTranslated), index(rowCount() - 1, ColumnTranslated),
+                         {Qt::DecorationRole, Qt::ToolTipRole});
+    emit ProblemsChanged();
+}
+
+std::optional<int> PhraseTableModel::NextProblemRow(int current) const
+{
+    // Phrases with problems are few; walk them rather than the rows.
+    const int from = PhraseAt(std::max(current + 1, 0));
+    if (from < 0)
+        return std::nullopt;
+    for (std::optional<int> p = m_problems.NextFrom(from); p; p = m_problems.NextFrom(*p + 1)) {
+        const int row = RowOf(*p);
+        if (row > current)
+            return row;
+    }
+    return std::nullopt;
 }
 
 void PhraseTableModel::BuildRows()
@@ -277,6 +333,9 @@ void PhraseTableModel::RevealPhrase(int phrase)
 
 void PhraseTableModel::OnTranslationChanged(int phrase)
 {
+    // Only this phrase's text changed: only it is checked again.
+    if (m_problems.CheckPhrase(phrase))
+        emit ProblemsChanged();
     const int row = RowOf(phrase);
     const bool held = std::find(m_held.begin(), m_held.end(), phrase) != m_held.end();
     if (Filtered() && row < 0 && Accepts(phrase)) {
@@ -290,5 +349,7 @@ void PhraseTableModel::OnTranslationChanged(int phrase)
         return;
     }
     const QModelIndex i = index(row, ColumnTranslated);
-    emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole, Qt::ForegroundRole, StateRole});
+    emit dataChanged(i, i,
+                     {Qt::DisplayRole, Qt::EditRole, Qt::ForegroundRole, StateRole,
+                      Qt::DecorationRole, Qt::ToolTipRole});
 }

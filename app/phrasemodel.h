@@ -1,8 +1,10 @@
 #pragma once
 #include "phrasefilter.h"
+#include "phraseproblems.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <optional>
 #include <vector>
 
 class PhraseDocument;
@@ -46,6 +48,14 @@ public:
     /// Every cell may show something else now (encoding or display mode changed).
     void RefreshAll();
 
+    // --- the checks of the translations
+    /// What the checks found per phrase; kept up to date with the document and the codec.
+    const PhraseProblems& Problems() const { return m_problems; }
+    /// Turns checks on or off; every phrase is checked again.
+    void SetEnabledChecks(PhraseCheckSet enabled);
+    /// The row of the first shown phrase with problems after row current (-1: from the top).
+    std::optional<int> NextProblemRow(int current) const;
+
     // --- the filter
     PhraseFilter Filter() const { return m_filter; }
     /// Shows the phrases filter accepts: the rows are made anew (a model reset between
@@ -76,6 +86,8 @@ signals:
     void AboutToRefilter();
     /// The rows were made anew; no phrase is current.
     void Refiltered();
+    /// The number of phrases with problems, or what one of them has, may have changed.
+    void ProblemsChanged();
 
 private:
     bool Filtered() const { return m_filter != PhraseFilter::All; }
@@ -85,6 +97,8 @@ private:
     void RemoveRow(int row);
     void InsertRow(int phrase);
     void OnTranslationChanged(int phrase);
+    /// Checks every phrase for the codec's encoding.
+    void CheckAll();
 
     PhraseDocument& m_doc;
     const TextCodec& m_codec; // the main window's codec; a new encoding is assigned into it
@@ -94,4 +108,7 @@ private:
     // Phrases being edited: they keep their rows whatever their state. One, or two for a moment
     // while an editor closes and the next opens.
     std::vector<int> m_held;
+    PhraseProblems m_problems;
+    // The encoding m_problems last checked in; a codec of another name means checking anew.
+    QByteArray m_checkedEncoding;
 };

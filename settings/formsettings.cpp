@@ -10,6 +10,7 @@ const QString RecentFilesName = QStringLiteral("RecentFiles");
 // The details pane, optional values too: written once the pane was first shown.
 const QString DetailsVisibleName = QStringLiteral("DetailsVisible");
 const QString DetailsHeightName = QStringLiteral("DetailsHeight");
+const QString SkippedChecksName = QStringLiteral("SkippedChecks");
 
 // A face name holds at most 31 characters.
 constexpr qsizetype FaceNameLength = 31;
@@ -79,6 +80,8 @@ void LoadFormSettings(SettingsTarget& target)
         target.SetDetailsHeight(registry.ReadInteger(DetailsHeightName));
     if (registry.ValueExists(DetailsVisibleName))
         target.SetDetailsVisible(registry.ReadBool(DetailsVisibleName));
+    if (registry.ValueExists(SkippedChecksName))
+        target.SetSkippedChecks(QString::fromUtf8(registry.ReadString(SkippedChecksName)));
 
     // An "Encoding" value, stored by earlier versions, is not read: a chosen encoding holds for
     // its document only, and every file opened later is detected afresh.
@@ -123,4 +126,8 @@ void SaveFormSettings(const SettingsTarget& target)
         registry.WriteBool(DetailsVisibleName, target.DetailsVisible());
         registry.WriteInteger(DetailsHeightName, target.DetailsHeight());
     }
+    // And once a check was ever turned off; turned on again, the list is stored empty.
+    const QString skipped = target.SkippedChecks();
+    if (!skipped.isEmpty() || registry.ValueExists(SkippedChecksName))
+        registry.WriteString(SkippedChecksName, skipped.toUtf8());
 }

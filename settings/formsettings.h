@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QRect>
+#include <QString>
 
 /// The key that holds the main window's settings, under the user's root.
 inline constexpr char SettingsKeyPath[] = "Software\\Pellovant\\Quillmar";
@@ -48,6 +49,11 @@ public:
     virtual void SetDetailsVisible(bool visible) { Q_UNUSED(visible); }
     virtual int DetailsHeight() const { return 0; }
     virtual void SetDetailsHeight(int height) { Q_UNUSED(height); }
+
+    /// The checks of the translations turned off, their names joined by commas. Stores without
+    /// the value leave every check on.
+    virtual QString SkippedChecks() const { return {}; }
+    virtual void SetSkippedChecks(const QString& names) { Q_UNUSED(names); }
 };
 
 /// Reads the stored settings and applies each one as soon as it is read. Nothing is applied when
