@@ -3,6 +3,7 @@
 #include "edithistory.h"
 #include "gridkeys.h"
 #include "mainform.h"
+#include "openedwindow.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "progressstatus.h"
@@ -65,7 +66,7 @@ private:
     QPlainTextEdit* Editor() { return Pane()->TranslationEditor(); }
     QUndoStack* Stack() { return m_form->History()->Stack(); }
     int CurrentPhrase() { return Model()->PhraseAt(Grid()->currentIndex().row()); }
-    QList<int> Shown();
+    QList<int> Shown() { return ShownPhrases(*Model()); }
     void GoToPhrase(int phrase);
     /// Shows the pane and puts the keyboard focus into its translation editor, as F6 does.
     void EnterPane();
@@ -82,13 +83,9 @@ void TestDetailsPane::init()
     m_dir = new QTemporaryDir;
     m_seam = new ScriptedSeam;
     m_form = new TMainForm(*m_seam);
-    m_form->resize(800, 600);
-    m_form->show();
-    QApplication::setActiveWindow(m_form);
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php", Template));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-french.php", Translation));
-    m_form->FileOpenAction()->trigger();
+    ShowAndOpen(*m_form, *m_seam, *m_dir, Template, Translation);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(m_form->Document().PhraseCount(), 6);
 }
 
@@ -103,14 +100,6 @@ void TestDetailsPane::cleanup()
 void TestDetailsPane::GoToPhrase(int phrase)
 {
     Grid()->setCurrentIndex(Model()->index(Model()->RowOf(phrase), 2));
-}
-
-QList<int> TestDetailsPane::Shown()
-{
-    QList<int> shown;
-    for (int row = 0; row < Model()->rowCount(); ++row)
-        shown << Model()->PhraseAt(row);
-    return shown;
 }
 
 void TestDetailsPane::EnterPane()

@@ -2,6 +2,7 @@
 #include "edithistory.h"
 #include "gridkeys.h"
 #include "mainform.h"
+#include "openedwindow.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "progressstatus.h"
@@ -64,7 +65,7 @@ private:
     /// Types text into phrase's cell and leaves it with Enter.
     void Edit(int phrase, const QString& text);
     QString Progress() { return m_form->Progress()->Label()->text(); }
-    Phrases Shown();
+    Phrases Shown() { return ShownPhrases(*Model()); }
 
     QTemporaryDir* m_dir = nullptr;
     ScriptedSeam* m_seam = nullptr;
@@ -79,13 +80,9 @@ void TestEditHistory::init()
     m_form = new TMainForm(*m_seam);
     m_tester = new QAbstractItemModelTester(m_form->Model(),
                                             QAbstractItemModelTester::FailureReportingMode::QtTest);
-    m_form->resize(800, 600);
-    m_form->show();
-    QApplication::setActiveWindow(m_form);
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php", Template));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-french.php", Translation));
-    m_form->FileOpenAction()->trigger();
+    ShowAndOpen(*m_form, *m_seam, *m_dir, Template, Translation);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(m_form->Document().PhraseCount(), 6);
 }
 
@@ -109,14 +106,6 @@ void TestEditHistory::Edit(int phrase, const QString& text)
     TypeKeys(Grid(), text);
     PressKey(Grid(), Qt::Key_Return);
     QVERIFY(!Grid()->IsEditing());
-}
-
-Phrases TestEditHistory::Shown()
-{
-    Phrases shown;
-    for (int row = 0; row < Model()->rowCount(); ++row)
-        shown << Model()->PhraseAt(row);
-    return shown;
 }
 
 void TestEditHistory::undoAndRedoAcrossCells()

@@ -2,6 +2,7 @@
 #include "find.h"
 #include "gridkeys.h"
 #include "mainform.h"
+#include "openedwindow.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "scriptedseam.h"
@@ -64,7 +65,7 @@ private:
     PhraseGrid* Grid() { return m_form->DrawGrid(); }
     PhraseTableModel* Model() { return m_form->Model(); }
     void Filter(const QString& actionName);
-    Phrases Shown();
+    Phrases Shown() { return ShownPhrases(*Model()); }
     int CurrentPhrase() { return Model()->PhraseAt(Grid()->currentIndex().row()); }
     void GoToPhrase(int phrase, int column = PhraseTableModel::ColumnTranslated);
 
@@ -82,13 +83,9 @@ void TestPhraseFilter::init()
     // Every test checks the model's signals against its rows, whatever the filter does.
     m_tester = new QAbstractItemModelTester(m_form->Model(),
                                             QAbstractItemModelTester::FailureReportingMode::QtTest);
-    m_form->resize(800, 600);
-    m_form->show();
-    QApplication::setActiveWindow(m_form);
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php", Template));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-french.php", Translation));
-    m_form->FileOpenAction()->trigger();
+    ShowAndOpen(*m_form, *m_seam, *m_dir, Template, Translation);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(m_form->Document().PhraseCount(), 6);
 }
 
@@ -106,14 +103,6 @@ void TestPhraseFilter::Filter(const QString& actionName)
     auto* action = m_form->findChild<QAction*>(actionName);
     QVERIFY2(action, qPrintable(actionName));
     action->trigger();
-}
-
-Phrases TestPhraseFilter::Shown()
-{
-    Phrases shown;
-    for (int row = 0; row < Model()->rowCount(); ++row)
-        shown << Model()->PhraseAt(row);
-    return shown;
 }
 
 void TestPhraseFilter::GoToPhrase(int phrase, int column)

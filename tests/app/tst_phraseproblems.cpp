@@ -2,6 +2,7 @@
 #include "detailspane.h"
 #include "gridkeys.h"
 #include "mainform.h"
+#include "openedwindow.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "registry.h"
@@ -81,13 +82,9 @@ void TestPhraseProblems::init()
     m_form = new TMainForm(*m_seam);
     m_tester = new QAbstractItemModelTester(m_form->Model(),
                                             QAbstractItemModelTester::FailureReportingMode::QtTest);
-    m_form->resize(800, 600);
-    m_form->show();
-    QApplication::setActiveWindow(m_form);
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php", Template));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-french.php", Translation));
-    m_form->FileOpenAction()->trigger();
+    ShowAndOpen(*m_form, *m_seam, *m_dir, Template, Translation);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(m_form->Document().PhraseCount(), 5);
 }
 
