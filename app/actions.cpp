@@ -60,7 +60,13 @@ QIcon ActionIcon(const char* themeName, const char* image)
     const QIcon themed = QIcon::fromTheme(QLatin1String(themeName));
     if (!themed.isNull() && !themed.pixmap(24, 24).isNull())
         return themed;
-    return QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(image)));
+    // Both sizes are named: QIcon(file) looks for the @2x picture only when the screen is
+    // already scaled as the icon is made, and the window can move to a scaled screen later.
+    const QString base = QStringLiteral(":/icons/%1").arg(QLatin1String(image));
+    QIcon bundled;
+    bundled.addFile(base + QStringLiteral(".png"));
+    bundled.addFile(base + QStringLiteral("@2x.png"));
+    return bundled;
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "appicon.h"
 #include "mainform.h"
 #include "openrequest.h"
 #include "qtdialogseam.h"
@@ -91,7 +92,10 @@ int main(int argc, char** argv)
         return FileArguments(parser) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
 
+    // Docks match the window to the installed desktop entry (and so to its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUILLMAR_APP_ID));
     Application app(argc, argv); // takes the toolkit's own options (-platform, ...) out of argv
+    app.setWindowIcon(ApplicationIcon());
     const std::optional<QStringList> files = FileArguments(parser);
     if (!files)
         return EXIT_FAILURE;

@@ -6,6 +6,7 @@
 #include "phrasechecks.h"
 #include "phrasedocument.h"
 #include "phrasesearch.h"
+#include "quillmar_version.h"
 #include "stringtable.h"
 #include "textcodec.h"
 #include "textlines.h"
@@ -33,7 +34,8 @@ constexpr char Usage[] =
     "                         [--case-sensitive] [--literal] [--encoding NAME]\n"
     "       quillmar-cli check TEMPLATE TRANSLATION... [--skip NAME[,NAME...]]...\n"
     "                          [--format text|json]\n"
-    "       quillmar-cli --help\n";
+    "       quillmar-cli --help\n"
+    "       quillmar-cli --version\n";
 
 constexpr char Help[] =
     "quillmar-cli: read, check and update the language files of PHP web applications.\n"
@@ -69,6 +71,8 @@ constexpr char Help[] =
     "                      (line, key, check, message) and summary. Exit status: 0 no problem,\n"
     "                      1 problems found, 2 wrong usage or a file that cannot be read (the\n"
     "                      other files are still checked)\n"
+    "  --help              this text\n"
+    "  --version           the program's name and version\n"
     "\n"
     "Texts are written as bytes; backslash, TAB, LF, CR and other control bytes are escaped\n"
     "as \\\\, \\t, \\n, \\r and \\xHH. Exit status (check's is above): 0 done, 1 file error,\n"
@@ -615,6 +619,10 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
             Write(out, Help);
             Write(out, "\n");
             Write(out, Usage);
+            return 0;
+        }
+        if (command == "--version") {
+            Write(out, "quillmar-cli " QUILLMAR_VERSION_STRING "\n");
             return 0;
         }
         if (command == "parse")

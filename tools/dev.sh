@@ -7,6 +7,8 @@
 #                    run the core tests (leaks checked) and, for all, the widget tests too
 #   tools/dev.sh fuzz [SECONDS]  build the libFuzzer targets with clang and run each for SECONDS
 #   tools/dev.sh format [--check]  format the sources with clang-format, or only check them
+#   tools/dev.sh package  build the Debian package build-package/quillmar_VERSION_ARCH.deb and
+#                    check its fields, files and what lintian says
 # With CI=true every build treats compiler warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +20,11 @@ build_packages=(qt6-base-dev cmake g++ make fonts-dejavu-core pkg-config libucha
 # test runs the program under a virtual X server and a window manager, types and clicks with
 # xdotool, reads the clipboard with xclip, finds windows with x11-utils and takes screenshots.
 test_packages=(php-cli xvfb xauth openbox xdotool xclip x11-utils imagemagick)
+# The installed desktop entry and AppStream record are checked with the validators the desktop
+# itself uses, and the manual pages rendered with man.
+test_packages+=(desktop-file-utils appstream man-db groff-base)
+# Building a Debian package: dpkg-shlibdeps finds the libraries, lintian checks the result.
+package_packages=(dpkg-dev file lintian)
 
 install_missing() {
     local missing=()
@@ -105,12 +112,29 @@ fuzz)
         exit 1
     fi
     ;;
+package)
+    install_missing "${build_packages[@]}" "${package_packages[@]}"
+    # Built as Debian builds its own packages: optimised, hardened and stripped by cpack.
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DQUILLMAR_WERROR=$werror \
+        -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+        -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON > /dev/null
+    cmake --build build-package -j"$jobs" --target quillmar quillmar-cli quillmar_dist_files
+    rm -f build-package/quillmar_*.deb
+    (cd build-package && umask 022 && cpack -G DEB > cpack.log) || { cat build-package/cpack.log; exit 1; }
+    deb=$(ls build-package/quillmar_*.deb)
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-package/CMakeCache.txt)
+    id=$(sed -n 's/^#define QUILLMAR_APP_ID "\(.*\)"$/\1/p' build-package/resources/quillmar_version.h)
+    bash tools/check_package.sh "$deb" "$id" "$version"
+    echo "Built $deb; install it with: sudo apt-get install ./$deb"
+    ;;
 format)
     install_missing clang-format
     exec bash tools/format.sh "${@:2}"
     ;;
 *)
-    echo "usage: tools/dev.sh run|test|sanitize|fuzz [SECONDS]|format [--check]" >&2
+    echo "usage: tools/dev.sh run|test|sanitize|fuzz [SECONDS]|format [--check]|package" >&2
     exit 2
     ;;
 esac

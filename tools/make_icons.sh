@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Draws the tool bar and menu images, resources/icons/NAME.png: 24 x 24 pixels with transparency.
+# Draws the tool bar and menu images, resources/icons/NAME.png: 24 x 24 pixels with transparency,
+# and NAME@2x.png, the same design drawn at 48 x 48 for screens scaled to 150 % and more.
 # The program shows them when the desktop icon theme lacks the matching freedesktop icon.
 # Straight edges are drawn without antialiasing on whole pixels so they stay sharp at 24 x 24;
 # slanted and round parts are antialiased. Needs ImageMagick and the DejaVu fonts (Debian:
@@ -28,14 +29,31 @@ green='#008000'
 yellow='#e8b030'
 amber='#b8801a' # the back of the folder
 
-# icon NAME DRAWING-ARGUMENTS... draws on a clear 24 x 24 canvas with crisp 1-pixel outlines.
+# icon NAME DRAWING-ARGUMENTS... draws on a clear 24 x 24 canvas with crisp 1-pixel outlines,
+# then the same arguments on a 48 x 48 canvas through an affine that doubles them.
+# The coordinates name pixel centres, so pixel i of the small image becomes pixels 2i and 2i + 1
+# of the large one: x -> 2x + 0.5. A 1-pixel stroke on a whole coordinate then covers exactly
+# two whole pixels, with no antialiasing needed. Filling without a stroke does not scale that
+# way: it takes the pixels whose centres lie within the shape, so a crisp unstroked rectangle at
+# 24 x 24 would lose a pixel at each side at 48 x 48. Crisp parts are therefore stroked in their
+# fill colour instead, which gives the same 24 x 24 pixels. Text goes through -draw text, which
+# follows the affine (-annotate does not); 'point' does not follow it either, see pixels().
 icon() {
-    local name=$1
+    local name=$1 scale size
     shift
-    "${im[@]}" -size 24x24 xc:none +antialias -strokewidth 1 -stroke "$ink" "$@" \
-        -strip -define png:exclude-chunks=date,time -define png:color-type=6 -depth 8 \
-        PNG32:"$out/$name.png"
-    count=$((count + 1))
+    for scale in 1 2; do
+        size=$((24 * scale))
+        local file=$out/$name.png transform=()
+        if [ "$scale" = 2 ]; then
+            file=$out/$name@2x.png
+            transform=(-affine '2,0,0,2,0.5,0.5')
+        fi
+        "${im[@]}" -size "${size}x$size" xc:none "${transform[@]}" \
+            +antialias -strokewidth 1 -stroke "$ink" "$@" \
+            -strip -define png:exclude-chunks=date,time -define png:color-type=6 -depth 8 \
+            PNG32:"$file"
+        count=$((count + 1))
+    done
 }
 count=0
 
@@ -52,7 +70,7 @@ floppy() { # x y : a 17 x 17 floppy disk with its top left corner at x,y
     printf -- '%s\0' \
         -fill "$blue" -draw "polygon $x,$y $((r - 2)),$y $r,$((y + 2)) $r,$b $x,$b" \
         -fill "$light" -draw "rectangle $((x + 4)),$y $((r - 3)),$((y + 5))" \
-        -stroke none -fill "$blue" -draw "rectangle $((r - 6)),$((y + 1)) $((r - 5)),$((y + 4))" \
+        -stroke "$blue" -fill "$blue" -draw "rectangle $((r - 6)),$((y + 1)) $((r - 5)),$((y + 4))" \
         -stroke "$ink" -fill "$paper" -draw "rectangle $((x + 3)),$((y + 9)) $((r - 3)),$b" \
         -stroke "$grey" -draw "line $((x + 5)),$((y + 12)) $((r - 5)),$((y + 12))" \
         -draw "line $((x + 5)),$((y + 14)) $((r - 5)),$((y + 14))" -stroke "$ink"
@@ -77,12 +95,19 @@ magnifier() { # cx cy r handle-end : glass centred at cx,cy, handle running down
         -strokewidth 1 -stroke "$ink" +antialias
 }
 pixels() { # x y colour row... : a small bitmap, one string per row, '#' marks a pixel
-    local x=$1 y=$2 row i
-    printf -- '-fill\0%s\0' "$3"
+    # Each run of marked pixels is a thin stroked rectangle, which doubles with the image.
+    local x=$1 y=$2 row i start
+    printf -- '-stroke\0%s\0-fill\0%s\0' "$3" "$3"
     shift 3
     for row in "$@"; do
-        for ((i = 0; i < ${#row}; i++)); do
-            if [ "${row:i:1}" = '#' ]; then printf -- '-draw\0point %d,%d\0' $((x + i)) "$y"; fi
+        start=-1
+        for ((i = 0; i <= ${#row}; i++)); do
+            if [ "${row:i:1}" = '#' ]; then
+                [ "$start" -ge 0 ] || start=$i
+            elif [ "$start" -ge 0 ]; then
+                printf -- '-draw\0rectangle %d,%d %d,%d\0' $((x + start)) "$y" $((x + i - 1)) "$y"
+                start=-1
+            fi
         done
         y=$((y + 1))
     done
@@ -117,7 +142,7 @@ icon exit \
     -fill "$light" -draw 'rectangle 2,2 14,21' \
     -fill "$ink" -draw 'rectangle 4,4 12,21' \
     -fill "$grey" -draw 'polygon 4,4 9,6 9,20 4,21' \
-    -stroke none -fill "$ink" -draw 'rectangle 7,12 7,13' -stroke "$ink" \
+    -fill "$ink" -draw 'rectangle 7,12 7,13' \
     -antialias -fill "$green" -draw 'polygon 11,10 16,10 16,6 22,12 16,18 16,14 11,14' +antialias
 
 # find: a magnifying glass.
@@ -137,8 +162,8 @@ icon nextmissing "${f[@]}"
 
 # font: a large serif A and a small blue a.
 icon font -antialias -stroke none \
-    -font "$serif" -pointsize 19 -fill "$ink" -annotate +2+19 'A' \
-    -pointsize 12 -fill "$blue" -annotate +15+21 'a'
+    -font "$serif" -pointsize 19 -fill "$ink" -draw "text 2,19 'A'" \
+    -pointsize 12 -fill "$blue" -draw "text 15,21 'a'"
 
 # grid: a table of three by three cells with a tinted header row.
 icon grid \
@@ -159,7 +184,7 @@ mapfile -d '' -t t < <(pixels 6 4 "$navy" \
     '.###.###...##')
 icon original \
     -fill "$paper" -draw 'rectangle 3,2 20,21' \
-    -stroke none "${t[@]}" -stroke "$grey" "${l[@]}"
+    "${t[@]}" -stroke "$grey" "${l[@]}"
 
 # toolbar: a window with a row of small buttons under its title bar.
 mapfile -d '' -t f < <(window 2 3 21 20)
@@ -177,7 +202,7 @@ icon credits -antialias -fill "$red" \
 # about: a blue disc with a white "i".
 icon about -antialias -fill "$blue" -draw 'circle 11.5,11.5 11.5,1' \
     -stroke none -fill "$paper" -draw 'circle 11.5,6.5 11.5,5' \
-    +antialias -draw 'rectangle 11,10 12,17' -draw 'rectangle 10,10 10,10' \
+    +antialias -stroke "$paper" -draw 'rectangle 11,10 12,17' -draw 'rectangle 10,10 10,10' \
     -draw 'rectangle 9,17 14,17'
 
 # hidetoolbar: a small window with a red close badge.

@@ -1,5 +1,6 @@
 #include "../support/fixture.h"
 #include "cli.h"
+#include "quillmar_version.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -143,6 +144,7 @@ private slots:
     void check();
     void checkJson();
     void statsJson();
+    void version();
 };
 
 void TestCli::golden_data()
@@ -492,6 +494,15 @@ void TestCli::statsJson()
     const Run alone = Cli({"stats", DataArg("template.php"), "--format", "json"});
     QCOMPARE(QJsonDocument::fromJson(alone.out).object()["missing"].toInt(), 6);
     QCOMPARE(Cli({"stats", DataArg("template.php"), "--format", "csv"}).status, 2);
+}
+
+// Scripts and packagers read the version from the standard output, the name first.
+void TestCli::version()
+{
+    const Run r = Cli({"--version"});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, QByteArray("quillmar-cli " QUILLMAR_VERSION_STRING "\n"));
+    QCOMPARE(r.err, QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

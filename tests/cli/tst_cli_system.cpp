@@ -311,6 +311,7 @@ void TestCliSystem::failedOutput_data()
     QTest::newRow("list") << A{"list", m_template, m_translation} << 1 << failed;
     QTest::newRow("find") << A{"find", m_template, m_translation, "*"} << 1 << failed;
     QTest::newRow("help") << A{"--help"} << 1 << failed;
+    QTest::newRow("version") << A{"--version"} << 1 << failed;
     // Output of more than a megabyte is written while the command runs.
     QTest::newRow("list, over a megabyte") << A{"list", m_big} << 1 << failed;
     QTest::newRow("parse, over a megabyte") << A{"parse", m_big} << 1 << failed;
