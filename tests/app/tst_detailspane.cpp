@@ -40,7 +40,7 @@ const QByteArray Translation = "define(\"_A\",\"Alfa\");\n"
 
 // The details pane below the grid: what it shows, and its translation editor, which stores as
 // the cell editor does.
-class TestDetailsPane : public QObject
+class TestDetailsPane : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -60,46 +60,23 @@ private slots:
     void doneAndNext();
 
 private:
-    PhraseGrid* Grid() { return m_form->DrawGrid(); }
-    PhraseTableModel* Model() { return m_form->Model(); }
     DetailsPane* Pane() { return m_form->Details(); }
     QPlainTextEdit* Editor() { return Pane()->TranslationEditor(); }
     QUndoStack* Stack() { return m_form->History()->Stack(); }
-    int CurrentPhrase() { return Model()->PhraseAt(Grid()->currentIndex().row()); }
-    QList<int> Shown() { return ShownPhrases(*Model()); }
-    void GoToPhrase(int phrase);
     /// Shows the pane and puts the keyboard focus into its translation editor, as F6 does.
     void EnterPane();
     void TypeInPane(const QString& text);
     QString Progress() { return m_form->Progress()->Label()->text(); }
-
-    QTemporaryDir* m_dir = nullptr;
-    ScriptedSeam* m_seam = nullptr;
-    TMainForm* m_form = nullptr;
 };
 
 void TestDetailsPane::init()
 {
-    m_dir = new QTemporaryDir;
-    m_seam = new ScriptedSeam;
-    m_form = new TMainForm(*m_seam);
-    ShowAndOpen(*m_form, *m_seam, *m_dir, Template, Translation);
-    if (QTest::currentTestFailed())
-        return;
-    QCOMPARE(m_form->Document().PhraseCount(), 6);
+    OpenWindow(Template, Translation, 6);
 }
 
 void TestDetailsPane::cleanup()
 {
-    QCOMPARE(m_seam->unexpected, 0);
-    delete m_form;
-    delete m_seam;
-    delete m_dir;
-}
-
-void TestDetailsPane::GoToPhrase(int phrase)
-{
-    Grid()->setCurrentIndex(Model()->index(Model()->RowOf(phrase), 2));
+    CloseWindow();
 }
 
 void TestDetailsPane::EnterPane()

@@ -37,7 +37,7 @@ using Phrases = QList<int>;
 } // namespace
 
 // Undo and redo of translations typed in the grid: one step per edit of a cell.
-class TestEditHistory : public QObject
+class TestEditHistory : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -57,47 +57,20 @@ private slots:
     void undoUnderAFilter();
 
 private:
-    PhraseGrid* Grid() { return m_form->DrawGrid(); }
-    PhraseTableModel* Model() { return m_form->Model(); }
     QUndoStack* Stack() { return m_form->History()->Stack(); }
-    int CurrentPhrase() { return Model()->PhraseAt(Grid()->currentIndex().row()); }
-    void GoToPhrase(int phrase, int column = PhraseTableModel::ColumnTranslated);
     /// Types text into phrase's cell and leaves it with Enter.
     void Edit(int phrase, const QString& text);
     QString Progress() { return m_form->Progress()->Label()->text(); }
-    Phrases Shown() { return ShownPhrases(*Model()); }
-
-    QTemporaryDir* m_dir = nullptr;
-    ScriptedSeam* m_seam = nullptr;
-    TMainForm* m_form = nullptr;
-    QAbstractItemModelTester* m_tester = nullptr;
 };
 
 void TestEditHistory::init()
 {
-    m_dir = new QTemporaryDir;
-    m_seam = new ScriptedSeam;
-    m_form = new TMainForm(*m_seam);
-    m_tester = new QAbstractItemModelTester(m_form->Model(),
-                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
-    ShowAndOpen(*m_form, *m_seam, *m_dir, Template, Translation);
-    if (QTest::currentTestFailed())
-        return;
-    QCOMPARE(m_form->Document().PhraseCount(), 6);
+    OpenWindow(Template, Translation, 6);
 }
 
 void TestEditHistory::cleanup()
 {
-    QCOMPARE(m_seam->unexpected, 0);
-    delete m_tester;
-    delete m_form;
-    delete m_seam;
-    delete m_dir;
-}
-
-void TestEditHistory::GoToPhrase(int phrase, int column)
-{
-    Grid()->setCurrentIndex(Model()->index(Model()->RowOf(phrase), column));
+    CloseWindow();
 }
 
 void TestEditHistory::Edit(int phrase, const QString& text)

@@ -40,7 +40,7 @@ using Phrases = QList<int>;
 
 } // namespace
 
-class TestPhraseFilter : public QObject
+class TestPhraseFilter : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -62,40 +62,18 @@ private slots:
     void filterStaysForTheRun();
 
 private:
-    PhraseGrid* Grid() { return m_form->DrawGrid(); }
-    PhraseTableModel* Model() { return m_form->Model(); }
     void Filter(const QString& actionName);
-    Phrases Shown() { return ShownPhrases(*Model()); }
-    int CurrentPhrase() { return Model()->PhraseAt(Grid()->currentIndex().row()); }
-    void GoToPhrase(int phrase, int column = PhraseTableModel::ColumnTranslated);
-
-    QTemporaryDir* m_dir = nullptr;
-    ScriptedSeam* m_seam = nullptr;
-    TMainForm* m_form = nullptr;
-    QAbstractItemModelTester* m_tester = nullptr;
 };
 
 void TestPhraseFilter::init()
 {
-    m_dir = new QTemporaryDir;
-    m_seam = new ScriptedSeam;
-    m_form = new TMainForm(*m_seam);
     // Every test checks the model's signals against its rows, whatever the filter does.
-    m_tester = new QAbstractItemModelTester(m_form->Model(),
-                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
-    ShowAndOpen(*m_form, *m_seam, *m_dir, Template, Translation);
-    if (QTest::currentTestFailed())
-        return;
-    QCOMPARE(m_form->Document().PhraseCount(), 6);
+    OpenWindow(Template, Translation, 6);
 }
 
 void TestPhraseFilter::cleanup()
 {
-    QCOMPARE(m_seam->unexpected, 0);
-    delete m_tester;
-    delete m_form;
-    delete m_seam;
-    delete m_dir;
+    CloseWindow();
 }
 
 void TestPhraseFilter::Filter(const QString& actionName)
@@ -103,13 +81,6 @@ void TestPhraseFilter::Filter(const QString& actionName)
     auto* action = m_form->findChild<QAction*>(actionName);
     QVERIFY2(action, qPrintable(actionName));
     action->trigger();
-}
-
-void TestPhraseFilter::GoToPhrase(int phrase, int column)
-{
-    const int row = Model()->RowOf(phrase);
-    QVERIFY(row >= 0);
-    Grid()->setCurrentIndex(Model()->index(row, column));
 }
 
 void TestPhraseFilter::rowsUnderEachFilter_data()

@@ -1,6 +1,7 @@
 #include "../support/fixture.h"
 #include "gridkeys.h"
 #include "mainform.h"
+#include "openedwindow.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "scriptedseam.h"
@@ -37,7 +38,7 @@ public:
 
 } // namespace
 
-class TestPhraseGrid : public QObject
+class TestPhraseGrid : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -68,36 +69,18 @@ private slots:
     void fontChooser();
 
 private:
-    PhraseGrid* Grid() { return m_form->DrawGrid(); }
     QModelIndex Cell(int row, int col) { return m_form->Model()->index(row, col); }
     void Select(int top, int left, int bottom, int right);
-
-    QTemporaryDir* m_dir = nullptr;
-    ScriptedSeam* m_seam = nullptr;
-    TMainForm* m_form = nullptr;
 };
 
 void TestPhraseGrid::init()
 {
-    m_dir = new QTemporaryDir;
-    m_seam = new ScriptedSeam;
-    m_form = new TMainForm(*m_seam);
-    m_form->resize(800, 600);
-    m_form->show();
-    QApplication::setActiveWindow(m_form);
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php", Template));
-    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-french.php", Translation));
-    m_form->FileOpenAction()->trigger();
-    QCOMPARE(m_form->Document().PhraseCount(), 4);
+    OpenWindow(Template, Translation, 4);
 }
 
 void TestPhraseGrid::cleanup()
 {
-    QCOMPARE(m_seam->unexpected, 0);
-    delete m_form;
-    delete m_seam;
-    delete m_dir;
+    CloseWindow();
 }
 
 void TestPhraseGrid::Select(int top, int left, int bottom, int right)

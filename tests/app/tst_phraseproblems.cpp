@@ -39,7 +39,7 @@ using Phrases = QList<int>;
 
 // The checks' findings in the grid: the mark and tool tip of a translation, the jump to the next
 // phrase with problems, the filter and the count in the status line.
-class TestPhraseProblems : public QObject
+class TestPhraseProblems : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -55,8 +55,6 @@ private slots:
     void detailsPaneListsProblems();
 
 private:
-    PhraseGrid* Grid() { return m_form->DrawGrid(); }
-    PhraseTableModel* Model() { return m_form->Model(); }
     QModelIndex Cell(int phrase)
     {
         return Model()->index(Model()->RowOf(phrase), PhraseTableModel::ColumnTranslated);
@@ -64,43 +62,18 @@ private:
     bool Marked(int phrase) { return !Cell(phrase).data(Qt::DecorationRole).isNull(); }
     QString Tip(int phrase) { return Cell(phrase).data(Qt::ToolTipRole).toString(); }
     QString CountText() { return m_form->ProblemsLabel()->text(); }
-    void GoToPhrase(int phrase);
-    int CurrentPhrase() { return Model()->PhraseAt(Grid()->currentIndex().row()); }
-
-    QTemporaryDir* m_dir = nullptr;
-    ScriptedSeam* m_seam = nullptr;
-    TMainForm* m_form = nullptr;
-    QAbstractItemModelTester* m_tester = nullptr;
 };
 
 void TestPhraseProblems::init()
 {
     QDir(TRegistry::StoreFileName()).removeRecursively();
     QFile::remove(TRegistry::StoreFileName());
-    m_dir = new QTemporaryDir;
-    m_seam = new ScriptedSeam;
-    m_form = new TMainForm(*m_seam);
-    m_tester = new QAbstractItemModelTester(m_form->Model(),
-                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
-    ShowAndOpen(*m_form, *m_seam, *m_dir, Template, Translation);
-    if (QTest::currentTestFailed())
-        return;
-    QCOMPARE(m_form->Document().PhraseCount(), 5);
+    OpenWindow(Template, Translation, 5);
 }
 
 void TestPhraseProblems::cleanup()
 {
-    QCOMPARE(m_seam->unexpected, 0);
-    delete m_tester;
-    delete m_form;
-    delete m_seam;
-    delete m_dir;
-}
-
-void TestPhraseProblems::GoToPhrase(int phrase)
-{
-    QVERIFY(Model()->RowOf(phrase) >= 0);
-    Grid()->setCurrentIndex(Cell(phrase));
+    CloseWindow();
 }
 
 void TestPhraseProblems::openShowsProblemsOfTranslatedPhrases()

@@ -1,6 +1,7 @@
 #include "../support/fixture.h"
 #include "gridkeys.h"
 #include "mainform.h"
+#include "openedwindow.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "progressstatus.h"
@@ -26,7 +27,7 @@ const QByteArray Translation = "define(\"_A\",\"Alfa\");\n"
 
 } // namespace
 
-class TestProgressStatus : public QObject
+class TestProgressStatus : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -38,29 +39,16 @@ private slots:
 
 private:
     QString Text() { return m_form->Progress()->Label()->text(); }
-
-    QTemporaryDir* m_dir = nullptr;
-    ScriptedSeam* m_seam = nullptr;
-    TMainForm* m_form = nullptr;
 };
 
 void TestProgressStatus::init()
 {
-    m_dir = new QTemporaryDir;
-    m_seam = new ScriptedSeam;
-    m_form = new TMainForm(*m_seam);
-    m_form->resize(800, 600);
-    m_form->show();
-    QApplication::setActiveWindow(m_form);
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    ShowWindow();
 }
 
 void TestProgressStatus::cleanup()
 {
-    QCOMPARE(m_seam->unexpected, 0);
-    delete m_form;
-    delete m_seam;
-    delete m_dir;
+    CloseWindow();
 }
 
 void TestProgressStatus::progressText_data()

@@ -27,8 +27,8 @@ complete_words() {
     bash --norc --noprofile -c '
         source "$1" || exit 1
         shift
-        spec=$(complete -p quillmar-cli) || exit 1
-        function=${spec#*-F }
+        registration=$(complete -p quillmar-cli) || exit 1
+        function=${registration#*-F }
         function=${function%% *}
         COMP_WORDS=("$@")
         COMP_CWORD=$(($# - 1))
