@@ -379,6 +379,17 @@ void Differences(const std::vector<Token>& original, const std::vector<Token>& t
     }
 }
 
+// Lists afresh what find(text, tokens) reports in the original and in the translation.
+template <class Find>
+void FindInBoth(QByteArrayView original, QByteArrayView translation, std::vector<Token>& inOriginal,
+                std::vector<Token>& inTranslation, Find&& find)
+{
+    inOriginal.clear();
+    inTranslation.clear();
+    find(original, inOriginal);
+    find(translation, inTranslation);
+}
+
 // The tokens' texts as shown, in the order they stand in their text.
 template <class Show> QStringList InTextOrder(std::vector<Token>& tokens, Show&& show)
 {
@@ -570,10 +581,10 @@ void PhraseChecker::FindPlaceholders(QByteArrayView text, std::vector<Token>& to
 void PhraseChecker::CheckPlaceholders(QByteArrayView original, QByteArrayView translation,
                                       std::vector<PhraseProblem>& problems)
 {
-    m_originalTokens.clear();
-    m_translationTokens.clear();
-    FindPlaceholders(original, m_originalTokens);
-    FindPlaceholders(translation, m_translationTokens);
+    FindInBoth(original, translation, m_originalTokens, m_translationTokens,
+               [this](QByteArrayView text, std::vector<Token>& tokens) {
+                   FindPlaceholders(text, tokens);
+               });
     SortUnique(m_originalTokens);
     SortUnique(m_translationTokens);
     std::vector<Token> missing, extra;
@@ -611,10 +622,7 @@ void PhraseChecker::CheckPlaceholders(QByteArrayView original, QByteArrayView tr
 void PhraseChecker::CheckVariables(QByteArrayView original, QByteArrayView translation, char quote,
                                    std::vector<PhraseProblem>& problems)
 {
-    m_originalTokens.clear();
-    m_translationTokens.clear();
-    FindVariables(original, m_originalTokens);
-    FindVariables(translation, m_translationTokens);
+    FindInBoth(original, translation, m_originalTokens, m_translationTokens, FindVariables);
     SortUnique(m_originalTokens);
     SortUnique(m_translationTokens);
     // A variable the original lacks matters only where PHP reads it: in double quotes.
@@ -639,10 +647,7 @@ void PhraseChecker::CheckVariables(QByteArrayView original, QByteArrayView trans
 void PhraseChecker::CheckMarkup(QByteArrayView original, QByteArrayView translation,
                                 std::vector<PhraseProblem>& problems)
 {
-    m_originalTokens.clear();
-    m_translationTokens.clear();
-    FindMarkup(original, m_originalTokens);
-    FindMarkup(translation, m_translationTokens);
+    FindInBoth(original, translation, m_originalTokens, m_translationTokens, FindMarkup);
     // A broken entity is one by its name: common ones, or one the original writes whole.
     const auto known = [this](const Token& t) {
         if (IsCommonEntity(t.key))

@@ -31,15 +31,8 @@ listing=$(mktemp)
 trap 'rm -f "$listing"' EXIT
 dpkg-deb -c "$deb" | awk '{ print $1, $2, $6 }' | sed 's|\./|/|' > "$listing"
 files=$(awk '$1 !~ /^d/ { print $3 }' "$listing" | sort)
-expected=$(printf '%s\n' \
-    /usr/bin/quillmar /usr/bin/quillmar-cli \
-    "/usr/share/applications/$id.desktop" "/usr/share/metainfo/$id.metainfo.xml" \
-    "/usr/share/icons/hicolor/scalable/apps/$id.svg" \
-    /usr/share/man/man1/quillmar.1.gz /usr/share/man/man1/quillmar-cli.1.gz \
-    /usr/share/bash-completion/completions/quillmar-cli \
-    /usr/share/doc/quillmar/copyright /usr/share/doc/quillmar/changelog.gz \
-    $(for n in 16 32 48 64 128 256; do echo "/usr/share/icons/hicolor/${n}x$n/apps/$id.png"; done) |
-    sort)
+# The package holds what an installation into /usr holds, the same list the install test uses.
+expected=$(bash "$(dirname "$0")/../tests/install/installed_files.sh" "$id" ON | sed 's|^|/usr/|' | sort)
 if [ "$files" != "$expected" ]; then
     fail "the package's files differ from the expected ones:"
     diff <(echo "$expected") <(echo "$files") >&2 || true

@@ -26,29 +26,12 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/usr
 cmake --install "$build" --prefix "$prefix" > "$work/install.log"
 
-expected=(
-    bin/quillmar-cli
-    share/man/man1/quillmar-cli.1.gz
-    share/bash-completion/completions/quillmar-cli
-    share/doc/quillmar/copyright
-    share/doc/quillmar/changelog.gz
-)
 sizes=(16 32 48 64 128 256)
-if [ "$gui" = ON ]; then
-    expected+=(
-        bin/quillmar
-        share/man/man1/quillmar.1.gz
-        "share/applications/$id.desktop"
-        "share/metainfo/$id.metainfo.xml"
-        "share/icons/hicolor/scalable/apps/$id.svg"
-    )
-    for n in "${sizes[@]}"; do expected+=("share/icons/hicolor/${n}x${n}/apps/$id.png"); done
-fi
 
 # Exactly the expected files: a missing one breaks the desktop, an extra one (a test program, a
 # static library) has no business on the user's system.
 (cd "$prefix" && find . -type f -printf '%P\n' | sort) > "$work/installed"
-printf '%s\n' "${expected[@]}" | sort > "$work/expected"
+bash "$(dirname "$0")/installed_files.sh" "$id" "$gui" > "$work/expected"
 if ! diff -u "$work/expected" "$work/installed" > "$work/diff"; then
     fail "installed files differ from the expected ones:"
     cat "$work/diff" >&2
