@@ -265,6 +265,8 @@ void TMainForm::ApplyCodec()
             m_model->RefreshAll();
         m_details->Reload();
     }
+    // Checks wait for the encoding after a load; a new encoding has checked them already.
+    m_model->UpdateProblems();
     m_encodingLabel->setText(QString::fromLatin1(m_codec.Name()));
     // The tool tip tells how the files told their encoding, so a surprising one can be traced.
     QStringList how;

@@ -14,7 +14,7 @@ PhraseTableModel::PhraseTableModel(PhraseDocument& document, const TextCodec& co
 {
     connect(&m_doc, &PhraseDocument::AboutToReset, this, [this] { beginResetModel(); });
     connect(&m_doc, &PhraseDocument::TemplateLoaded, this, [this] {
-        CheckAll();
+        ForgetProblems();
         BuildRows();
         endResetModel();
     });
@@ -25,7 +25,7 @@ PhraseTableModel::PhraseTableModel(PhraseDocument& document, const TextCodec& co
         emit ProblemsChanged();
     });
     connect(&m_doc, &PhraseDocument::TranslationsMerged, this, [this] {
-        CheckAll();
+        ForgetProblems();
         // A merge may change any state: a filtered list is made anew.
         if (Filtered())
             Refilter(m_filter);
@@ -177,11 +177,7 @@ bool PhraseTableModel::setData(const QModelIndex& index, const QVariant& value, 
 void PhraseTableModel::RefreshAll()
 {
     // A new encoding may read the translations' bytes otherwise.
-    if (m_codec.Name() != m_checkedEncoding) {
-        CheckAll();
-        if (m_filter == PhraseFilter::WithProblems)
-            Refilter(m_filter);
-    }
+    UpdateProblems();
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
     emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
@@ -199,6 +195,25 @@ void PhraseTableModel::CheckAll()
     m_checkedEncoding = m_codec.Name();
     m_problems.CheckAll(m_checkedEncoding);
     emit ProblemsChanged();
+}
+
+void PhraseTableModel::ForgetProblems()
+{
+    m_problems.Clear();
+    m_checkedEncoding.clear();
+    emit ProblemsChanged();
+}
+
+void PhraseTableModel::UpdateProblems()
+{
+    if (m_codec.Name() == m_checkedEncoding)
+        return;
+    CheckAll();
+    if (m_filter == PhraseFilter::WithProblems)
+        Refilter(m_filter);
+    else if (rowCount() > 0)
+        emit dataChanged(index(0, ColumnTranslated), index(rowCount() - 1, ColumnTranslated),
+                         {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 void PhraseTableModel::SetEnabledChecks(PhraseCheckSet enabled)

@@ -49,8 +49,13 @@ public:
     void RefreshAll();
 
     // --- the checks of the translations
-    /// What the checks found per phrase; kept up to date with the document and the codec.
+    /// What the checks found per phrase; kept up to date with the document and, through
+    /// UpdateProblems, the codec.
     const PhraseProblems& Problems() const { return m_problems; }
+    /// Checks every phrase again unless they were checked with the codec's encoding since the
+    /// last load or merge. The owner of the codec calls it once the encoding is settled after a
+    /// load, so that opening a file in another encoding checks it once, not twice.
+    void UpdateProblems();
     /// Turns checks on or off; every phrase is checked again.
     void SetEnabledChecks(PhraseCheckSet enabled);
     /// The row of the first shown phrase with problems after row current (-1: from the top).
@@ -99,6 +104,8 @@ private:
     void OnTranslationChanged(int phrase);
     /// Checks every phrase for the codec's encoding.
     void CheckAll();
+    /// Drops what was found, as a load or merge makes it wrong, until UpdateProblems runs.
+    void ForgetProblems();
 
     PhraseDocument& m_doc;
     const TextCodec& m_codec; // the main window's codec; a new encoding is assigned into it
@@ -109,6 +116,7 @@ private:
     // while an editor closes and the next opens.
     std::vector<int> m_held;
     PhraseProblems m_problems;
-    // The encoding m_problems last checked in; a codec of another name means checking anew.
+    // The encoding m_problems last checked in, empty while they wait for UpdateProblems; a codec
+    // of another name means checking anew.
     QByteArray m_checkedEncoding;
 };

@@ -53,6 +53,7 @@ private slots:
     void withProblemsFilter();
     void skippedCheckIsSilentAndStored();
     void detailsPaneListsProblems();
+    void checkedInTheDocumentsEncoding();
 
 private:
     QModelIndex Cell(int phrase)
@@ -264,6 +265,44 @@ void TestPhraseProblems::detailsPaneListsProblems()
     PressKey(Grid(), Qt::Key_Backspace);
     QCOMPARE(problems->text(), Tip(0));
     QVERIFY(!problems->text().isEmpty());
+}
+
+void TestPhraseProblems::checkedInTheDocumentsEncoding()
+{
+    // Files that declare windows-1251: their Cyrillic bytes are no valid UTF-8, so whether the
+    // encoding check speaks depends on the encoding the checks ran with. Opening them changes
+    // the window's encoding; reading them again with a new problem on disk keeps it.
+    const QByteArray templ = "<?php\n"
+                             "define(\"_CHARSET\",\"windows-1251\");\n"
+                             "define(\"_A\",\"Hello\");\n"
+                             "define(\"_B\",\"Bye %s\");\n";
+    const QByteArray cyrillic = "define(\"_CHARSET\",\"windows-1251\");\n"
+                                "define(\"_A\",\"\xCF\xF0\xE8\xE2\xE5\xF2\");\n"
+                                "define(\"_B\",\"\xCF\xEE\xEA\xE0 %s\");\n";
+    m_seam->files.enqueue(WriteFixture(*m_dir, QStringLiteral("cp-english.php"), templ));
+    const QString translation = WriteFixture(*m_dir, QStringLiteral("cp-russian.php"), cyrillic);
+    m_seam->files.enqueue(translation);
+    m_form->FileOpenAction()->trigger();
+    QCOMPARE(m_form->EncodingLabel()->text(), QString("windows-1251"));
+    QCOMPARE(CountText(), QString());
+    QVERIFY(!Marked(1));
+
+    m_form->ChooseEncoding("UTF-8");
+    QVERIFY(Marked(1));
+    QVERIFY2(Tip(1).startsWith(QLatin1String("[encoding] ")), qPrintable(Tip(1)));
+    QCOMPARE(CountText(), QString("2 problems"));
+    m_form->ChooseEncoding(QByteArray()); // back to what the files say
+    QCOMPARE(CountText(), QString());
+
+    QByteArray lost = cyrillic;
+    lost.replace(" %s", "");
+    WriteFixture(*m_dir, QStringLiteral("cp-russian.php"), lost);
+    m_form->FileReloadAction()->trigger();
+    QCOMPARE(m_form->EncodingLabel()->text(), QString("windows-1251"));
+    QVERIFY(!Marked(1));
+    QVERIFY(Marked(2));
+    QVERIFY2(Tip(2).startsWith(QLatin1String("[placeholders] ")), qPrintable(Tip(2)));
+    QCOMPARE(CountText(), QString("1 problem"));
 }
 
 QUILLMAR_GUI_TEST_MAIN(TestPhraseProblems)
