@@ -61,6 +61,11 @@ void TMainForm::ReadTemplate(const FilePath& path)
     m_templateDialog.fileName = path.Display();
     m_doc.LoadTemplate(path);
     ApplyCodec();
+    if (const auto& cut = m_doc.TemplateCut())
+        m_seam.ShowNotice(QString::fromLatin1(cut->haltCompiler ? strings::TemplateHaltNotice
+                                                                : strings::TemplateNulNotice)
+                              .arg(path.Display(), QLocale().toString(cut->line + 1),
+                                   QLocale().toString(cut->bytesAfter)));
 }
 
 bool TMainForm::LoadTranslation()
@@ -84,20 +89,46 @@ void TMainForm::ReadTranslation(const FilePath& path)
                                    QLocale().toString(cut->bytesAfter)));
 }
 
-bool TMainForm::MayOverwriteTranslation()
+namespace {
+
+// Whether the file at path was made read-only by its owner: the shell's > refuses to replace it,
+// and so does a save without a question. Root may write it all the same, so the mode bits tell.
+bool ReadOnlyFile(const FilePath& path)
 {
-    const QString name = m_doc.TranslationFileName();
-    const FileStamp target = StampOf(m_doc.TranslationPath());
-    if (target.SameFile(StampOf(m_doc.TemplatePath())) &&
-        !m_seam.Ask(QString::fromLatin1(strings::OverwriteTemplate).arg(name)))
+    const QFileInfo info(path.Display());
+    return info.isFile() && !info.permission(QFileDevice::WriteOwner);
+}
+
+} // namespace
+
+bool TMainForm::MayOverwriteTranslation(const FilePath& target, bool chooserConfirmed)
+{
+    const QString name = target.Display();
+    const FileStamp stamp = StampOf(target);
+    const bool sameAsRead = m_doc.TranslationPath() == target;
+    if (stamp.SameFile(StampOf(m_doc.TemplatePath())))
+        return m_seam.Ask(QString::fromLatin1(strings::OverwriteTemplate).arg(name));
+    if (stamp.exists && ReadOnlyFile(target) &&
+        !m_seam.Ask(QString::fromLatin1(strings::OverwriteReadOnly).arg(name)))
         return false;
+    const std::optional<FileStamp> known = sameAsRead ? m_doc.TranslationStamp() : std::nullopt;
+    if (!known) {
+        if (!stamp.exists)
+            return true;
+        // A file this document never read (its reading failed, or another name was chosen)
+        // holds what the translator has not seen here: replace it only when asked. The save
+        // chooser has asked already when the name came from it.
+        return chooserConfirmed ||
+               m_seam.Ask(QString::fromLatin1(strings::OverwriteUnread).arg(name));
+    }
     if (const auto cut = m_doc.TranslationNulCut()) {
-        if (target.SameFile(*m_doc.TranslationStamp()) &&
-            !m_seam.Ask(QString::fromLatin1(strings::NulCutSave)
-                            .arg(name, QLocale().toString(cut->line + 1),
-                                 QLocale().toString(cut->bytesAfter))))
+        if (stamp.SameFile(*known) && !m_seam.Ask(QString::fromLatin1(strings::NulCutSave)
+                                                      .arg(name, QLocale().toString(cut->line + 1),
+                                                           QLocale().toString(cut->bytesAfter))))
             return false;
     }
+    if (!sameAsRead)
+        return true;
     switch (m_doc.TranslationDiskState()) {
     case DiskState::Changed:
         return m_seam.Ask(QString::fromLatin1(strings::ChangedOnDisk).arg(name));
@@ -112,16 +143,22 @@ bool TMainForm::MayOverwriteTranslation()
 
 bool TMainForm::SaveTranslation(bool askForName)
 {
-    if (askForName || m_doc.TranslationFileName().isEmpty()) {
+    FilePath target = m_doc.TranslationPath();
+    bool chooserConfirmed = false;
+    if (askForName || target.IsEmpty()) {
         m_saveAsDialog.fileName = m_doc.TranslationFileName();
         const auto path = m_seam.ChooseFile(m_saveAsDialog);
         if (!path)
             return false;
-        m_doc.SetTranslationFileName(*path);
         RefuseUnrepresentableName<EFCreateError>(*path);
+        target = FilePath::FromText(*path);
+        // The chooser asks before it hands back a file that exists.
+        chooserConfirmed = true;
     }
-    if (!MayOverwriteTranslation())
+    // The save target changes only once the save may go there: after No, it is what it was.
+    if (!MayOverwriteTranslation(target, chooserConfirmed))
         return false;
+    m_doc.SetTranslationPath(target);
     // An edit still open is saved as far as it went: that much is a step of its own, and undoing
     // it later leaves the state on disk.
     m_history->Checkpoint();

@@ -281,9 +281,10 @@ private:
     bool AskAboutUnsavedChanges();
     /// A chosen name the system cannot spell as text would name another file: refused.
     template <class Error> static void RefuseUnrepresentableName(const QString& path);
-    /// Asks before a save would overwrite the template, bytes not read, or another program's
-    /// changes; false when the user says no.
-    bool MayOverwriteTranslation();
+    /// Asks before a save to target would overwrite the template, a read-only file, a file
+    /// this document never read (unless the save chooser asked already), bytes not read, or
+    /// another program's changes; false when the user says no.
+    bool MayOverwriteTranslation(const FilePath& target, bool chooserConfirmed);
     /// Takes outer bounds read from the settings; they wait until the frame is known.
     void SetStoredBounds(const QRect& outer);
     /// Applies the waiting outer bounds once the window manager has framed the shown window.

@@ -1,4 +1,5 @@
 #include "phrasedocument.h"
+#include "asciicase.h"
 #include "errors.h"
 #include "stringtable.h"
 
@@ -238,6 +239,76 @@ std::optional<NulCut> FindNulCut(QByteArrayView data)
     return cut;
 }
 
+// The end of a __halt_compiler(); statement that begins a line of text (after blanks), or -1.
+// PHP reads nothing after it: what follows is data of the script's own, often binary.
+qsizetype HaltCompilerEnd(QByteArrayView text)
+{
+    static constexpr QByteArrayView Name("__halt_compiler");
+    const auto named = [&](qsizetype at) { // keywords are read in any case
+        for (qsizetype k = 0; k < Name.size(); ++k)
+            if (AsciiLower(uchar(text[at + k])) != uchar(Name[k]))
+                return false;
+        return true;
+    };
+    qsizetype from = 0;
+    for (;;) {
+        const void* found = from < text.size()
+                                ? ::memmem(text.data() + from, size_t(text.size() - from), "__", 2)
+                                : nullptr;
+        if (!found)
+            return -1;
+        const qsizetype at = static_cast<const char*>(found) - text.data();
+        from = at + 1;
+        if (at + Name.size() > text.size() || !named(at))
+            continue;
+        qsizetype b = at;
+        while (b > 0 && (text[b - 1] == ' ' || text[b - 1] == '\t'))
+            --b;
+        if (b > 0 && text[b - 1] != '\n' && text[b - 1] != '\r')
+            continue;
+        qsizetype p = at + Name.size();
+        const auto blanks = [&] {
+            while (p < text.size() && (text[p] == ' ' || text[p] == '\t'))
+                ++p;
+        };
+        blanks();
+        if (p >= text.size() || text[p] != '(')
+            continue;
+        ++p;
+        blanks();
+        if (p >= text.size() || text[p] != ')')
+            continue;
+        ++p;
+        blanks();
+        if (p < text.size() && text[p] == ';')
+            return p + 1;
+        if (p + 1 < text.size() && text[p] == '?' && text[p + 1] == '>')
+            return p + 2;
+    }
+}
+
+// Where the lines read from a template end: at its first NUL, or after a __halt_compiler();
+// statement before it. The bytes after are kept and written back unchanged.
+std::optional<NulCut> FindTemplateCut(QByteArrayView data, qsizetype& textEnd)
+{
+    const QByteArrayView text = TextBeforeNul(data);
+    textEnd = text.size();
+    const qsizetype halt = HaltCompilerEnd(text);
+    const bool halted = halt >= 0 && halt < data.size();
+    if (halted)
+        textEnd = halt;
+    if (textEnd == data.size())
+        return std::nullopt;
+    NulCut cut;
+    const QByteArrayView kept = data.first(textEnd);
+    ForEachLine(kept, [&cut](qsizetype, qsizetype) { ++cut.line; });
+    if (cut.line > 0 && !kept.endsWith('\n') && !kept.endsWith('\r'))
+        --cut.line;
+    cut.bytesAfter = data.size() - textEnd;
+    cut.haltCompiler = halted;
+    return cut;
+}
+
 // Puts text in list, at the entry ref names when named (ref is of that list), else at a new entry
 // that ref is then made to name by refTo.
 template <class T>
@@ -383,15 +454,42 @@ void PhraseDocument::LoadTemplate(const FilePath& path, const ReadOptions& optio
 
 void PhraseDocument::Reload(const ReadOptions& options)
 {
+    // Both files are read before anything is replaced: a translation that cannot be read now
+    // (its permissions changed, another program is replacing it) must not leave the template
+    // alone in its place, unmodified, for the next save to write over the translation.
     const FilePath templatePath = m_templatePath;
     const FilePath translationPath = m_translationPath;
     const bool merge = TranslationStamp().has_value();
-    LoadTemplate(templatePath, options);
+    FileStamp templateStamp;
+    QByteArray templateData = ReadFileBytes(templatePath, options, &templateStamp);
+    RefuseWideEncoding(templatePath, templateData);
+    FileStamp translationStamp;
+    QByteArray translationData;
+    if (merge) {
+        translationData = ReadFileBytes(translationPath, options, &translationStamp);
+        RefuseWideEncoding(translationPath, translationData);
+    }
+    LoadTemplateData(std::move(templateData)); // throws with the document untouched
+    m_templatePath = templatePath;
+    m_templateStamp = templateStamp;
     m_translationPath = translationPath;
     SetModified(false);
     SetStatusText(QString());
-    if (merge)
-        LoadTranslation(translationPath, options);
+    if (merge) {
+        const std::optional<NulCut> cut = FindNulCut(translationData);
+        try {
+            MergeTranslationData(std::move(translationData));
+        } catch (...) {
+            // The template is in place but its translation is not: nothing that could be saved
+            // over the translation file may stay.
+            ClearDocument();
+            throw;
+        }
+        m_stampedPath = translationPath;
+        m_translationStamp = translationStamp;
+        m_nulCut = cut;
+    }
+    emit FilesChanged();
 }
 
 void PhraseDocument::LoadTemplateData(QByteArray data)
@@ -400,7 +498,9 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     // since growing ten million entries by doubling would leave up to half of each unused.
     qsizetype lines = 0;
     qsizetype candidates = 0;
-    const QByteArrayView counted = TextBeforeNul(data);
+    qsizetype textEnd = 0;
+    const std::optional<NulCut> cut = FindTemplateCut(data, textEnd);
+    const QByteArrayView counted = QByteArrayView(data).first(textEnd);
     ForEachLine(counted, [&](qsizetype start, qsizetype length) {
         ++lines;
         candidates += PhraseLineKindOf(counted.sliced(start, length)) != PhraseLineKind::lkNone;
@@ -455,6 +555,7 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
     m_mergedData.clear();
     m_templateData = std::move(data); // moved, not copied: text still points at its bytes
     m_templateText = text;
+    m_templateCut = cut;
     m_templatePath = FilePath();
     m_templateStamp = FileStamp();
     m_lineCount = int(lines);
@@ -625,6 +726,8 @@ QString PhraseDocument::MergeInto(QByteArrayView text, quint64 source)
 void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayView)>& sink) const
 {
     PieceWriter out(sink);
+    // What follows a NUL or __halt_compiler(); in the template is no text to rebuild: its bytes.
+    const QByteArrayView tail = QByteArrayView(m_templateData).sliced(m_templateText.size());
     size_t phrase = 0; // the next phrase, whose line comes at or after the current one
     PhraseLineParts parts;
     ForEachLine(m_templateText, [&](qsizetype start, qsizetype length) {
@@ -652,8 +755,11 @@ void PhraseDocument::ProduceTranslationFile(const std::function<void(QByteArrayV
         } else {
             out.Put(line);
         }
-        out.EndLine();
+        // A line the cut ends half-way goes on in the kept bytes: no line break between them.
+        if (tail.isEmpty() || start + length < m_templateText.size())
+            out.EndLine();
     });
+    out.Put(tail);
     out.Flush();
 }
 
@@ -729,6 +835,7 @@ void PhraseDocument::ClearDocument()
     m_lineCount = 0;
     m_templateText = QByteArrayView();
     m_templateData.clear();
+    m_templateCut.reset();
     emit Cleared();
     m_translationPath = FilePath();
     m_templatePath = FilePath();

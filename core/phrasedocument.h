@@ -36,6 +36,9 @@ struct NulCut
 {
     int line = 0;          ///< the line (from 0) on which the NUL stands
     qint64 bytesAfter = 0; ///< the bytes from the NUL to the end of the file, NUL included
+    /// A template's text ended after __halt_compiler(); on that line instead: the bytes after
+    /// it are the script's data.
+    bool haltCompiler = false;
 };
 
 /// One phrase's texts as PhraseDocument::BorrowPhraseTexts lends them, for a scan over many
@@ -94,6 +97,9 @@ public:
     std::optional<FileStamp> TranslationStamp() const;
     /// Whether the file TranslationPath names changed on disk since this document read or wrote it.
     DiskState TranslationDiskState() const;
+    /// Where the template's text ends before its last byte (a NUL, or __halt_compiler();), if
+    /// it does; the bytes after are written back unchanged after the last line.
+    const std::optional<NulCut>& TemplateCut() const { return m_templateCut; }
     /// Where a NUL cut short the translation file last read at TranslationPath, if one did.
     std::optional<NulCut> TranslationNulCut() const;
     bool Modified() const { return m_modified; }
@@ -165,13 +171,14 @@ public:
     void LoadTranslation(const QString& path) { LoadTranslation(FilePath::FromText(path)); }
     /// Reads the template again from TemplatePath and, when the document read or saved its
     /// translation file, that file too; what was typed and not saved is dropped. Throws as
-    /// LoadTemplate, the document untouched when the template cannot be read.
+    /// LoadTemplate, the document untouched when either file cannot be read.
     void Reload(const ReadOptions& options = {});
     /// Merges translation bytes already in memory and sets the status text. Out of memory
     /// leaves the translations untouched.
     void MergeTranslationData(QByteArray data);
 
-    /// The translation file's bytes: the template's lines, phrase lines rebuilt, CR LF after each.
+    /// The translation file's bytes: the template's lines, phrase lines rebuilt, CR LF after each,
+    /// then the template's bytes after a NUL or __halt_compiler(); as they are.
     QByteArray BuildTranslationFile() const;
     /// The same bytes handed to sink piece by piece, in order.
     void ProduceTranslationFile(const std::function<void(QByteArrayView)>& sink) const;
@@ -254,6 +261,7 @@ private:
     // them on demand, so the template is held once and each phrase costs a few fixed bytes.
     QByteArray m_templateData;
     QByteArrayView m_templateText;
+    std::optional<NulCut> m_templateCut;
     int m_lineCount = 0;
     // Every merged file's bytes, kept while any translation refers to one of its lines; likewise
     // cut at their NUL. Released only after the references into them.

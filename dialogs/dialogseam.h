@@ -32,7 +32,8 @@ public:
 
     virtual ~DialogSeam() = default;
 
-    /// Shows a file chooser; the chosen path, or nothing when the user cancels.
+    /// Shows a file chooser; the chosen path, or nothing when the user cancels. A save chooser
+    /// asks before it gives back a file that exists, so that name may be replaced.
     virtual std::optional<QString> ChooseFile(FileChooserOptions& options) = 0;
     /// The "Confirm" box with a question icon and Yes, No, Cancel (Yes the default, Esc Cancel).
     virtual Answer Confirm(const QString& text) = 0;

@@ -147,8 +147,9 @@ std::optional<QString> QtDialogSeam::ChooseFile(FileChooserOptions& options)
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (options.kind == FileChooserOptions::Kind::Save) {
+        // The chooser asks before it hands back a file that exists, as choosers do: the caller
+        // takes a chosen name as the user's word that the file may be replaced.
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
     }

@@ -60,6 +60,18 @@ inline constexpr char NulCutNotice[] =
 inline constexpr char NulCutSave[] =
     "%1 has a NUL byte on line %2, and the %3 bytes from there to its end were not read. Saving "
     "over the file drops them. Save anyway?";
+inline constexpr char OverwriteUnread[] =
+    "%1 exists, but its contents were not read into this window (it could not be opened, or it "
+    "was never opened here). Saving replaces everything in it with the translation shown. "
+    "Replace %1?";
+inline constexpr char OverwriteReadOnly[] =
+    "%1 is read-only: its owner protected it against changes. Replace it all the same?";
+inline constexpr char TemplateNulNotice[] =
+    "%1 has a NUL byte on line %2. The %3 bytes from there to its end are not read as phrases; "
+    "saving copies them unchanged after the last line.";
+inline constexpr char TemplateHaltNotice[] =
+    "%1 ends its PHP code with __halt_compiler() on line %2. The %3 bytes after it are data, not "
+    "phrases; saving copies them unchanged.";
 inline constexpr char ChangedOnDisk[] =
     "%1 was changed by another program since it was opened. Overwrite it?";
 inline constexpr char DeletedOnDisk[] =

@@ -59,10 +59,13 @@ private slots:
     void openRefusesWhatIsNotALanguageFile_data();
     void openRefusesWhatIsNotALanguageFile();
     void nulCutTranslationIsToldAndAsked();
+    void templateDataIsToldAndKept();
     void changedOnDiskIsShownAndAsked_data();
     void changedOnDiskIsShownAndAsked();
     void twoWindowsOnOneFile();
     void reloadReadsTheFilesAgain();
+    void unreadFileIsReplacedOnlyWhenAsked_data();
+    void unreadFileIsReplacedOnlyWhenAsked();
     void unrepresentableNamesAreRefused();
     void outOfMemoryIsAnError();
 
@@ -239,6 +242,27 @@ void TestFileSafety::nulCutTranslationIsToldAndAsked()
     QVERIFY(!m_form->Document().Modified());
 }
 
+void TestFileSafety::templateDataIsToldAndKept()
+{
+    static const char bytes[] = "<?php\r\ndefine(\"_HELLO\",\"Hello\");\r\n__halt_compiler();"
+                                "\0\x01 payload\r\ndefine(\"_X\",\"x\");";
+    const QByteArray templ(bytes, sizeof bytes - 1);
+    const QString path = WriteFixture(*m_dir, "halted.php", templ);
+    m_seam->files.enqueue(path);
+    m_form->FileNewAction()->trigger();
+    QCOMPARE(m_seam->notices,
+             QStringList{path + " ends its PHP code with __halt_compiler() on line 3. The 29 "
+                                "bytes after it are data, not phrases; saving copies them "
+                                "unchanged."});
+    QCOMPARE(m_form->Document().PhraseCount(), 1);
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    m_seam->files.enqueue(m_dir->filePath("out.php"));
+    m_form->FileSaveAsAction()->trigger();
+    const QByteArray written = ReadAll(m_dir->filePath("out.php"));
+    QVERIFY(written.contains("\"Salut\""));
+    QVERIFY(written.endsWith(templ.sliced(templ.indexOf("__halt_compiler();"))));
+}
+
 void TestFileSafety::changedOnDiskIsShownAndAsked_data()
 {
     QTest::addColumn<QString>("change");
@@ -345,6 +369,81 @@ void TestFileSafety::reloadReadsTheFilesAgain()
     QCOMPARE(m_seam->askTexts.size(), 2);
     QCOMPARE(doc.PhraseTranslation(0), QByteArray("Hello"));
     QVERIFY(doc.TranslationFileName().isEmpty());
+}
+
+void TestFileSafety::unreadFileIsReplacedOnlyWhenAsked_data()
+{
+    // how: what kept the translation's contents out of the window, or what protects the file.
+    // question: what the first Save must ask before anything is written over it.
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("question");
+    const QString unread = " exists, but its contents were not read into this window (it could "
+                           "not be opened, or it was never opened here). Saving replaces "
+                           "everything in it with the translation shown. Replace ";
+    const QString changed = " was changed by another program since it was opened. Overwrite it?";
+    QTest::newRow("refused when opened") << "open utf16" << unread;
+    QTest::newRow("unreadable at reload") << "reload utf16" << changed;
+    QTest::newRow("gone at reload") << "reload deleted" << QString();
+    QTest::newRow("read-only") << "read-only"
+                               << " is read-only: its owner protected it against changes. "
+                                  "Replace it all the same?";
+}
+
+void TestFileSafety::unreadFileIsReplacedOnlyWhenAsked()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, question);
+    QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    const QByteArray wide = utf16(QString::fromLatin1(Translation));
+    PhraseDocument& doc = m_form->Document();
+    if (how == "read-only")
+        QVERIFY(QFile::setPermissions(m_translation, QFile::ReadOwner | QFile::ReadGroup));
+    if (how == "open utf16") {
+        RewriteInPlace(m_translation, wide);
+        Open(m_translation);
+        QCOMPARE(m_seam->errors.size(), 1);
+    } else {
+        Open(m_translation);
+    }
+    TypeKeys(m_form->DrawGrid(), "Salut");
+    if (how.startsWith("reload")) {
+        if (how == "reload utf16")
+            ReplaceByRename(m_translation, wide);
+        else
+            QVERIFY(QFile::remove(m_translation));
+        m_seam->asks.enqueue(true); // drop the unsaved changes and read the files again
+        m_form->FileReloadAction()->trigger();
+        QCOMPARE(m_seam->errors.size(), 1);
+        QVERIFY(m_seam->errors.first().startsWith("Cannot open file " + m_translation));
+        // The window is as it was: the translation and the change typed, not the template alone.
+        QCOMPARE(doc.PhraseTranslation(0), QByteArray("Salut"));
+        QCOMPARE(doc.PhraseTranslation(1), QByteArray("Au revoir"));
+        QVERIFY(doc.Modified());
+        QCOMPARE(doc.TranslationFileName(), m_translation);
+        m_seam->askTexts.clear();
+    }
+    const QByteArray before = QFile::exists(m_translation) ? ReadAll(m_translation) : QByteArray();
+
+    if (question.isEmpty()) {
+        // A file that is gone holds nothing to lose: it is asked for as deleted, then written.
+        m_seam->asks.enqueue(true);
+        m_form->FileSaveAction()->trigger();
+        QVERIFY(ReadAll(m_translation).contains("\"Salut\""));
+        return;
+    }
+    m_seam->asks.enqueue(false);
+    m_form->FileSaveAction()->trigger();
+    QCOMPARE(m_seam->askTexts.size(), 1);
+    QVERIFY2(m_seam->askTexts.first().startsWith(m_translation + question),
+             qPrintable(m_seam->askTexts.first()));
+    QCOMPARE(ReadAll(m_translation), before);
+    QVERIFY(doc.Modified());
+
+    m_seam->asks.enqueue(true);
+    m_form->FileSaveAction()->trigger();
+    QCOMPARE(m_seam->askTexts.size(), 2);
+    QVERIFY(ReadAll(m_translation).contains("\"Salut\""));
+    QVERIFY(!doc.Modified());
 }
 
 void TestFileSafety::unrepresentableNamesAreRefused()

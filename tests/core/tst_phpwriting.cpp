@@ -62,6 +62,8 @@ private slots:
     void typedTexts();
     void realFilesSurviveSaveAndReopen_data();
     void realFilesSurviveSaveAndReopen();
+    void templateDataAfterItsCodeIsKept_data();
+    void templateDataAfterItsCodeIsKept();
 };
 
 void TestPhpWriting::initTestCase()
@@ -227,3 +229,62 @@ void TestPhpWriting::realFilesSurviveSaveAndReopen()
 
 QTEST_GUILESS_MAIN(TestPhpWriting)
 #include "tst_phpwriting.moc"
+
+namespace {
+
+// A literal's bytes, NULs included.
+template <std::size_t N> QByteArray Bytes(const char (&bytes)[N])
+{
+    return QByteArray(bytes, qsizetype(N - 1));
+}
+
+} // namespace
+
+void TestPhpWriting::templateDataAfterItsCodeIsKept_data()
+{
+    // code: the template's PHP; data: the bytes after it, which PHP never reads as code.
+    QTest::addColumn<QByteArray>("code");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("phrases");
+    const QByteArray code = "<?php\ndefine('_HELLO', 'Hello');\ndefine('_BYE', 'Bye');\n";
+    // A payload with a NUL, bytes of no encoding and lines that look like phrases.
+    static const char payload[] = "\x1f\x8b\0\xff\r\ndefine('_DATA', 'not a phrase');\n\0tail";
+    QTest::newRow("__halt_compiler and a payload")
+        << code + "__halt_compiler();" << Bytes(payload) << 2;
+    QTest::newRow("upper case, blanks, closing tag")
+        << code + "  __HALT_COMPILER ( ) ?>" << QByteArray("\ndefine('_X', 'x');\n") << 2;
+    static const char afterNul[] = "\0define('_Y', 'y');\n*/\n";
+    static const char inComment[] = "\0 rest of the note\n";
+    QTest::newRow("NUL at a line start") << code + "/* notes\n" << Bytes(afterNul) << 2;
+    QTest::newRow("NUL inside a comment") << code + "// note " << Bytes(inComment) << 2;
+}
+
+// A template whose PHP ends before its last byte: what follows is written back byte for byte
+// after the rebuilt lines, so the translation is the same program with the same data.
+void TestPhpWriting::templateDataAfterItsCodeIsKept()
+{
+    QFETCH(QByteArray, code);
+    QFETCH(QByteArray, data);
+    QFETCH(int, phrases);
+    QTemporaryDir dir;
+    PhraseDocument doc;
+    doc.LoadTemplateData(code + data);
+    QCOMPARE(doc.PhraseCount(), phrases);
+    QVERIFY(doc.TemplateCut());
+    QCOMPARE(doc.TemplateCut()->bytesAfter, data.size());
+    doc.CommitTranslation(0, "Bonjour");
+    const QString path = dir.filePath("lang-french.php");
+    doc.SetTranslationFileName(path);
+    doc.SaveTranslation();
+    const QByteArray written = ReadAll(path);
+    QVERIFY2(written.endsWith(data), written.toHex().constData());
+
+    bool ok = false;
+    QByteArray said = RunPhp({"-l", path}, &ok);
+    QVERIFY2(ok, said.constData());
+    said = RunPhp(
+        {"-r", "include $argv[1]; echo _HELLO, '|', _BYE, '|', defined('_DATA') ? 1 : 0;", path},
+        &ok);
+    QVERIFY2(ok, said.constData());
+    QCOMPARE(said, QByteArray("Bonjour|Bye|0"));
+}

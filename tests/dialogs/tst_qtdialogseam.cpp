@@ -64,6 +64,7 @@ const QVector<std::pair<QString, QString>> TemplateFilters{
 
 Q_DECLARE_METATYPE(FileChooserOptions::Kind)
 Q_DECLARE_METATYPE(DialogSeam::Answer)
+Q_DECLARE_METATYPE(std::optional<bool>)
 
 class TestQtDialogSeam : public QObject
 {
@@ -139,28 +140,38 @@ void TestQtDialogSeam::nameFilter()
 void TestQtDialogSeam::chooseFile_data()
 {
     // typed: the name entered into the chooser, relative to the preset file's folder, or empty
-    // to cancel. chosen: the file name expected back, or empty for nothing.
+    // to cancel. chosen: the file name expected back, or empty for nothing. replace: the answer
+    // to the question before an existing file is replaced, or nothing where none may come.
     QTest::addColumn<FileChooserOptions::Kind>("kind");
     QTest::addColumn<QString>("suffix");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("chosen");
+    QTest::addColumn<std::optional<bool>>("replace");
+    const std::optional<bool> noQuestion;
 
     using K = FileChooserOptions::Kind;
     QTest::newRow("open a name that does not exist") << K::Open << "php"
                                                      << "fresh"
-                                                     << "fresh.php";
+                                                     << "fresh.php" << noQuestion;
     QTest::newRow("open keeps a typed extension") << K::Open << "php"
                                                   << "fresh.lng"
-                                                  << "fresh.lng";
+                                                  << "fresh.lng" << noQuestion;
+    QTest::newRow("open an existing file") << K::Open << ""
+                                           << "existing.php"
+                                           << "existing.php" << noQuestion;
     QTest::newRow("save adds nothing") << K::Save << ""
                                        << "plain"
-                                       << "plain";
-    QTest::newRow("save over a file without asking") << K::Save << ""
-                                                     << "existing.php"
-                                                     << "existing.php";
+                                       << "plain" << noQuestion;
+    QTest::newRow("save over a file, replace confirmed")
+        << K::Save << ""
+        << "existing.php"
+        << "existing.php" << std::optional<bool>(true);
+    QTest::newRow("save over a file, replace refused") << K::Save << ""
+                                                       << "existing.php"
+                                                       << "" << std::optional<bool>(false);
     QTest::newRow("open cancelled") << K::Open << "php"
                                     << ""
-                                    << "";
+                                    << "" << noQuestion;
 }
 
 void TestQtDialogSeam::chooseFile()
@@ -169,6 +180,7 @@ void TestQtDialogSeam::chooseFile()
     QFETCH(QString, suffix);
     QFETCH(QString, typed);
     QFETCH(QString, chosen);
+    QFETCH(std::optional<bool>, replace);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -208,14 +220,20 @@ void TestQtDialogSeam::chooseFile()
         }
         chooser->selectNameFilter(chooser->nameFilters().at(1));
         chooser->selectFile(typed);
-        // A question about overwriting would open a box of its own; note it and say no.
+        // A question about overwriting opens a box of its own: note it and answer it.
         QTimer::singleShot(0, qApp, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 askedToOverwrite = true;
-                box->reject();
+                if (replace.value_or(false))
+                    box->button(QMessageBox::Yes)->click();
+                else
+                    box->reject();
             }
         });
         static_cast<QDialog*>(chooser)->accept(); // what the Open or Save button does
+        // After No the chooser stays open for another name; the user then cancels it.
+        if (chooser->isVisible())
+            chooser->reject();
     });
     const std::optional<QString> result = seam.ChooseFile(options);
 
@@ -228,7 +246,7 @@ void TestQtDialogSeam::chooseFile()
     QCOMPARE(acceptMode, kind == FileChooserOptions::Kind::Save ? QFileDialog::AcceptSave
                                                                 : QFileDialog::AcceptOpen);
     QVERIFY(!(dialogOptions & QFileDialog::ReadOnly));
-    QVERIFY(!askedToOverwrite);
+    QCOMPARE(askedToOverwrite, replace.has_value());
 
     if (chosen.isEmpty()) {
         QVERIFY(!result);
