@@ -1,4 +1,5 @@
 #include "formsettings.h"
+#include "regformat.h"
 #include "registry.h"
 
 namespace {
@@ -24,10 +25,44 @@ template <typename Change> void ChangeGridFont(SettingsTarget& target, Change ch
     target.SetGridFont(font);
 }
 
+// Only the values of this list are read from the settings file; anything else in it (another
+// version's values, a damaged or hostile file's) is dropped as it is read instead of being held
+// in memory and written back at every save. "Encoding", stored by earlier versions, is kept.
+void ReadOnlyUsedValues()
+{
+    static const bool restricted = [] {
+        ReadOnlyRegValues(QString::fromLatin1(SettingsKeyPath), {QStringLiteral("Top"),
+                                                                 QStringLiteral("Left"),
+                                                                 QStringLiteral("Width"),
+                                                                 QStringLiteral("Height"),
+                                                                 QStringLiteral("ToolBar"),
+                                                                 QStringLiteral("GridLine"),
+                                                                 QStringLiteral("ShowKeys"),
+                                                                 QStringLiteral("FontName"),
+                                                                 QStringLiteral("FontChar"),
+                                                                 QStringLiteral("FontColor"),
+                                                                 QStringLiteral("FontPitch"),
+                                                                 QStringLiteral("FontSize"),
+                                                                 QStringLiteral("FontStyleBold"),
+                                                                 QStringLiteral("FontStyleItalic"),
+                                                                 QStringLiteral("FontStyleUnder"),
+                                                                 QStringLiteral("FontStyleStrike"),
+                                                                 QStringLiteral("KeepLayout"),
+                                                                 RecentFilesName,
+                                                                 DetailsVisibleName,
+                                                                 DetailsHeightName,
+                                                                 SkippedChecksName,
+                                                                 QStringLiteral("Encoding")});
+        return true;
+    }();
+    Q_UNUSED(restricted);
+}
+
 } // namespace
 
 void LoadFormSettings(SettingsTarget& target)
 {
+    ReadOnlyUsedValues();
     TRegistry registry; // closes the key also when a read throws
     if (!registry.OpenKeyReadOnly(QString::fromLatin1(SettingsKeyPath)))
         return;
@@ -89,6 +124,7 @@ void LoadFormSettings(SettingsTarget& target)
 
 void SaveFormSettings(const SettingsTarget& target)
 {
+    ReadOnlyUsedValues();
     TRegistry registry; // closes the key also when a write throws
     if (!registry.OpenKey(QString::fromLatin1(SettingsKeyPath), true))
         return;

@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <QMap>
+#include <QSet>
 #include <QStringDecoder>
 #include <QStringList>
 
@@ -279,8 +280,31 @@ bool ToRegistryValue(const QVariant& value, RegistryValue& stored)
     }
 }
 
+namespace {
+
+// The values ReadRegFormat keeps: full value paths, or none to keep every value.
+QSet<QString>& KeptValues()
+{
+    static QSet<QString> kept;
+    return kept;
+}
+
+} // namespace
+
+void ReadOnlyRegValues(const QString& key, const QStringList& names)
+{
+    QString section = key;
+    section.replace(u'\\', u'/');
+    section = section.split(u'/', Qt::SkipEmptyParts).join(u'/');
+    QSet<QString>& kept = KeptValues();
+    kept.clear();
+    for (const QString& name : names)
+        kept.insert(section.isEmpty() ? name : section + u'/' + name);
+}
+
 bool ReadRegFormat(QIODevice& device, QSettings::SettingsMap& map)
 {
+    const QSet<QString>& kept = KeptValues();
     if (!device.isReadable())
         return false;
     QByteArray content = device.readAll();
@@ -316,6 +340,8 @@ bool ReadRegFormat(QIODevice& device, QSettings::SettingsMap& map)
         if (name.isEmpty())
             continue; // a name that was only a byte order mark
         const QString key = section->isEmpty() ? name : *section + u'/' + name;
+        if (!kept.isEmpty() && !kept.contains(key))
+            continue;
         map.insert(key, QVariant::fromValue(parsed->value));
     }
     return true;

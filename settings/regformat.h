@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QMetaType>
 #include <QSettings>
+#include <QStringList>
 
 class QIODevice;
 
@@ -38,6 +39,12 @@ bool ReadRegFormat(QIODevice& device, QSettings::SettingsMap& map);
 /// Writes `map` in the registry's export format: one section per key, a `dword:` or quoted line
 /// per value where that reads back identically, a `hex(n):` line otherwise.
 bool WriteRegFormat(QIODevice& device, const QSettings::SettingsMap& map);
+
+/// Limits what ReadRegFormat keeps to the values under key (a path with / or \\ between its parts)
+/// whose names are in names; every other value of the file is skipped as it is read, so a file
+/// grown to hundreds of thousands of values costs no memory and no time at each save, and is
+/// written back with the values kept only. Without a call everything is read.
+void ReadOnlyRegValues(const QString& key, const QStringList& names);
 
 /// The QSettings format that stores files through ReadRegFormat and WriteRegFormat, with the
 /// extension ".reg"; registered on first use.

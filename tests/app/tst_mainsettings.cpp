@@ -8,7 +8,9 @@
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
@@ -92,6 +94,7 @@ private slots:
     void failedSaveIsRepeatedAtEveryClose_data();
     void failedSaveIsRepeatedAtEveryClose();
     void unopenableStoreStillCloses();
+    void valuesOfNoUseAreNotRead();
 
 private:
     std::unique_ptr<TMainForm> NewForm() { return std::make_unique<TMainForm>(m_seam); }
@@ -402,3 +405,46 @@ void TestMainSettings::unopenableStoreStillCloses()
 
 QUILLMAR_GUI_TEST_MAIN(TestMainSettings)
 #include "tst_mainsettings.moc"
+
+// A store that grew values nobody uses (a damaged file, another program's, a hostile one) costs
+// no more than the values the window reads: the window opens and closes at once, without the
+// memory a hundred thousand values would take, and what it stores reads back.
+void TestMainSettings::valuesOfNoUseAreNotRead()
+{
+    {
+        auto form = NewForm();
+        form->SetToolBarVisible(false);
+        form->show();
+        QVERIFY(form->close());
+    }
+    QByteArray text = ReadAll(Store());
+    const QByteArray section = "[HKEY_CURRENT_USER\\Software\\Pellovant\\Quillmar]\n";
+    QVERIFY(text.contains(section));
+    QByteArray extra;
+    for (int i = 0; i < 100000; ++i)
+        extra += "\"Extra" + QByteArray::number(i) + "\"=\"" + QByteArray(40, 'x') + "\"\n";
+    text.replace(section, section + extra);
+    text += "\n[HKEY_CURRENT_USER\\Software\\Elsewhere]\n";
+    for (int i = 0; i < 1000; ++i)
+        text += "\"Other" + QByteArray::number(i) + "\"=dword:00000001\n";
+    QFile store(Store());
+    QVERIFY(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(store.write(text), text.size());
+    store.close();
+
+    QElapsedTimer timer;
+    timer.start();
+    {
+        auto form = NewForm();
+        QVERIFY(!form->ToolBarVisible());
+        form->show();
+        QVERIFY(form->close());
+    }
+    const qint64 took = timer.elapsed();
+    QVERIFY2(took < 5000, qPrintable(QString::number(took)));
+    QVERIFY(m_seam.errors.isEmpty());
+    QVERIFY(QFileInfo(Store()).size() < 100000);
+    auto again = NewForm();
+    QVERIFY(m_seam.errors.isEmpty());
+    QVERIFY(!again->ToolBarVisible());
+}
