@@ -34,12 +34,12 @@ void TMainForm::CreateChecksMenu(QMenu* options)
     options->addSeparator();
     m_checksMenu = options->addMenu(tr("&Checks"));
     m_checksMenu->setObjectName(QStringLiteral("ChecksMenu"));
-    for (int i = 0; i < PhraseCheckCount; ++i) {
-        const auto check = PhraseCheck(i);
+    // Code, an error, first, as the problems are listed.
+    for (const PhraseCheck check : PhraseChecksInOrder) {
         QAction* a = m_checksMenu->addAction(QString::fromLatin1(PhraseCheckName(check)));
         a->setObjectName(QStringLiteral("Check_%1").arg(QLatin1String(PhraseCheckName(check))));
         a->setCheckable(true);
-        a->setData(i);
+        a->setData(int(check));
         connect(a, &QAction::triggered, this, [this, check](bool on) {
             PhraseCheckSet enabled = m_model->Problems().Enabled();
             if (on)
@@ -55,10 +55,12 @@ void TMainForm::CreateChecksMenu(QMenu* options)
 
 QString TMainForm::SkippedChecks() const
 {
+    // Stored as the checks turned off, by name: a check a later version adds is on for the
+    // settings written before it.
     QStringList names;
-    for (int i = 0; i < PhraseCheckCount; ++i)
-        if (!m_model->Problems().Enabled().Contains(PhraseCheck(i)))
-            names << QString::fromLatin1(PhraseCheckName(PhraseCheck(i)));
+    for (const PhraseCheck check : PhraseChecksInOrder)
+        if (!m_model->Problems().Enabled().Contains(check))
+            names << QString::fromLatin1(PhraseCheckName(check));
     return names.join(QLatin1Char(','));
 }
 

@@ -6,6 +6,7 @@
 #include "phrasemodel.h"
 
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QSplitter>
 
 void TMainForm::ConnectDetails()
@@ -19,6 +20,17 @@ void TMainForm::ConnectDetails()
     // text the other has changed since.
     connect(m_details, &DetailsPane::EditorFocused, m_grid, &PhraseGrid::EndEditing);
     connect(m_details, &DetailsPane::LeaveRequested, this, [this] { m_grid->setFocus(); });
+    // A long value is edited here, not in its cell: the pane shows it whole, and takes the keys
+    // (the one that asked for the edit first) when it is a translation.
+    connect(m_grid, &PhraseGrid::LongValueEditRequested, this,
+            [this](const QModelIndex& index, const QKeyEvent* key) {
+                SetDetailsVisible(true);
+                if (index.column() != PhraseTableModel::ColumnTranslated)
+                    return;
+                m_details->FocusEditor();
+                if (key)
+                    m_details->TypeKey(*key);
+            });
 }
 
 void TMainForm::ViewDetailsActionExecute()

@@ -7,24 +7,164 @@
 #include "stringtable.h"
 #include "textcodec.h"
 
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QGridLayout>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 
 #include <algorithm>
 
 namespace {
 
-// The translation's editor: a translation is one line of the file, so no key makes a line break
-// and of a pasted or dropped text only its first line goes in, as the cell editor takes it. Tab
-// moves nowhere and types nothing, as in the grid.
-class OneLineEdit : public QPlainTextEdit
+// The characters a QTextDocument makes a block break of when they are put into it.
+bool MakesBlockBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == u'\xfdd0' ||
+           c == u'\xfdd1';
+}
+
+// The most characters of a long text one block holds. Laying out a block costs in proportion to
+// its length, at every change of it; a block ends after the last blank of its second half, so that
+// its break falls between words.
+constexpr qsizetype BlockSize = 2048;
+
+// text with a paragraph separator after each block of it; caret, a place in text, becomes the same
+// place in the result.
+QString InBlocks(QStringView text, qsizetype* caret = nullptr)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / (BlockSize / 2) + 1);
+    qsizetype from = 0;
+    qsizetype breaksBeforeCaret = 0;
+    while (text.size() - from > BlockSize) {
+        qsizetype cut = from + BlockSize;
+        while (cut > from + BlockSize / 2 && text[cut - 1] != u' ')
+            --cut;
+        if (cut == from + BlockSize / 2) {
+            cut = from + BlockSize; // no blank: cut anywhere but inside a surrogate pair
+            if (text[cut - 1].isHighSurrogate())
+                --cut;
+        }
+        out += text.sliced(from, cut - from);
+        out += QChar::ParagraphSeparator;
+        if (caret && cut < *caret)
+            ++breaksBeforeCaret;
+        from = cut;
+    }
+    out += text.sliced(from);
+    if (caret)
+        *caret += breaksBeforeCaret;
+    return out;
+}
+
+// A box that shows one value, a text of one line, wrapped. A long value is put into it in blocks
+// (InBlocks), whose breaks are the box's own, not the value's: its text, a copy of a
+// selection and the caret's place leave them out, and the keys step over them.
+class ValueEdit : public QPlainTextEdit
 {
 public:
     using QPlainTextEdit::QPlainTextEdit;
+
+    // Shows value, the caret at caret, a place in value.
+    void SetValue(const QString& value, qsizetype caret)
+    {
+        // A value that holds breaks of its own is shown as it always was, in one piece.
+        m_inBlocks = value.size() > LongValueSize &&
+                     std::none_of(value.cbegin(), value.cend(), MakesBlockBreak);
+        qsizetype position = std::clamp<qsizetype>(caret, 0, value.size());
+        setPlainText(m_inBlocks ? InBlocks(value, &position) : value);
+        QTextCursor cursor = textCursor();
+        cursor.setPosition(int(position));
+        setTextCursor(cursor);
+        blocks = blockCount();
+    }
+    QString Value() const
+    {
+        QString text = document()->toRawText();
+        if (m_inBlocks)
+            text.remove(QChar::ParagraphSeparator);
+        return text;
+    }
+    // The place in the value of position, a place in the box's text.
+    qsizetype ValuePosition(int position) const
+    {
+        return m_inBlocks ? position - document()->findBlock(position).blockNumber() : position;
+    }
+    // Whether a long text may go in in blocks: the value holds no break of its own.
+    bool MayUseBlocks() const { return m_inBlocks || blockCount() == 1; }
+    void UseBlocks() { m_inBlocks = true; }
+
+    // How many blocks the text may have: one more is a break that got in (an input method's,
+    // say), which no one-line value holds.
+    int blocks = 1;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!m_inBlocks) {
+            QPlainTextEdit::keyPressEvent(event);
+            return;
+        }
+        // Backspace at a block's start and Delete at its end take the character beyond the
+        // break, which is none of the value's.
+        QTextCursor cursor = textCursor();
+        if (!cursor.hasSelection()) {
+            const bool back =
+                event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier);
+            const bool forward = event->matches(QKeySequence::Delete);
+            bool moved = false;
+            while (back && cursor.atBlockStart() && cursor.blockNumber() > 0)
+                moved = cursor.movePosition(QTextCursor::PreviousCharacter);
+            while (forward && cursor.atBlockEnd() && cursor.block().next().isValid())
+                moved = cursor.movePosition(QTextCursor::NextCharacter);
+            if (moved)
+                setTextCursor(cursor);
+        }
+        const QTextCursor before = textCursor();
+        QPlainTextEdit::keyPressEvent(event);
+        // Left and Right pass a break as no character: one more step.
+        if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+            QTextCursor after = textCursor();
+            const int step = after.position() - before.position();
+            if (std::abs(step) == 1 && after.blockNumber() != before.blockNumber()) {
+                after.movePosition(
+                    step < 0 ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter,
+                    event->modifiers() & Qt::ShiftModifier ? QTextCursor::KeepAnchor
+                                                           : QTextCursor::MoveAnchor);
+                setTextCursor(after);
+            }
+        }
+    }
+    QMimeData* createMimeDataFromSelection() const override
+    {
+        if (!m_inBlocks)
+            return QPlainTextEdit::createMimeDataFromSelection();
+        QString text = textCursor().selectedText();
+        text.remove(QChar::ParagraphSeparator);
+        auto* data = new QMimeData;
+        data->setText(text);
+        return data;
+    }
+
+private:
+    bool m_inBlocks = false;
+};
+
+// The translation's editor: a translation is one line of the file, so no key makes a line break
+// and the lines of a pasted or dropped text are joined with blanks, as the cell editor takes them.
+// Tab moves nowhere and types nothing, as in the grid.
+class OneLineEdit : public ValueEdit
+{
+public:
+    using ValueEdit::ValueEdit;
+
+    // Set while a text whose lines were joined goes in.
+    bool joined = false;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override
@@ -37,18 +177,74 @@ protected:
             event->accept();
             return;
         default:
-            QPlainTextEdit::keyPressEvent(event);
+            ValueEdit::keyPressEvent(event);
         }
     }
     void insertFromMimeData(const QMimeData* source) override
     {
         if (!source->hasText())
             return;
-        const QString text = source->text();
-        const qsizetype cut = std::find_if(text.cbegin(), text.cend(), IsLineBreak) - text.cbegin();
-        insertPlainText(text.first(cut));
+        const JoinedLines text = JoinLines(source->text());
+        joined = text.joined;
+        // A long text goes in in blocks, as a long value is shown: one block of it all would be
+        // laid out at once.
+        if (text.text.size() > BlockSize && MayUseBlocks()) {
+            UseBlocks();
+            const QString pieces = InBlocks(text.text);
+            blocks += int(pieces.size() - text.text.size());
+            insertPlainText(pieces);
+        } else {
+            insertPlainText(text.text);
+        }
+        joined = false;
+    }
+    void inputMethodEvent(QInputMethodEvent* event) override
+    {
+        const QString commit = event->commitString();
+        if (std::none_of(commit.cbegin(), commit.cend(), BreaksPastedLine)) {
+            ValueEdit::inputMethodEvent(event);
+            return;
+        }
+        const JoinedLines text = JoinLines(commit);
+        QInputMethodEvent one(event->preeditString(), event->attributes());
+        one.setCommitString(text.text, event->replacementStart(), event->replacementLength());
+        joined = text.joined;
+        ValueEdit::inputMethodEvent(&one);
+        joined = false;
+        event->accept();
     }
 };
+
+// What of after differs from before, with a character more on either side (a surrogate pair the
+// change completes is whole in it), or the whole of after where it holds a replacement character,
+// which stands for bytes the encoding could not read. A keystroke's check for characters the
+// encoding cannot write converts only that: the rest of a long value was written before.
+QString ChangedPart(const QString& before, const QString& after)
+{
+    if (after.contains(QChar::ReplacementCharacter))
+        return after;
+    const qsizetype most = std::min(before.size(), after.size());
+    const auto prefix = std::mismatch(before.cbegin(), before.cbegin() + most, after.cbegin());
+    qsizetype begin = prefix.second - after.cbegin();
+    qsizetype end = after.size();
+    qsizetype beforeEnd = before.size();
+    while (end > begin && beforeEnd > begin && before[beforeEnd - 1] == after[end - 1]) {
+        --end;
+        --beforeEnd;
+    }
+    begin = std::max<qsizetype>(0, begin - 1);
+    if (begin > 0 && after[begin].isLowSurrogate())
+        --begin;
+    end = std::min(after.size(), end + 1);
+    if (end < after.size() && after[end - 1].isHighSurrogate())
+        ++end;
+    return after.sliced(begin, end - begin);
+}
+
+ValueEdit* AsValueEdit(QPlainTextEdit* box)
+{
+    return static_cast<ValueEdit*>(box);
+}
 
 QLabel* Caption(const char* text, QWidget* parent)
 {
@@ -74,7 +270,7 @@ DetailsPane::DetailsPane(const PhraseDocument& document, PhraseTableModel& model
                          const TextCodec& codec, EditHistory& history, QWidget* parent)
     : QWidget(parent), m_doc(document), m_model(model), m_codec(codec), m_history(history),
       m_key(ValueLabel("DetailsKey", this)), m_line(ValueLabel("DetailsLine", this)),
-      m_original(new QPlainTextEdit(this)), m_translation(new OneLineEdit(this)),
+      m_original(new ValueEdit(this)), m_translation(new OneLineEdit(this)),
       m_problems(ValueLabel("DetailsProblems", this))
 {
     m_problems->setWordWrap(true);
@@ -132,8 +328,11 @@ void DetailsPane::setVisible(bool visible)
 
 void DetailsPane::ShowPhrase(int phrase)
 {
-    if (phrase != m_phrase)
-        EndEdit();
+    // The same phrase again (its other column became current) is shown already: a long value is
+    // not read and laid out anew.
+    if (phrase == m_phrase)
+        return;
+    EndEdit();
     m_phrase = phrase;
     Reload();
 }
@@ -143,14 +342,18 @@ void DetailsPane::Reload()
     if (isHidden())
         return;
     const bool any = m_phrase >= 0 && m_phrase < m_doc.PhraseCount();
-    m_key->setText(any ? m_codec.ToUnicode(m_doc.PhraseKey(m_phrase)) : QString());
+    // The phrase's line read once for its three texts, which are decoded without a copy first.
+    BorrowedPhraseTexts texts;
+    if (any)
+        m_doc.BorrowPhraseTexts(m_phrase, texts, true, true);
+    m_key->setText(m_codec.ToUnicode(texts.key));
     m_line->setText(any ? QString::number(m_doc.PhraseKeyTag(m_phrase)) : QString());
-    m_original->setPlainText(any ? m_codec.ToUnicode(m_doc.PhraseOriginal(m_phrase)) : QString());
+    AsValueEdit(m_original)->SetValue(m_codec.ToUnicode(texts.original), 0);
     const bool editable = any && m_doc.PhraseEditable(m_phrase);
     m_translation->setReadOnly(!editable);
     m_translation->setToolTip(any && !editable ? QString::fromLatin1(strings::NotEditable)
                                                : QString());
-    const QString text = any ? m_codec.ToUnicode(m_doc.PhraseTranslation(m_phrase)) : QString();
+    const QString text = m_codec.ToUnicode(texts.translation);
     SetEditorText(text, int(text.size()));
     m_problems->setText(any ? m_model.Problems().Text(m_phrase) : QString());
 }
@@ -177,6 +380,23 @@ bool DetailsPane::EditorHasFocus() const
     return m_translation->hasFocus();
 }
 
+void DetailsPane::TypeKey(const QKeyEvent& key)
+{
+    QKeyEvent copy(key.type(), key.key(), key.modifiers(), key.text(), key.isAutoRepeat(),
+                   key.count());
+    QCoreApplication::sendEvent(m_translation, &copy);
+}
+
+QString DetailsPane::EditorText() const
+{
+    return AsValueEdit(m_translation)->Value();
+}
+
+QString DetailsPane::OriginalText() const
+{
+    return AsValueEdit(m_original)->Value();
+}
+
 void DetailsPane::SetWindowShortcuts(const QList<QKeySequence>& shortcuts)
 {
     const QList<QKeySequence> copy = QKeySequence::keyBindings(QKeySequence::Copy);
@@ -199,10 +419,7 @@ void DetailsPane::SetTextFont(const QFont& font)
 void DetailsPane::SetEditorText(const QString& text, int caret)
 {
     m_loading = true;
-    m_translation->setPlainText(text);
-    QTextCursor cursor = m_translation->textCursor();
-    cursor.setPosition(std::clamp(caret, 0, int(text.size())));
-    m_translation->setTextCursor(cursor);
+    AsValueEdit(m_translation)->SetValue(text, caret);
     m_loading = false;
     m_lastGood = text;
 }
@@ -211,21 +428,32 @@ void DetailsPane::OnTextChanged()
 {
     if (m_loading || m_phrase < 0)
         return;
-    const QString text = m_translation->document()->toRawText();
-    const int caret = m_translation->textCursor().position() - int(text.size() - m_lastGood.size());
-    // A paragraph break no key and no paste lets in (an input method's, say) is no part of a
-    // one-line translation: the change is taken back like a character the encoding refuses.
-    if (text.contains(QChar::ParagraphSeparator)) {
+    auto* editor = static_cast<OneLineEdit*>(m_translation);
+    const bool joined = editor->joined;
+    const QString text = editor->Value();
+    const auto caretIn = [&] {
+        return int(editor->ValuePosition(m_translation->textCursor().position()));
+    };
+    const int caret = caretIn() - int(text.size() - m_lastGood.size());
+    // A break no key and no paste lets in (an input method's, say) is no part of a one-line
+    // translation: the change is taken back like a character the encoding refuses.
+    if (m_translation->blockCount() > editor->blocks) {
         SetEditorText(m_lastGood, caret);
         return;
     }
-    if (const auto bad = UnwritableCharacter(m_codec, text)) {
+    if (const auto bad = UnwritableCharacter(m_codec, ChangedPart(m_lastGood, text))) {
         SetEditorText(m_lastGood, caret);
         emit CharacterRefused(m_translation, *bad);
         return;
     }
+    editor->blocks = m_translation->blockCount();
     m_lastGood = text;
     Store(text);
+    if (joined)
+        emit LinesJoined(m_translation);
+    // A block typed long, or a value that became long in one, is put in blocks anew.
+    if (m_translation->textCursor().block().length() > LongValueSize && editor->MayUseBlocks())
+        SetEditorText(text, caretIn());
 }
 
 void DetailsPane::Store(const QString& text)

@@ -6,6 +6,7 @@
 class EditHistory;
 class PhraseDocument;
 class PhraseTableModel;
+class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
 class TextCodec;
@@ -15,10 +16,15 @@ class TextCodec;
 ///
 /// The translation editor stores like the grid's cell editor: every change goes to the document
 /// at once through the model, so the grid and the progress field follow; a change the encoding
-/// cannot write is taken back; no line break gets in (typed ones do nothing, of a pasted text the
-/// first line goes in). What the pane types between its first change to a phrase and leaving that
-/// phrase is one step of the edit history; Esc puts back the text the phrase had before it.
-/// While hidden the pane reads nothing and takes no focus.
+/// cannot write is taken back; no line break gets in (typed ones do nothing, the lines of a pasted
+/// text are joined with blanks). What the pane types between its first change to a phrase and
+/// leaving that phrase is one step of the edit history; Esc puts back the text the phrase had
+/// before it. While hidden the pane reads nothing and takes no focus.
+///
+/// It is also the editor of a long value (LongValueSize), which the grid's cells do not edit: a
+/// long text is laid out in blocks of a few thousand characters, so that a keystroke costs one
+/// block's layout, not the whole text's. Those breaks are the pane's own: the text shown and the
+/// caret's place are those of the value as one line.
 class DetailsPane : public QWidget
 {
     Q_OBJECT
@@ -35,6 +41,12 @@ public:
     void EndEdit();
     /// Gives the translation editor the keyboard focus.
     void FocusEditor();
+    /// Types key into the translation editor, as into the cell the grid would have opened.
+    void TypeKey(const QKeyEvent& key);
+    /// The translation editor's text as one line: the value it stores.
+    QString EditorText() const;
+    /// The original's text as the pane shows it, as one line.
+    QString OriginalText() const;
     bool EditorHasFocus() const;
     /// Key sequences that reach the window's actions even from the translation editor; Copy stays
     /// the editor's own, for the text selected in it.
@@ -57,6 +69,8 @@ signals:
     void LeaveRequested();
     /// A typed or pasted character cannot be written in the document's encoding.
     void CharacterRefused(QWidget* editor, const QString& character);
+    /// A pasted text's lines were joined with blanks to go into the one line of a translation.
+    void LinesJoined(QWidget* editor);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

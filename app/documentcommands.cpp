@@ -4,6 +4,7 @@
 #include "edithistory.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
+#include "saveleftovers.h"
 #include "stringtable.h"
 
 #include <QFileInfo>
@@ -55,8 +56,27 @@ bool TMainForm::LoadTemplate()
     return true;
 }
 
+void TMainForm::OfferSafetyCopies(const FilePath& only)
+{
+    const FileStamp onlyStamp = only.IsEmpty() ? FileStamp() : StampOf(only);
+    for (const OrphanedSafetyCopy& orphan : FindOrphanedSafetyCopies()) {
+        if (!only.IsEmpty() && orphan.target != only && !StampOf(orphan.target).SameFile(onlyStamp))
+            continue;
+        const QString question = QString::fromLatin1(strings::SafetyCopyOffer)
+                                     .arg(orphan.target.Display(),
+                                          QLocale().toString(orphan.madeAt, QLocale::ShortFormat),
+                                          orphan.copy.Display());
+        if (m_seam.Ask(question))
+            Guarded([&] { PutBackSafetyCopy(orphan); });
+    }
+}
+
 void TMainForm::ReadTemplate(const FilePath& path)
 {
+    // Leftovers of this file's own saves go first, and contents cut short by one are offered
+    // back, so that what is read is the file as it was saved last.
+    RemoveStaleTemporaries(path);
+    OfferSafetyCopies(path);
     // The chooser opens next time on the file read now.
     m_templateDialog.fileName = path.Display();
     m_doc.LoadTemplate(path);
@@ -81,6 +101,8 @@ bool TMainForm::LoadTranslation()
 
 void TMainForm::ReadTranslation(const FilePath& path)
 {
+    RemoveStaleTemporaries(path);
+    OfferSafetyCopies(path);
     m_doc.LoadTranslation(path); // takes the path as the file name before reading
     ApplyCodec();
     if (const auto cut = m_doc.TranslationNulCut())

@@ -7,8 +7,17 @@
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "phrasesearch.h"
+#include "stringtable.h"
 
 #include <QAction>
+#include <QStatusBar>
+
+namespace {
+
+// How long the status line says that pasted lines were joined, in milliseconds.
+constexpr int JoinedNoticeTime = 10000;
+
+} // namespace
 
 void TMainForm::ConnectHistory()
 {
@@ -18,6 +27,13 @@ void TMainForm::ConnectHistory()
         [this](const QModelIndex& index) { m_history->BeginEdit(m_model->PhraseAt(index.row())); });
     connect(m_grid->Delegate(), &PhraseDelegate::EditorClosed, m_history, &EditHistory::EndEdit);
     connect(m_history, &EditHistory::AvailabilityChanged, this, &TMainForm::UpdateActions);
+    // A pasted text of several lines went in as one: the status line says so, as nothing in the
+    // one line shown tells where its lines were.
+    const auto saysJoined = [this] {
+        statusBar()->showMessage(QString::fromLatin1(strings::LinesJoined), JoinedNoticeTime);
+    };
+    connect(m_grid->Delegate(), &PhraseDelegate::LinesJoined, this, saysJoined);
+    connect(m_details, &DetailsPane::LinesJoined, this, saysJoined);
     // The translator sees what an undo or redo changed: its phrase becomes current. Where the
     // filter hides the phrase (or would now, its state changed back), it keeps a row as an edited
     // phrase does, until the current cell leaves it.

@@ -1,4 +1,5 @@
 #include "appicon.h"
+#include "fileio.h"
 #include "mainform.h"
 #include "openrequest.h"
 #include "qtdialogseam.h"
@@ -82,6 +83,8 @@ std::optional<QStringList> FileArguments(QCommandLineParser& parser)
 
 int main(int argc, char** argv)
 {
+    // A file-size limit fails a save's write instead of ending the program half-way through it.
+    PrepareProcessForSaving();
     QCoreApplication::setOrganizationName(QStringLiteral("Pellovant"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmar"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMAR_VERSION_STRING));
@@ -104,6 +107,11 @@ int main(int argc, char** argv)
     seam.SetParent(&mainForm); // choosers open over the main window
     app.outOfMemory = [&mainForm] { mainForm.ShowOutOfMemory(); };
     mainForm.show();
+    // Once the window stands, files whose save in place a crash cut short are offered back.
+    QTimer::singleShot(0, &mainForm, [&mainForm] {
+        mainForm.OfferSafetyCopies();
+        mainForm.UpdateActions();
+    });
     if (!files->isEmpty()) {
         const QList<QByteArray> native = OpenRequest::NativeArguments(*files, argc, argv);
         const FilePair pair{OpenRequest::AbsoluteFilePath(native[0]),

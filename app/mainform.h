@@ -132,6 +132,10 @@ public:
     /// The files named on the command line, opened as the window starts; each failure is shown
     /// as Open shows it and the window stays.
     void OpenStartFiles(const FilePair& files);
+    /// Offers to put back the files whose save in place was cut short (the program was killed
+    /// while writing them), each from its safety copy; with a file named, only that file's.
+    /// A copy the user keeps stays where the question said, for the next start to offer again.
+    void OfferSafetyCopies(const FilePath& only = FilePath());
 
     // --- view commands
     void EditCopyActionExecute();

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -14,6 +15,8 @@
 #include <QScrollBar>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
+#include <functional>
+#include <limits>
 
 namespace {
 
@@ -21,25 +24,66 @@ constexpr char EditedProperty[] = "quillmarEdited";
 
 constexpr char LastGoodProperty[] = "quillmarLastGood";
 
-// A translation is one line. Of a pasted text only its first line goes in, as a single-line edit
-// control does: the part that differs from the text before is cut at its first break (only the
-// new part can hold one). Returns the caret position after the kept part, or -1 for no break.
-int KeepFirstPastedLine(const QString& before, QString& text)
+// The cell's one-line editor. A paste from the keyboard that would make its text long is offered
+// to pasteLong first: the editor would lay the whole text out at once.
+class CellEditor : public QLineEdit
 {
+public:
+    CellEditor(QWidget* parent, std::function<bool(QLineEdit*)> pasteLong)
+        : QLineEdit(parent), m_pasteLong(std::move(pasteLong))
+    {
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Paste) && !isReadOnly() && m_pasteLong(this)) {
+            event->accept();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+
+private:
+    std::function<bool(QLineEdit*)> m_pasteLong;
+};
+
+// A translation is one line: the lines of a text pasted (or put in by an input method) are joined
+// with blanks. What was put in ends at the caret, the rest of the text being the text before's
+// own; where it begins the text before cannot tell when the pasted text begins as the text it
+// replaced does, so the clipboard tells. Returns whether lines were joined.
+bool JoinInsertedLines(const QString& before, QString& text, int& caret)
+{
+    if (std::none_of(text.cbegin(), text.cend(), BreaksPastedLine))
+        return false;
     const QString& after = text; // read through a const view: indexing must not detach text
-    const qsizetype cut = std::find_if(after.cbegin(), after.cend(), IsLineBreak) - after.cbegin();
-    if (cut == after.size())
-        return -1;
-    qsizetype prefix = 0;
-    const qsizetype most = std::min(before.size(), after.size());
-    while (prefix < most && before[prefix] == after[prefix])
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < most - prefix &&
-           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
-        ++suffix;
-    text = after.first(cut) + after.last(suffix);
-    return int(cut);
+    const qsizetype end = std::clamp<qsizetype>(caret, 0, after.size());
+    const qsizetype most =
+        std::min(end, before.size() - std::min(before.size(), after.size() - end));
+    qsizetype begin = 0;
+    while (begin < most && before[begin] == after[begin])
+        ++begin;
+    for (const QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection}) {
+        const QString pasted = QGuiApplication::clipboard()->text(mode);
+        if (!pasted.isEmpty() && pasted.size() <= end && end - pasted.size() <= begin &&
+            QStringView(after).sliced(end - pasted.size(), pasted.size()) == pasted) {
+            begin = end - pasted.size();
+            break;
+        }
+    }
+    const JoinedLines inserted = JoinLines(QStringView(after).sliced(begin, end - begin));
+    QString joined = after.first(begin) + inserted.text + after.sliced(end);
+    caret = int(begin + inserted.text.size());
+    bool any = inserted.joined;
+    // Never a break in what is stored, whatever put it where.
+    if (std::any_of(joined.cbegin(), joined.cend(), IsLineBreak)) {
+        JoinedLines whole = JoinLines(joined);
+        joined = std::move(whole.text);
+        caret = int(joined.size());
+        any = any || whole.joined;
+    }
+    text = std::move(joined);
+    return any;
 }
 
 } // namespace
@@ -52,37 +96,68 @@ PhraseDelegate::PhraseDelegate(const TextCodec& codec, QObject* parent)
 QWidget* PhraseDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                       const QModelIndex& index) const
 {
-    auto* editor = new QLineEdit(parent);
+    const QPersistentModelIndex where(index);
+    auto* editor = new CellEditor(
+        parent, [this, where](QLineEdit* line) { return PasteLongText(line, where); });
     editor->setFrame(false);
+    // A text that becomes long is handed on as a whole (TextBecameLong), never cut at the
+    // editor's usual limit.
+    editor->setMaxLength(std::numeric_limits<int>::max());
     // Files dropped on an open cell go to the window, which opens them, not into the text.
     editor->setAcceptDrops(false);
     emit const_cast<PhraseDelegate*>(this)->EditorOpened(index);
-    const QPersistentModelIndex where(index);
     connect(editor, &QLineEdit::textEdited, this, [this, editor, where](const QString& edited) {
-        auto* self = const_cast<PhraseDelegate*>(this);
         QString text = edited;
-        const int caretAfterPaste =
-            KeepFirstPastedLine(editor->property(LastGoodProperty).toString(), text);
-        if (caretAfterPaste >= 0) {
-            editor->setText(text);
-            editor->setCursorPosition(caretAfterPaste);
-        }
-        // A change the encoding cannot hold is taken back at once: nothing is ever stored as
-        // '?' or dropped, and the editor keeps the text it had.
-        if (const auto bad = UnwritableCharacter(m_codec, text)) {
-            const int caret =
-                editor->cursorPosition() -
-                int(text.size() - editor->property(LastGoodProperty).toString().size());
-            editor->setText(editor->property(LastGoodProperty).toString());
-            editor->setCursorPosition(std::max(0, caret));
-            emit self->CharacterRefused(editor, *bad);
-            return;
-        }
-        editor->setProperty(LastGoodProperty, text);
-        editor->setProperty(EditedProperty, true);
-        emit self->EditorTextEdited(editor, where, text);
+        int caret = editor->cursorPosition();
+        const bool joined =
+            JoinInsertedLines(editor->property(LastGoodProperty).toString(), text, caret);
+        TakeEdit(editor, where, text, caret, joined);
     });
     return editor;
+}
+
+void PhraseDelegate::TakeEdit(QLineEdit* editor, const QPersistentModelIndex& where,
+                              const QString& text, int caret, bool joined) const
+{
+    auto* self = const_cast<PhraseDelegate*>(this);
+    const QString lastGood = editor->property(LastGoodProperty).toString();
+    // A change the encoding cannot hold is taken back at once: nothing is ever stored as '?' or
+    // dropped, and the editor keeps the text it had.
+    if (const auto bad = UnwritableCharacter(m_codec, text)) {
+        if (editor->text() != lastGood) {
+            editor->setText(lastGood);
+            editor->setCursorPosition(std::max(0, caret - int(text.size() - lastGood.size())));
+        }
+        emit self->CharacterRefused(editor, *bad);
+        return;
+    }
+    if (joined)
+        emit self->LinesJoined(editor);
+    if (text.size() > LongValueSize) {
+        emit self->TextBecameLong(editor, where, text);
+        return;
+    }
+    if (editor->text() != text) {
+        editor->setText(text);
+        editor->setCursorPosition(caret);
+    }
+    editor->setProperty(LastGoodProperty, text);
+    editor->setProperty(EditedProperty, true);
+    emit self->EditorTextEdited(editor, where, text);
+}
+
+bool PhraseDelegate::PasteLongText(QLineEdit* editor, const QPersistentModelIndex& where) const
+{
+    const JoinedLines pasted = JoinLines(QGuiApplication::clipboard()->text());
+    const qsizetype replaced = editor->selectedText().size();
+    if (editor->text().size() - replaced + pasted.text.size() <= LongValueSize)
+        return false;
+    const int from =
+        editor->hasSelectedText() ? editor->selectionStart() : editor->cursorPosition();
+    QString text = editor->text();
+    text.replace(from, replaced, pasted.text);
+    TakeEdit(editor, where, text, int(from + pasted.text.size()), pasted.joined);
+    return true;
 }
 
 void PhraseDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
@@ -119,7 +194,10 @@ void PhraseDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) co
 void PhraseDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
-    option->textElideMode = Qt::ElideNone;
+    // A long value shows only its start: the ellipsis that says it goes on stands where the cell
+    // ends. Other texts are cut at the cell's edge, as they always were.
+    option->textElideMode =
+        index.data(PhraseTableModel::LongValueRole).toBool() ? Qt::ElideRight : Qt::ElideNone;
     // Selected translation cells keep their state colour on the highlight; the current cell
     // alone shows the plain highlight colours.
     const auto* view = qobject_cast<const QAbstractItemView*>(option->widget);
@@ -170,6 +248,7 @@ PhraseGrid::PhraseGrid(const TextCodec& codec, QWidget* parent)
             [this](QWidget* editor, const QModelIndex& index, const QString&) {
                 OnEditorTextEdited(editor, index);
             });
+    connect(m_delegate, &PhraseDelegate::TextBecameLong, this, &PhraseGrid::HandOverToPane);
 }
 
 void PhraseGrid::SetGridLineWidth(int width)
@@ -256,20 +335,38 @@ void PhraseGrid::MoveToRow(int row)
     scrollTo(target);
 }
 
+bool PhraseGrid::OpensEditor(const QModelIndex& index, EditTrigger trigger) const
+{
+    // As the view judges it; a click on the selected cell opens the editor a moment later, with
+    // every trigger, unless a double click came first.
+    if (!index.isValid() || state() == EditingState || indexWidget(index) ||
+        !(model()->flags(index) & Qt::ItemIsEditable))
+        return false;
+    return trigger == AllEditTriggers || (trigger != SelectedClicked && (editTriggers() & trigger));
+}
+
 bool PhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
+    const bool opens = OpensEditor(index, trigger);
+    if (opens && index.data(PhraseTableModel::LongValueRole).toBool()) {
+        const bool typed = trigger == AnyKeyPressed && event && event->type() == QEvent::KeyPress;
+        emit LongValueEditRequested(index, typed ? static_cast<QKeyEvent*>(event) : nullptr);
+        return true;
+    }
     const bool caretAtEnd = trigger == EditKeyPressed && event &&
                             event->type() == QEvent::KeyPress &&
                             static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2;
     const bool wasEditing = state() == EditingState;
-    // Taken before the editor opens: a typed character that opens it is stored at once.
-    const QByteArray before = index.data(PhraseTableModel::BytesRole).toByteArray();
+    // Taken before the editor opens: a typed character that opens it is stored at once. Read only
+    // then: the view asks here at every move of the current cell too.
+    const QByteArray before =
+        opens ? index.data(PhraseTableModel::BytesRole).toByteArray() : QByteArray();
     if (!QTableView::edit(index, trigger, event))
         return false;
     if (wasEditing || state() != EditingState)
         return true;
     m_editIndex = index;
-    m_savedEditText = before;
+    m_savedEditText = opens ? before : index.data(PhraseTableModel::BytesRole).toByteArray();
     if (auto* line =
             qobject_cast<QLineEdit*>(indexWidget(index) ? indexWidget(index) : focusWidget())) {
         line->installEventFilter(this);
@@ -328,6 +425,18 @@ void PhraseGrid::OnEditorTextEdited(QWidget* editor, const QModelIndex& index)
     // Keys are not edited: the first change closes the editor and stores nothing.
     m_editIndex = QPersistentModelIndex();
     QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void PhraseGrid::HandOverToPane(QWidget* editor, const QModelIndex& index, const QString& text)
+{
+    const QPersistentModelIndex where(index);
+    // Stored as the editor stores every keystroke; the key column stores nothing, as ever.
+    if (where.column() == PhraseTableModel::ColumnTranslated)
+        model()->setData(where, text, Qt::EditRole);
+    m_editIndex = QPersistentModelIndex();
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (where.isValid() && where.column() == PhraseTableModel::ColumnTranslated)
+        emit LongValueEditRequested(where, nullptr);
 }
 
 bool PhraseGrid::eventFilter(QObject* watched, QEvent* event)

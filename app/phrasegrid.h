@@ -2,6 +2,9 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
+class QKeyEvent;
+class QLineEdit;
+class QPersistentModelIndex;
 class TextCodec;
 
 /// The in-place editor's delegate: a one-line editor that hands every change of its text to the
@@ -28,11 +31,24 @@ signals:
     void EditorTextEdited(QWidget* editor, const QModelIndex& index, const QString& text);
     /// A typed character cannot be written in the document's encoding.
     void CharacterRefused(QWidget* editor, const QString& character);
+    /// A pasted text's lines were joined with blanks to go into the one line of a translation.
+    void LinesJoined(QWidget* editor);
+    /// The editor's text would become text, which is long (LongValueSize): the cell's editor is
+    /// the details pane's from here. The editor still holds the text before.
+    void TextBecameLong(QWidget* editor, const QModelIndex& index, const QString& text);
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
 private:
+    /// Makes text, the caret at caret, the editor's text and hands it on; takes it back where the
+    /// encoding cannot write it.
+    void TakeEdit(QLineEdit* editor, const QPersistentModelIndex& where, const QString& text,
+                  int caret, bool joined) const;
+    /// A keyboard paste that makes the editor's text long, taken without the editor laying the
+    /// text out; false for any other paste, which the editor takes itself.
+    bool PasteLongText(QLineEdit* editor, const QPersistentModelIndex& where) const;
+
     const TextCodec& m_codec;
 };
 
@@ -66,6 +82,12 @@ public:
     }
     void setModel(QAbstractItemModel* model) override;
 
+signals:
+    /// An edit was asked for (F2, Enter, a double click, a typed key, given as key) on a cell
+    /// whose value is long, or the cell editor's text became long: the details pane edits it, as
+    /// the cell's one-line editor would lay out and draw the whole text at every keystroke.
+    void LongValueEditRequested(const QModelIndex& index, const QKeyEvent* key);
+
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -81,6 +103,11 @@ private:
 
     void PaintCorner(QWidget* corner);
     void OnEditorTextEdited(QWidget* editor, const QModelIndex& index);
+    /// Whether trigger opens an editor on index, as the view judges it.
+    bool OpensEditor(const QModelIndex& index, EditTrigger trigger) const;
+    /// Stores text as the cell's translation, closes the cell editor and asks the details pane to
+    /// go on with the edit.
+    void HandOverToPane(QWidget* editor, const QModelIndex& index, const QString& text);
 
     PhraseDelegate* m_delegate;
     int m_gridLineWidth = 0;

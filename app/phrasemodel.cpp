@@ -1,11 +1,10 @@
 #include "phrasemodel.h"
 
+#include "edittext.h"
 #include "phrasedocument.h"
 #include "stringtable.h"
 #include "textcodec.h"
 
-#include <QApplication>
-#include <QStyle>
 #include <algorithm>
 
 PhraseTableModel::PhraseTableModel(PhraseDocument& document, const TextCodec& codec,
@@ -68,6 +67,43 @@ QByteArray PhraseTableModel::GetCellText(int col, int row) const
     return {};
 }
 
+QByteArrayView PhraseTableModel::BorrowCellText(const QModelIndex& index,
+                                                BorrowedPhraseTexts& texts) const
+{
+    const int phrase = PhraseAt(index.row());
+    if (phrase < 0)
+        return {};
+    switch (index.column()) {
+    case ColumnOriginal:
+        m_doc.BorrowPhraseTexts(phrase, texts, true, false);
+        return texts.column;
+    case ColumnTranslated:
+        m_doc.BorrowPhraseTexts(phrase, texts, false, true);
+        return texts.translation;
+    }
+    return {};
+}
+
+QString PhraseTableModel::ShownText(const QModelIndex& index) const
+{
+    if (index.column() == ColumnLine)
+        return QString::fromLatin1(GetCellText(ColumnLine, index.row() + 1));
+    // Read in place, and only the start of a long value decoded: every paint asks for this.
+    BorrowedPhraseTexts texts;
+    const QByteArrayView bytes = BorrowCellText(index, texts);
+    if (bytes.size() <= LongValueSize)
+        return m_codec.ToUnicode(bytes);
+    // No encoding takes more than four bytes for a character: these bytes hold the characters
+    // shown, and the last one decoded, which may be cut, is not among them.
+    QString shown = m_codec.ToUnicode(bytes.first(4 * ShownCharacters));
+    qsizetype keep = std::min(shown.size() - 1, ShownCharacters);
+    if (keep > 0 && shown[keep - 1].isHighSurrogate())
+        --keep;
+    shown.truncate(std::max<qsizetype>(keep, 0));
+    shown += QChar(0x2026); // an ellipsis: the value goes on
+    return shown;
+}
+
 QColor PhraseTableModel::StateColor(TranslationState state)
 {
     switch (state) {
@@ -99,8 +135,13 @@ QVariant PhraseTableModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
+        return ShownText(index);
     case Qt::EditRole:
         return m_codec.ToUnicode(GetCellText(index.column(), index.row() + 1));
+    case LongValueRole: {
+        BorrowedPhraseTexts texts;
+        return BorrowCellText(index, texts).size() > LongValueSize;
+    }
     case Qt::ForegroundRole:
         if (index.column() == ColumnTranslated)
             return StateColor(m_doc.PhraseState(PhraseAt(index.row())));
@@ -122,8 +163,9 @@ QVariant PhraseTableModel::data(const QModelIndex& index, int role) const
             return m_problems.Text(PhraseAt(index.row()));
         return {};
     case Qt::DecorationRole:
-        if (index.column() == ColumnTranslated && m_problems.HasProblems(PhraseAt(index.row())))
-            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        if (index.column() == ColumnTranslated)
+            if (const QIcon mark = m_problems.Mark(PhraseAt(index.row())); !mark.isNull())
+                return mark;
         return {};
     }
     return {};

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+class BorrowedPhraseTexts;
 class PhraseDocument;
 class TextCodec;
 enum class TranslationState : quint8;
@@ -28,6 +29,12 @@ public:
     /// The cell's bytes as the document holds them; setData with it puts a translation's text
     /// back without touching its state (the editor's cancel).
     static constexpr int BytesRole = Qt::UserRole + 2;
+    /// Whether the cell's value is long (LongValueSize): DisplayRole then holds its first
+    /// ShownCharacters characters and an ellipsis, and it is edited in the details pane.
+    static constexpr int LongValueRole = Qt::UserRole + 3;
+    /// How much of a long value a cell shows: far more than a row of any screen holds, little
+    /// enough to lay out at every paint.
+    static constexpr qsizetype ShownCharacters = 2000;
 
     PhraseTableModel(PhraseDocument& document, const TextCodec& codec, QObject* parent = nullptr);
 
@@ -96,6 +103,10 @@ signals:
 
 private:
     bool Filtered() const { return m_filter != PhraseFilter::All; }
+    /// The bytes of the cell at index, lent as BorrowedPhraseTexts lends them.
+    QByteArrayView BorrowCellText(const QModelIndex& index, BorrowedPhraseTexts& texts) const;
+    /// What the cell shows: its whole text, or the start of a long one and an ellipsis.
+    QString ShownText(const QModelIndex& index) const;
     bool Accepts(int phrase) const;
     void BuildRows();
     void Refilter(PhraseFilter filter);

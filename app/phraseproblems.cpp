@@ -2,7 +2,10 @@
 
 #include "phrasedocument.h"
 
+#include <QApplication>
 #include <QStringList>
+#include <QStyle>
+#include <algorithm>
 
 PhraseProblems::PhraseProblems(const PhraseDocument& document) : m_doc(document) {}
 
@@ -50,11 +53,37 @@ const std::vector<PhraseProblem>& PhraseProblems::Problems(int phrase) const
     return it == m_problems.end() ? none : it->second;
 }
 
+std::optional<PhraseSeverity> PhraseProblems::Severity(int phrase) const
+{
+    const std::vector<PhraseProblem>& problems = Problems(phrase);
+    if (problems.empty())
+        return std::nullopt;
+    return std::max_element(problems.begin(), problems.end(),
+                            [](const PhraseProblem& a, const PhraseProblem& b) {
+                                return a.Severity() < b.Severity();
+                            })
+        ->Severity();
+}
+
+QIcon PhraseProblems::Mark(int phrase) const
+{
+    const std::optional<PhraseSeverity> severity = Severity(phrase);
+    if (!severity)
+        return {};
+    return QApplication::style()->standardIcon(*severity == PhraseSeverity::Error
+                                                   ? QStyle::SP_MessageBoxCritical
+                                                   : QStyle::SP_MessageBoxWarning);
+}
+
 QString PhraseProblems::Text(int phrase) const
 {
     QStringList lines;
-    for (const PhraseProblem& problem : Problems(phrase))
-        lines << QStringLiteral("[%1] %2").arg(QLatin1String(PhraseCheckName(problem.check)),
-                                               problem.message);
+    for (const PhraseProblem& problem : Problems(phrase)) {
+        const QString line = QStringLiteral("[%1] %2").arg(
+            QLatin1String(PhraseCheckName(problem.check)), problem.message);
+        // Code that runs is told apart from texts that read wrong, as the command line does.
+        lines << (problem.Severity() == PhraseSeverity::Error ? QStringLiteral("Error: ") + line
+                                                              : line);
+    }
     return lines.join(QLatin1Char('\n'));
 }

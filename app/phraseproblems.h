@@ -2,6 +2,7 @@
 #include "phrasechecks.h"
 
 #include <QByteArray>
+#include <QIcon>
 #include <QString>
 #include <map>
 #include <optional>
@@ -29,9 +30,14 @@ public:
     void Clear() { m_problems.clear(); }
 
     bool HasProblems(int phrase) const { return m_problems.count(phrase) != 0; }
-    /// The problems of phrase, in the checks' order; empty when it has none.
+    /// The problems of phrase, errors first, then in the checks' order; empty when it has none.
     const std::vector<PhraseProblem>& Problems(int phrase) const;
-    /// One line per problem, "[name] message".
+    /// The gravest severity among phrase's problems; nothing when it has none.
+    std::optional<PhraseSeverity> Severity(int phrase) const;
+    /// The mark a phrase's translation shows for its gravest problem: the error sign for code
+    /// that runs, the warning sign otherwise; a null icon when it has none.
+    QIcon Mark(int phrase) const;
+    /// One line per problem, "[name] message", an error's line marked "Error: [name] message".
     QString Text(int phrase) const;
     /// The first phrase from phrase on that has problems.
     std::optional<int> NextFrom(int phrase) const

@@ -3,6 +3,7 @@
 #include "encodingdetect.h"
 #include "errors.h"
 #include "fileio.h"
+#include "masks.h"
 #include "phrasechecks.h"
 #include "phrasedocument.h"
 #include "phrasesearch.h"
@@ -12,6 +13,7 @@
 #include "textlines.h"
 
 #include <QFile>
+#include <QFileDevice>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,9 +21,12 @@
 #include <QLocale>
 #include <QString>
 #include <algorithm>
+#include <fcntl.h>
 #include <langinfo.h>
 #include <new>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,7 +34,7 @@ constexpr char Usage[] =
     "usage: quillmar-cli parse FILE\n"
     "       quillmar-cli stats TEMPLATE [TRANSLATION] [--format text|json]\n"
     "       quillmar-cli list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
-    "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT [--keep-layout]\n"
+    "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT [--keep-layout] [--force]\n"
     "       quillmar-cli find TEMPLATE [TRANSLATION] PATTERN [--in original|translated|both]\n"
     "                         [--case-sensitive] [--literal] [--encoding NAME]\n"
     "       quillmar-cli check TEMPLATE TRANSLATION... [--skip NAME[,NAME...]]...\n"
@@ -48,9 +53,15 @@ constexpr char Help[] =
     "  list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
     "                      every phrase: template line, TAB, state, TAB, key, TAB, original,\n"
     "                      TAB, translation\n"
-    "  merge TEMPLATE [TRANSLATION] -o OUTPUT [--keep-layout]\n"
+    "  merge TEMPLATE [TRANSLATION] -o OUTPUT [--keep-layout] [--force]\n"
     "                      writes the translation rebuilt on the template, as the editor saves;\n"
-    "                      with --keep-layout every phrase line keeps the template's layout\n"
+    "                      with --keep-layout every phrase line keeps the template's layout.\n"
+    "                      OUTPUT - or /dev/stdout writes to the standard output, /dev/stderr\n"
+    "                      to the standard error. Asking nothing, merge refuses to write over\n"
+    "                      the template, over a translation a NUL byte cut short (the bytes\n"
+    "                      after it would be lost) or over a read-only file, unless --force.\n"
+    "                      Each phrase whose translation holds PHP code its original lacks is\n"
+    "                      named on stderr; the file is written all the same\n"
     "  find TEMPLATE [TRANSLATION] PATTERN [--in original|translated|both] [--case-sensitive]\n"
     "       [--literal] [--encoding NAME]\n"
     "                      every phrase the editor's Find would stop at, in list's format; a\n"
@@ -60,20 +71,28 @@ constexpr char Help[] =
     "                      is converted to it\n"
     "  check TEMPLATE TRANSLATION... [--skip NAME[,NAME...]]... [--format text|json]\n"
     "                      checks every translated phrase of each translation against its\n"
-    "                      original: placeholders (%s, %1$d, %%, {name}), variables ($name in\n"
-    "                      double quotes), markup (tags, entities), whitespace (blanks at the\n"
-    "                      ends, doubled spaces), punctuation (the final mark), empty, encoding\n"
-    "                      (bytes the files' encoding cannot read, detected as the editor does).\n"
-    "                      --skip turns checks off. Each problem is a line on stdout,\n"
-    "                      FILE:LINE: warning: [NAME] message, where LINE is the phrase's line in\n"
-    "                      the translation (counted from 1); a summary per file goes to stderr.\n"
+    "                      original: code (PHP code such as {$x}, ${x} or $a->b in double\n"
+    "                      quotes, which runs when the file is read: an error), brackets\n"
+    "                      (]] or a final ] in a bracket file's value, read back cut: an\n"
+    "                      error), placeholders\n"
+    "                      (%s, %1$d, %%, {name}), variables ($name in double quotes), markup\n"
+    "                      (tags, entities), whitespace (blanks at the ends, doubled spaces),\n"
+    "                      punctuation (the final mark), empty, encoding (bytes the files'\n"
+    "                      encoding cannot read, detected as the editor does). --skip turns\n"
+    "                      checks off. Each problem is a line on stdout,\n"
+    "                      FILE:LINE: SEVERITY: [NAME] message, where SEVERITY is error for\n"
+    "                      code and brackets, warning for the others, and LINE is the phrase's\n"
+    "                      line in the translation (counted from 1); a summary per file goes\n"
+    "                      to stderr.\n"
     "                      --format json writes one JSON document instead: per file its problems\n"
-    "                      (line, key, check, message) and summary. Exit status: 0 no problem,\n"
-    "                      1 problems found, 2 wrong usage or a file that cannot be read (the\n"
-    "                      other files are still checked)\n"
+    "                      (line, key, check, severity, message) and summary. Exit status: 0\n"
+    "                      no problem, 1 problems found, 2 wrong usage or a file that cannot be\n"
+    "                      read (the other files are still checked)\n"
     "  --help              this text\n"
     "  --version           the program's name and version\n"
     "\n"
+    "Options may stand anywhere after the command; -- ends them, so that a file name or a\n"
+    "pattern after it may begin with a dash.\n"
     "Texts are written as bytes; backslash, TAB, LF, CR and other control bytes are escaped\n"
     "as \\\\, \\t, \\n, \\r and \\xHH. Exit status (check's is above): 0 done, 1 file error,\n"
     "2 wrong usage.\n";
@@ -91,11 +110,15 @@ const char* StateName(TranslationState s)
     return "?";
 }
 
+// A command line the program cannot run: the message says why, or the usage is shown when the
+// message is empty.
 struct UsageError
 {
+    QByteArray message;
 };
 
-// Splits arguments into positional ones and "--name value" options.
+// Splits arguments into positional ones and "--name value" options; after "--" every argument
+// is positional, so that a pattern or a name may begin with a dash.
 struct Arguments
 {
     QList<QByteArray> positional;
@@ -104,9 +127,14 @@ struct Arguments
     Arguments(const QList<QByteArray>& args, const QList<QByteArray>& valued,
               const QList<QByteArray>& flags)
     {
+        bool optionsEnded = false;
         for (qsizetype i = 0; i < args.size(); ++i) {
             const QByteArray& a = args[i];
-            if (valued.contains(a)) {
+            if (optionsEnded) {
+                positional.append(a);
+            } else if (a == "--") {
+                optionsEnded = true;
+            } else if (valued.contains(a)) {
                 if (i + 1 >= args.size())
                     throw UsageError{};
                 options.append({a, args[++i]});
@@ -126,6 +154,11 @@ struct Arguments
             if (n == name)
                 v = value;
         return v;
+    }
+    qsizetype count(const QByteArray& name) const
+    {
+        return std::count_if(options.begin(), options.end(),
+                             [&name](const auto& o) { return o.first == name; });
     }
 };
 
@@ -321,6 +354,7 @@ struct FileReport
     std::vector<FoundProblem> problems;
     std::vector<QString> keys; ///< for JSON, per problem, the phrase's key as text
     std::array<int, PhraseCheckCount> counts{};
+    int errors = 0;
 };
 
 FileReport CheckFile(const QByteArray& templateArg, const QByteArray& templateData,
@@ -351,6 +385,7 @@ FileReport CheckFile(const QByteArray& templateArg, const QByteArray& templateDa
             continue;
         for (PhraseProblem& p : found) {
             ++report.counts[size_t(p.check)];
+            report.errors += p.Severity() == PhraseSeverity::Error;
             report.problems.push_back({i, 0, std::move(p)});
         }
     }
@@ -372,13 +407,14 @@ FileReport CheckFile(const QByteArray& templateArg, const QByteArray& templateDa
 
 QByteArray SummaryLine(const FileReport& r)
 {
-    QByteArray line = r.file + ": " + Plural(qsizetype(r.problems.size()), "problem", "problems") +
-                      " in " +
-                      Plural(r.stats.translated, "translated phrase", "translated phrases");
+    QByteArray line = r.file + ": " + Plural(qsizetype(r.problems.size()), "problem", "problems");
+    if (r.errors > 0)
+        line += " (" + Plural(r.errors, "error", "errors") + ')';
+    line += " in " + Plural(r.stats.translated, "translated phrase", "translated phrases");
     QList<QByteArray> byCheck;
-    for (int c = 0; c < PhraseCheckCount; ++c)
+    for (const PhraseCheck c : PhraseChecksInOrder)
         if (r.counts[size_t(c)] > 0)
-            byCheck << QByteArray(PhraseCheckName(PhraseCheck(c))) + ' ' +
+            byCheck << QByteArray(PhraseCheckName(c)) + ' ' +
                            QByteArray::number(r.counts[size_t(c)]);
     if (!byCheck.isEmpty())
         line += " (" + byCheck.join(", ") + ')';
@@ -400,6 +436,7 @@ QJsonObject JsonReport(const FileReport& r, PhraseCheckSet enabled)
             {QStringLiteral("line"), f.line},
             {QStringLiteral("key"), r.keys[i]},
             {QStringLiteral("check"), QLatin1String(PhraseCheckName(f.problem.check))},
+            {QStringLiteral("severity"), QLatin1String(PhraseSeverityName(f.problem.Severity()))},
             {QStringLiteral("message"), f.problem.message},
         });
     }
@@ -412,6 +449,7 @@ QJsonObject JsonReport(const FileReport& r, PhraseCheckSet enabled)
                 QJsonObject{{QStringLiteral("phrases"), r.stats.phrases},
                             {QStringLiteral("translated"), r.stats.translated},
                             {QStringLiteral("problems"), qint64(r.problems.size())},
+                            {QStringLiteral("errors"), r.errors},
                             {QStringLiteral("checks"), byCheck}});
     return file;
 }
@@ -442,8 +480,9 @@ int CheckFiles(const Arguments& a, QIODevice& out, QIODevice& err)
         QByteArray buf;
         for (const FoundProblem& f : r.problems) {
             // Appended piece by piece: a million problems make no temporary per piece.
-            buf.append(r.file).append(':').append(QByteArray::number(f.line));
-            buf.append(": warning: [").append(PhraseCheckName(f.problem.check)).append("] ");
+            buf.append(r.file).append(':').append(QByteArray::number(f.line)).append(": ");
+            buf.append(PhraseSeverityName(f.problem.Severity()));
+            buf.append(": [").append(PhraseCheckName(f.problem.check)).append("] ");
             buf.append(EscapeField(f.problem.message.toUtf8())).append('\n');
             FlushWhenFull(buf, out);
         }
@@ -486,6 +525,24 @@ void WritePhrase(QByteArray& buf, const PhraseDocument& doc, int i, BorrowedPhra
            EscapeField(texts.translation) + '\n';
 }
 
+// A mask that cannot be compiled is a pattern the command cannot take, so it is wrong usage,
+// reported before any file is searched, even an empty one, in the words Find uses.
+void RefuseInvalidMask(const SearchRequest& request, const TextCodec& codec)
+{
+    const QByteArray pattern =
+        request.caseSensitive ? request.pattern : codec.UpperCase(request.pattern);
+    if (request.masksAsOrdinary || (!pattern.contains('*') && !pattern.contains('?')))
+        return;
+    try {
+        TMask mask(pattern, codec.LeadBytes());
+    } catch (const EMaskError& e) {
+        // One arg() call, so a '%1' inside the mask stays as typed.
+        throw UsageError{QString::fromLatin1(strings::InvalidMask)
+                             .arg(codec.ToUnicode(e.mask()), QString::number(e.position()))
+                             .toLocal8Bit()};
+    }
+}
+
 int Find(const Arguments& a, QIODevice& out, QIODevice& err)
 {
     if (a.positional.size() < 2 || a.positional.size() > 3)
@@ -503,7 +560,7 @@ int Find(const Arguments& a, QIODevice& out, QIODevice& err)
     const auto encoding = a.option("--encoding");
     TextCodec codec = encoding ? TextCodec(*encoding) : TextCodec();
     if (encoding && !codec.Valid())
-        throw Exception(QStringLiteral("Unknown encoding %1").arg(QString::fromLatin1(*encoding)));
+        throw UsageError{"Unknown encoding " + *encoding};
 
     PhraseDocument doc;
     LoadDocument(doc, a.positional.mid(0, a.positional.size() - 1), err);
@@ -517,6 +574,7 @@ int Find(const Arguments& a, QIODevice& out, QIODevice& err)
         return 0;
     }
     request.pattern = *pattern;
+    RefuseInvalidMask(request, codec);
     QByteArray buf;
     BorrowedPhraseTexts texts;
     // Each hit is where Find stops; Find again then goes on from the phrase after it.
@@ -558,16 +616,160 @@ int List(const Arguments& a, QIODevice& out, QIODevice& err)
     return 0;
 }
 
-int Merge(const Arguments& a, QIODevice& err)
+// The stream an output name stands for: "-" and the names the system gives the program's own
+// standard output and error. Opened as files they would be whatever the shell connected them
+// to, replaced from its start (a log the output is appended to) or refused (a pipe).
+QIODevice* StreamNamed(const QByteArray& name, QIODevice& out, QIODevice& err)
+{
+    if (name == "-" || name == "/dev/stdout" || name == "/dev/fd/1" || name == "/proc/self/fd/1")
+        return &out;
+    if (name == "/dev/stderr" || name == "/dev/fd/2" || name == "/proc/self/fd/2")
+        return &err;
+    return nullptr;
+}
+
+// Where the NUL that ends the text of a file's bytes stands, as the document reads it.
+std::optional<NulCut> NulCutIn(QByteArrayView data)
+{
+    const QByteArrayView text = TextBeforeNul(data);
+    if (text.size() == data.size())
+        return std::nullopt;
+    NulCut cut;
+    ForEachLine(text, [&cut](qsizetype, qsizetype) { ++cut.line; });
+    // The NUL stands on the last line read unless a line break came just before it.
+    if (cut.line > 0 && !text.endsWith('\n') && !text.endsWith('\r'))
+        --cut.line;
+    cut.bytesAfter = data.size() - text.size();
+    return cut;
+}
+
+// Whether the file at path is one its owner made read-only, or one this user may not write:
+// the shell's > refuses both. Root may write it all the same, so the mode bits tell too.
+bool ReadOnlyFile(const FilePath& path)
+{
+    struct stat st;
+    if (::stat(path.Native().constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return !(st.st_mode & S_IWUSR) ||
+           ::faccessat(AT_FDCWD, path.Native().constData(), W_OK, AT_EACCESS) != 0;
+}
+
+// The translation a merge reads: its bytes, its stamp when read, where a NUL cut it short, and
+// the encoding detected for it and its template.
+struct MergedTranslation
+{
+    QByteArray arg;
+    QByteArray data;
+    FileStamp stamp;
+    std::optional<NulCut> cut;
+    QByteArray encoding;
+};
+
+// What writing the merge to output would lose that no one was asked about, a line each: the
+// window asks before each of these, a command line has no one to ask.
+QList<QByteArray> LossesAt(const QByteArray& outputArg, const PhraseDocument& doc,
+                           const QByteArray& templateArg, const MergedTranslation& translation)
+{
+    const FilePath output = Path(outputArg);
+    const FileStamp target = StampOf(output);
+    if (!target.exists)
+        return {};
+    const QByteArray shown = output.Display().toLocal8Bit();
+    QList<QByteArray> losses;
+    if (target.SameFile(doc.TemplateStamp()))
+        losses << "quillmar-cli: " + shown + " is the template " +
+                      Path(templateArg).Display().toLocal8Bit() +
+                      ": writing the merge over it would replace the template's texts with the "
+                      "translation's";
+    if (translation.cut && target.SameFile(translation.stamp))
+        losses << "quillmar-cli: " + shown +
+                      " is the translation read, and a NUL byte on its line " +
+                      QByteArray::number(translation.cut->line + 1) +
+                      " cut it short: writing the merge over it would lose the " +
+                      QByteArray::number(translation.cut->bytesAfter) +
+                      " bytes from the NUL to its end";
+    if (ReadOnlyFile(output))
+        losses << "quillmar-cli: " + shown +
+                      " is read-only: writing the merge over it would replace a file kept from "
+                      "changes, which the shell's > refuses too";
+    if (!losses.isEmpty())
+        losses << "quillmar-cli: nothing was written; --force writes " + shown + " all the same";
+    return losses;
+}
+
+// A translation holding code its original lacks runs that code wherever the merged file is
+// read; the merge still writes it, as the editor saves it, but says where it is.
+void WarnOfCode(const PhraseDocument& doc, const MergedTranslation& translation, QIODevice& err)
+{
+    PhraseCheckSet code;
+    code.Insert(PhraseCheck::Code);
+    PhraseChecker checker(translation.encoding, code);
+    std::vector<FoundProblem> found;
+    std::vector<PhraseProblem> problems;
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        problems.clear();
+        checker.CheckPhrase(doc, i, problems);
+        for (PhraseProblem& p : problems)
+            found.push_back({i, 0, std::move(p)});
+    }
+    if (found.empty())
+        return;
+    const std::vector<int> lines = PhraseLinesIn(doc, translation.data);
+    for (FoundProblem& f : found)
+        f.line = lines[size_t(f.phrase)] + 1;
+    std::stable_sort(found.begin(), found.end(),
+                     [](const FoundProblem& x, const FoundProblem& y) { return x.line < y.line; });
+    QByteArray buf;
+    for (const FoundProblem& f : found)
+        buf += "quillmar-cli: warning: " + translation.arg + ':' + QByteArray::number(f.line) +
+               ": [" + PhraseCheckName(f.problem.check) + "] " +
+               EscapeField(f.problem.message.toUtf8()) + '\n';
+    err.write(buf);
+}
+
+int Merge(const Arguments& a, QIODevice& out, QIODevice& err)
 {
     const auto output = a.option("-o");
     if (a.positional.isEmpty() || a.positional.size() > 2 || !output)
         throw UsageError{};
+    if (a.count("-o") > 1)
+        throw UsageError{"quillmar-cli: -o is given more than once; merge writes one file"};
+    const QByteArray& templateArg = a.positional[0];
     PhraseDocument doc;
-    LoadDocument(doc, a.positional, err);
+    doc.LoadTemplate(Path(templateArg), Input);
+    // Read here rather than by the document: the bytes give the lines the warnings name, the
+    // stamp and the NUL what a write over the file would lose.
+    MergedTranslation translation;
+    if (a.positional.size() == 2) {
+        translation.arg = a.positional[1];
+        translation.data = ReadFileBytes(Path(translation.arg), Input, &translation.stamp);
+        RefuseWideEncoding(Path(translation.arg), translation.data);
+        translation.cut = NulCutIn(translation.data);
+        doc.MergeTranslationData(translation.data);
+        const DocumentEncoding encoding = DetectEncoding(doc);
+        WarnOfMixedEncodings(encoding, templateArg, translation.arg, err);
+        translation.encoding = encoding.name;
+    }
     doc.SetKeepLayout(a.option("--keep-layout").has_value());
-    doc.SetTranslationPath(Path(*output));
-    doc.SaveTranslation();
+    QIODevice* stream = StreamNamed(*output, out, err);
+    if (!stream && !a.option("--force")) {
+        const QList<QByteArray> losses = LossesAt(*output, doc, templateArg, translation);
+        if (!losses.isEmpty()) {
+            err.write(losses.join('\n') + '\n');
+            return 1;
+        }
+    }
+    if (!translation.arg.isEmpty())
+        WarnOfCode(doc, translation, err);
+    if (!stream) {
+        doc.SetTranslationPath(Path(*output));
+        doc.SaveTranslation();
+        return 0;
+    }
+    doc.ProduceTranslationFile([stream](QByteArrayView piece) { Write(*stream, piece); });
+    // A buffered stream is written out now, so that a failure is this command's.
+    if (auto* file = qobject_cast<QFileDevice*>(stream); file && !file->flush())
+        throw Exception(QStringLiteral("Cannot write the output: %1").arg(file->errorString()));
     return 0;
 }
 
@@ -622,6 +824,8 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
             return 0;
         }
         if (command == "--version") {
+            if (!rest.isEmpty())
+                throw UsageError{};
             Write(out, "quillmar-cli " QUILLMAR_VERSION_STRING "\n");
             return 0;
         }
@@ -634,13 +838,13 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
         if (command == "list")
             return List(Arguments(rest, {"--state"}, {}), out, err);
         if (command == "merge")
-            return Merge(Arguments(rest, {"-o"}, {"--keep-layout"}), err);
+            return Merge(Arguments(rest, {"-o"}, {"--keep-layout", "--force"}), out, err);
         if (command == "find")
             return Find(Arguments(rest, {"--in", "--encoding"}, {"--case-sensitive", "--literal"}),
                         out, err);
         throw UsageError{};
-    } catch (const UsageError&) {
-        err.write(Usage);
+    } catch (const UsageError& e) {
+        err.write(e.message.isEmpty() ? QByteArray(Usage) : e.message + '\n');
         return 2;
     } catch (const Exception& e) {
         err.write(e.Message().toLocal8Bit() + '\n');

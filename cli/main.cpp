@@ -1,4 +1,7 @@
 #include "cli.h"
+#include "fileio.h"
+#include "saveleftovers.h"
+#include "stringtable.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -7,6 +10,7 @@
 
 int main(int argc, char** argv)
 {
+    PrepareProcessForSaving();
     // Named like the program, so safety copies of files saved in place go to its cache folder.
     QCoreApplication::setOrganizationName(QStringLiteral("Pellovant"));
     QCoreApplication::setApplicationName(QStringLiteral("Quillmar"));
@@ -19,6 +23,14 @@ int main(int argc, char** argv)
     QFile err;
     if (!out.open(stdout, QIODevice::WriteOnly) || !err.open(stderr, QIODevice::WriteOnly))
         return 1;
+    // A save of this program that was killed while it wrote a file in place left the file cut
+    // short, and its previous contents in a safety copy: every run says so until it is dealt
+    // with, whatever the command.
+    for (const OrphanedSafetyCopy& orphan : FindOrphanedSafetyCopies()) {
+        const QString cut = QString::fromLatin1(strings::InterruptedSave)
+                                .arg(orphan.target.Display(), orphan.copy.Display());
+        err.write(QString::fromLatin1(strings::CliWarning).arg(cut).toLocal8Bit() + '\n');
+    }
     int status = RunCli(args, out, err);
     // The last buffered output is written only now; a failure here is a failure of the command.
     // For check, whose status 1 means problems found, that is status 2.

@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <chrono>
 #include <functional>
 
 /// A file's name as the system spells it. On Linux a name is bytes that need not be valid UTF-8,
@@ -26,7 +27,9 @@ private:
 };
 
 /// What identifies one version of a file on disk: which file it is (device and inode, so a
-/// replaced file differs from the one it replaced) and its size and modification time.
+/// replaced file differs from the one it replaced), its size and modification time, and the
+/// time of its last change of any kind, which the system sets and no program can set back: a
+/// file rewritten with its old size and modification time put back still differs there.
 struct FileStamp
 {
     bool exists = false;
@@ -34,6 +37,7 @@ struct FileStamp
     quint64 inode = 0;
     qint64 size = 0;
     qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
 
     /// The same file on disk, whatever its contents.
     bool SameFile(const FileStamp& other) const
@@ -77,14 +81,29 @@ using FileProducer = std::function<void(const std::function<void(QByteArrayView)
 
 /// Writes a file so that no byte of the previous one is lost: every write, the flush to disk
 /// and the rename are checked. The new file replaces the old one atomically where that keeps
-/// what the old one was (owner, group, mode bits, hard links); otherwise it is written in place,
-/// after a safety copy of the old contents in the cache folder, which are put back when the
-/// write fails. A symbolic link is followed and stays a link.
-/// Throws EFCreateError (the file cannot be created, or is not a regular file) or EWriteError
-/// (a write failed; the previous file is as it was), Modified-style state is the caller's.
-/// Returns the stamp of the written file.
+/// what the old one was (owner, group, mode bits, access control list, user attributes, hard
+/// links); otherwise it is written in place, after a safety copy of the old contents in the
+/// cache folder, which are put back when the write fails. A symbolic link is followed and stays
+/// a link. The file is locked for the whole save: a save of it by another process of this
+/// program waits for this one (see SetSaveLockWait). Temporaries that earlier saves of the file
+/// left when they were killed are removed first (RemoveStaleTemporaries).
+/// Throws EFCreateError (the file cannot be created, or is not a regular file), EWriteError
+/// (a write failed; the previous file is as it was) or Exception (another save of the file
+/// went on past the wait; no safety copy could be made); Modified-style state is the caller's.
+/// Returns the stamp of the written file as it stands once the save is over.
 FileStamp WriteFileSafely(const FilePath& path, const FileProducer& produce);
 FileStamp WriteFileSafely(const FilePath& path, QByteArrayView bytes);
 
-/// The folder safety copies go to (the user's cache folder).
+/// How long a save waits for another process's save of the same file to end before it gives
+/// up: five seconds. Tests shorten it.
+void SetSaveLockWait(std::chrono::milliseconds wait);
+
+/// Readies the process for saving; call once at program start. A write past the file-size
+/// limit (ulimit -f) then fails like a full disk, and the save puts the file back, instead of
+/// the system ending the program half-way through the save.
+void PrepareProcessForSaving();
+
+/// The folder safety copies go to, in the user's cache folder ($XDG_CACHE_HOME, else
+/// $HOME/.cache). Empty when neither names a folder by a full path: then files that must be
+/// written in place are not saved.
 QString SafetyCopyFolder();

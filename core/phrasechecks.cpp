@@ -13,7 +13,8 @@ namespace {
 using Token = PhraseChecker::Token;
 
 constexpr const char* CheckNames[PhraseCheckCount] = {
-    "placeholders", "variables", "markup", "whitespace", "punctuation", "empty", "encoding",
+    "placeholders", "variables", "markup", "whitespace", "punctuation",
+    "empty",        "encoding",  "code",   "brackets",
 };
 
 // What the checks tell the translator to do; %1 and %2 are lists of what the texts hold.
@@ -39,6 +40,12 @@ constexpr char RemoveDoubledSpace[] = "remove the doubled space: the original ha
 constexpr char AddFinalMark[] = "end with a mark like the original's final %1";
 constexpr char RemoveFinalMark[] = "remove the final %1: the original ends without one";
 constexpr char TranslateEmpty[] = "translate the text: the translation is empty";
+constexpr char RemoveCode[] =
+    "remove %1, which PHP runs as code when it reads the file and the original does not have; a "
+    "backslash before each $ keeps it as text";
+constexpr char EndsBracketValue[] =
+    "remove %1: a bracket file's value ends at the first ]] and cannot end with ], so the text "
+    "would be read back cut there and the rest lost at the next save";
 constexpr char Unreadable[] =
     "retype the text from byte %1 on: its bytes are not valid %2 and show as replacement "
     "characters";
@@ -220,6 +227,132 @@ void FindVariables(QByteArrayView text, std::vector<Token>& tokens)
         tokens.push_back(
             {text.sliced(i, end - i + (braced ? 1 : 0)), text.sliced(start, end - start), 0, '$'});
         i = end - 1;
+    }
+}
+
+// --- PHP code in a value: what runs when PHP reads the file, as its scanner finds it (bytes)
+
+// The offset of the quote that ends a quoted text whose body starts at text[i], or the text's
+// end when none does: a backslash takes the byte after it along.
+qsizetype ClosingQuote(QByteArrayView text, qsizetype i, char quote)
+{
+    for (; i < text.size(); ++i) {
+        if (text[i] == '\\')
+            ++i;
+        else if (text[i] == quote)
+            return i;
+    }
+    return text.size();
+}
+
+// Just past the bracket that closes one opened before text[i], or the text's end: what stands
+// inside is PHP source, whose quoted texts may hold brackets of their own.
+qsizetype ClosingBracket(QByteArrayView text, qsizetype i, char open, char close)
+{
+    int depth = 1;
+    while (i < text.size()) {
+        const char c = text[i++];
+        if (c == '\'' || c == '"' || c == '`')
+            i = std::min(ClosingQuote(text, i, c) + 1, text.size());
+        else if (c == open)
+            ++depth;
+        else if (c == close && --depth == 0)
+            return i;
+    }
+    return text.size();
+}
+
+qsizetype NameEnd(QByteArrayView text, qsizetype i)
+{
+    while (IsNameByte(At(text, i)))
+        ++i;
+    return i;
+}
+
+// Just past the access PHP reads after a variable in double quotes, at text[i]: one ->name,
+// ?->name or [...]; i when none follows. Each may call code of the object's class.
+qsizetype AccessEnd(QByteArrayView text, qsizetype i)
+{
+    if (At(text, i) == '[') {
+        const qsizetype close = text.indexOf(']', i + 1);
+        return close < 0 ? text.size() : close + 1;
+    }
+    const qsizetype arrow = At(text, i) == '?' ? i + 1 : i;
+    if (At(text, arrow) == '-' && At(text, arrow + 1) == '>' && IsNameStart(At(text, arrow + 2)))
+        return NameEnd(text, arrow + 3);
+    return i;
+}
+
+// The code the text of a double-quoted literal interpolates. { is special only right before a
+// $, so "{ $x}" holds a plain variable; a backslash passes the byte after it, so "\{$x}" holds
+// one too, while "\\{$x}" and "\{${x}}" hold code.
+void FindInterpolatedCode(QByteArrayView text, std::vector<QByteArrayView>& code)
+{
+    for (qsizetype i = 0; i < text.size();) {
+        const char c = text[i];
+        qsizetype end = i + 1;
+        if (c == '\\') {
+            end = i + 2;
+        } else if (c == '{' && At(text, i + 1) == '$') {
+            end = ClosingBracket(text, i + 1, '{', '}');
+            code.push_back(text.sliced(i, end - i));
+        } else if (c == '$' && At(text, i + 1) == '{') {
+            end = ClosingBracket(text, i + 2, '{', '}');
+            code.push_back(text.sliced(i, end - i));
+        } else if (c == '$' && IsNameStart(At(text, i + 1))) {
+            const qsizetype name = NameEnd(text, i + 2);
+            end = AccessEnd(text, name);
+            if (end > name)
+                code.push_back(text.sliced(i, end - i));
+        }
+        i = std::min(end, text.size());
+    }
+}
+
+// A name that calls nothing when ( follows it: array(1, 2) only builds a value.
+bool IsValueConstruct(QByteArrayView name)
+{
+    constexpr QByteArrayView array = "array";
+    if (name.size() != array.size())
+        return false;
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (AsciiLower(uchar(name[i])) != uchar(array[i]))
+            return false;
+    return true;
+}
+
+// The code in PHP source that is not one literal: calls and backtick commands outside its
+// literals, and what its double-quoted literals interpolate.
+void FindExpressionCode(QByteArrayView text, std::vector<QByteArrayView>& code)
+{
+    for (qsizetype i = 0; i < text.size();) {
+        const uchar c = uchar(text[i]);
+        qsizetype end = i + 1;
+        if (c == '\'' || c == '"' || c == '`') {
+            const qsizetype close = ClosingQuote(text, i + 1, char(c));
+            end = std::min(close + 1, text.size());
+            if (c == '"')
+                FindInterpolatedCode(text.sliced(i + 1, close - i - 1), code);
+            else if (c == '`')
+                code.push_back(text.sliced(i, end - i));
+        } else if (c == '$' || c == '\\' || IsNameStart(c)) {
+            // A function's name (namespaced or not) or a variable holding one; a call when (
+            // follows.
+            const qsizetype start = c == '$' ? i + 1 : i;
+            qsizetype nameEnd = start;
+            while (IsNameByte(At(text, nameEnd)) || At(text, nameEnd) == '\\')
+                ++nameEnd;
+            end = std::max(nameEnd, i + 1);
+            qsizetype open = nameEnd;
+            while (At(text, open) == ' ' || At(text, open) == '\t')
+                ++open;
+            if (nameEnd > start && At(text, open) == '(' &&
+                !IsValueConstruct(text.sliced(start, nameEnd - start))) {
+                end = ClosingBracket(text, open + 1, '(', ')');
+                code.push_back(text.sliced(i, end - i));
+            }
+        }
+        i = std::min(end, text.size());
     }
 }
 
@@ -467,6 +600,25 @@ bool IsAsciiMark(uchar c)
 
 } // namespace
 
+const char* PhraseSeverityName(PhraseSeverity severity)
+{
+    return severity == PhraseSeverity::Error ? "error" : "warning";
+}
+
+void FindPhpCode(QByteArrayView value, PhpValueForm form, std::vector<QByteArrayView>& code)
+{
+    switch (form) {
+    case PhpValueForm::DoubleQuoted:
+        FindInterpolatedCode(value, code);
+        break;
+    case PhpValueForm::SingleQuoted:
+        break;
+    case PhpValueForm::Expression:
+        FindExpressionCode(value, code);
+        break;
+    }
+}
+
 const char* PhraseCheckName(PhraseCheck check)
 {
     return CheckNames[std::clamp(int(check), 0, PhraseCheckCount - 1)];
@@ -526,6 +678,16 @@ int PhraseChecker::Check(QByteArrayView original, QByteArrayView translation, ch
     }
     const quint8 inTranslation = ClassesOf(translation);
     const quint8 inEither = quint8(ClassesOf(original) | inTranslation);
+    // Only a double-quoted literal runs what it holds, and all of that begins with a $.
+    if (m_enabled.Contains(PhraseCheck::Code) && quote == '"' && (inTranslation & Dollar))
+        CheckCode(original, translation, problems);
+    // A bracket value has no escapes: ]] inside it, or a ] before its closing ]], ends it early.
+    if (m_enabled.Contains(PhraseCheck::Brackets) && quote == '\0') {
+        if (translation.indexOf("]]") >= 0)
+            problems.push_back({PhraseCheck::Brackets, Text(EndsBracketValue).arg(u"]]")});
+        else if (translation.endsWith(']'))
+            problems.push_back({PhraseCheck::Brackets, Text(EndsBracketValue).arg(u"the final ]")});
+    }
     if (m_enabled.Contains(PhraseCheck::Placeholders) && (inEither & (Percent | Brace)))
         CheckPlaceholders(original, translation, problems);
     if (m_enabled.Contains(PhraseCheck::Variables) && (inEither & Dollar))
@@ -849,4 +1011,36 @@ void PhraseChecker::CheckEncoding(QByteArrayView translation, std::vector<Phrase
     if (at >= 0)
         problems.push_back({PhraseCheck::Encoding,
                             Text(Unreadable).arg(at + 1).arg(QString::fromLatin1(m_codec.Name()))});
+}
+
+void PhraseChecker::CheckCode(QByteArrayView original, QByteArrayView translation,
+                              std::vector<PhraseProblem>& problems)
+{
+    m_translationCode.clear();
+    FindPhpCode(translation, PhpValueForm::DoubleQuoted, m_translationCode);
+    if (m_translationCode.empty())
+        return;
+    // The original's code is the application's own; only what the translation adds is foreign.
+    m_originalCode.clear();
+    FindPhpCode(original, PhpValueForm::DoubleQuoted, m_originalCode);
+    // Sorted, so that a text of many pieces costs no more than sorting them; each piece named
+    // once, where it first stands.
+    const auto less = [](QByteArrayView a, QByteArrayView b) {
+        return CompareBytes(a, b, false) < 0;
+    };
+    std::sort(m_originalCode.begin(), m_originalCode.end(), less);
+    std::stable_sort(m_translationCode.begin(), m_translationCode.end(), less);
+    m_translationCode.erase(std::unique(m_translationCode.begin(), m_translationCode.end()),
+                            m_translationCode.end());
+    std::erase_if(m_translationCode, [&](QByteArrayView piece) {
+        return std::binary_search(m_originalCode.begin(), m_originalCode.end(), piece, less);
+    });
+    std::sort(m_translationCode.begin(), m_translationCode.end(),
+              [](QByteArrayView a, QByteArrayView b) { return a.data() < b.data(); });
+    QStringList added;
+    for (const QByteArrayView piece : m_translationCode)
+        added << Shown(piece);
+    if (!added.isEmpty())
+        problems.push_back(
+            {PhraseCheck::Code, Text(RemoveCode).arg(added.join(QStringLiteral(", ")))});
 }

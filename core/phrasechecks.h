@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-/// One check of a translated phrase against its original. The numbers order the problems of a
-/// phrase and index PhraseCheckSet.
+/// One check of a translated phrase against its original. The numbers index PhraseCheckSet;
+/// PhraseChecksInOrder gives the order in which problems and checks are listed.
 enum class PhraseCheck : quint8 {
     Placeholders = 0, ///< printf placeholders (%s, %1$d, %%) and {name} placeholders
     Variables = 1,    ///< PHP variables ($name, {$x}, ${x})
@@ -20,13 +20,53 @@ enum class PhraseCheck : quint8 {
     Punctuation = 4,  ///< a final . : ! ? … or a script's own mark
     Empty = 5,        ///< an empty translation of a text
     Encoding = 6,     ///< bytes the document's encoding cannot read
+    Code = 7,         ///< PHP code that runs when the file is read ({$...}, ${...}, $a->b)
+    Brackets = 8,     ///< ]] in a bracket file's value, or a final ], which end the value early
 };
-inline constexpr int PhraseCheckCount = 7;
+inline constexpr int PhraseCheckCount = 9;
+
+/// The checks in the order their problems are listed: the errors first, then the warnings.
+inline constexpr std::array<PhraseCheck, PhraseCheckCount> PhraseChecksInOrder = {
+    PhraseCheck::Code,        PhraseCheck::Brackets, PhraseCheck::Placeholders,
+    PhraseCheck::Variables,   PhraseCheck::Markup,   PhraseCheck::Whitespace,
+    PhraseCheck::Punctuation, PhraseCheck::Empty,    PhraseCheck::Encoding,
+};
+
+/// How much a problem matters. An error lets the saved file do what its original never does
+/// (run code) or loses text when it is read back; a warning is a text that reads or shows wrong.
+enum class PhraseSeverity : quint8 {
+    Warning = 0,
+    Error = 1,
+};
+
+/// The severity of every problem a check finds.
+constexpr PhraseSeverity PhraseCheckSeverity(PhraseCheck check)
+{
+    return check == PhraseCheck::Code || check == PhraseCheck::Brackets ? PhraseSeverity::Error
+                                                                        : PhraseSeverity::Warning;
+}
+/// "warning" or "error", as compilers write them.
+const char* PhraseSeverityName(PhraseSeverity severity);
 
 /// The short name of a check ("placeholders", "variables", ...), as the command line takes it.
 const char* PhraseCheckName(PhraseCheck check);
 /// The check of that name, if one has it.
 std::optional<PhraseCheck> PhraseCheckFromName(QByteArrayView name);
+
+/// How PHP reads the text of a value.
+enum class PhpValueForm : quint8 {
+    DoubleQuoted, ///< the text of a "..." literal, escapes as written: PHP interpolates in it
+    SingleQuoted, ///< the text of a '...' literal: PHP reads nothing in it
+    Expression,   ///< PHP source that is not one literal: its calls and literals are read
+};
+
+/// Appends to code, in their order, the pieces of value that PHP runs as code when it reads the
+/// file. In double quotes: {$...} and ${...} up to their matching brace, and $name->prop,
+/// $name?->prop and $name[...] (a plain $name is a variable and no code); a backslash and the
+/// byte after it are passed over, as PHP passes them. In an expression: also its calls, name(...),
+/// and its backtick commands, outside its literals, and the interpolations of its double-quoted
+/// literals.
+void FindPhpCode(QByteArrayView value, PhpValueForm form, std::vector<QByteArrayView>& code);
 
 /// A set of checks, one bit each.
 class PhraseCheckSet
@@ -52,6 +92,7 @@ struct PhraseProblem
 {
     PhraseCheck check = PhraseCheck::Placeholders;
     QString message;
+    PhraseSeverity Severity() const { return PhraseCheckSeverity(check); }
     friend bool operator==(const PhraseProblem&, const PhraseProblem&) = default;
 };
 
@@ -71,10 +112,11 @@ public:
     void SetEnabled(PhraseCheckSet enabled) { m_enabled = enabled; }
     const TextCodec& Codec() const { return m_codec; }
 
-    /// Appends to problems what the enabled checks find in translation, in the order of the
-    /// checks' numbers, and returns how many it appended. quote is the literal the translation
-    /// is written in: '"' (PHP reads variables and escapes in it), '\'' or 0 (not a PHP literal).
-    /// A translation equal to its original has no problems; an empty one has only Empty.
+    /// Appends to problems what the enabled checks find in translation, in the order of
+    /// PhraseChecksInOrder (errors first), and returns how many it appended. quote is the literal
+    /// the translation is written in: '"' (PHP reads variables and escapes in it), '\'' or 0 (not a
+    /// PHP literal). A translation equal to its original has no problems; an empty one has only
+    /// Empty.
     int Check(QByteArrayView original, QByteArrayView translation, char quote,
               std::vector<PhraseProblem>& problems);
 
@@ -104,6 +146,8 @@ private:
     void CheckPunctuation(QByteArrayView original, QByteArrayView translation,
                           std::vector<PhraseProblem>& problems);
     void CheckEncoding(QByteArrayView translation, std::vector<PhraseProblem>& problems);
+    void CheckCode(QByteArrayView original, QByteArrayView translation,
+                   std::vector<PhraseProblem>& problems);
 
     // The placeholders of text, appended to tokens.
     void FindPlaceholders(QByteArrayView text, std::vector<Token>& tokens) const;
@@ -132,5 +176,7 @@ private:
     // Scratch space kept from phrase to phrase.
     std::vector<Token> m_originalTokens;
     std::vector<Token> m_translationTokens;
+    std::vector<QByteArrayView> m_originalCode;
+    std::vector<QByteArrayView> m_translationCode;
     BorrowedPhraseTexts m_texts;
 };

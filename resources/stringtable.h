@@ -72,6 +72,10 @@ inline constexpr char TemplateNulNotice[] =
 inline constexpr char TemplateHaltNotice[] =
     "%1 ends its PHP code with __halt_compiler() on line %2. The %3 bytes after it are data, not "
     "phrases; saving copies them unchanged.";
+inline constexpr char SafetyCopyOffer[] =
+    "A save of %1 that began %2 was cut short (the program was ended while writing it), so the "
+    "file may be incomplete. Its contents from before that save are kept in %3. Put them back "
+    "into %1?";
 inline constexpr char ChangedOnDisk[] =
     "%1 was changed by another program since it was opened. Overwrite it?";
 inline constexpr char DeletedOnDisk[] =
@@ -98,5 +102,26 @@ inline constexpr char RecentEmpty[] = "(empty)";
 
 inline constexpr char ApplicationTitle[] = "Vorlane translation assistant";
 inline constexpr char MainCaption[] = "Vorlane translator";
+
+// Saving: a file another process of the program is saving, reasons a file cannot be made
+// (after "Cannot create file %1"), the cache folder missing for a safety copy (in NoSafetyCopy),
+// and a file whose save was cut short, with where its previous contents are kept.
+inline constexpr char SavedByAnother[] =
+    "Cannot save %1: it is being saved by another program; try again when that save is done";
+inline constexpr char SymlinkLoop[] = "it is a loop of symbolic links";
+inline constexpr char MarkedImmutable[] =
+    "it is marked immutable, so no one may change it (chattr -i lifts that)";
+inline constexpr char MarkedAppendOnly[] =
+    "it is marked append-only, so it may not be rewritten (chattr -a lifts that)";
+inline constexpr char CacheFolder[] = "the cache folder";
+inline constexpr char NoHomeFolder[] = "neither XDG_CACHE_HOME nor HOME names a folder";
+inline constexpr char InterruptedSave[] =
+    "%1 may be incomplete because a save of it was interrupted; its previous contents are kept "
+    "in %2";
+inline constexpr char CliWarning[] = "quillmar-cli: warning: %1";
+
+// Editing a translation: a pasted text of several lines goes in as the one line a translation is.
+inline constexpr char LinesJoined[] =
+    "The pasted lines were joined with blanks: a translation is one line of the file";
 
 } // namespace strings

@@ -14,8 +14,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(nproc 2>/dev/null || echo 2)
-# libuchardet-dev guesses the encoding of files that neither are UTF-8 nor name their charset.
-build_packages=(qt6-base-dev cmake g++ make fonts-dejavu-core pkg-config libuchardet-dev)
+# libuchardet-dev guesses the encoding of files that neither are UTF-8 nor name their charset;
+# libacl1-dev lets a save keep a file's access control list.
+build_packages=(qt6-base-dev cmake g++ make fonts-dejavu-core pkg-config libuchardet-dev libacl1-dev)
 # The tests check every PHP file the program writes with PHP's own syntax check; the end-to-end
 # test runs the program under a virtual X server and a window manager, types and clicks with
 # xdotool, reads the clipboard with xclip, finds windows with x11-utils and takes screenshots.
@@ -23,6 +24,8 @@ test_packages=(php-cli xvfb xauth openbox xdotool xclip x11-utils imagemagick)
 # The installed desktop entry and AppStream record are checked with the validators the desktop
 # itself uses, and the manual pages rendered with man.
 test_packages+=(desktop-file-utils appstream man-db groff-base)
+# The save tests set and read access control lists and user attributes as a user does.
+test_packages+=(acl attr)
 # Building a Debian package: dpkg-shlibdeps finds the libraries, lintian checks the result.
 package_packages=(dpkg-dev file lintian)
 

@@ -1,6 +1,7 @@
 #include "../support/fixture.h"
 #include "detailspane.h"
 #include "edithistory.h"
+#include "edittext.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "openedwindow.h"
@@ -8,15 +9,19 @@
 #include "phrasemodel.h"
 #include "progressstatus.h"
 #include "scriptedseam.h"
+#include "stringtable.h"
 #include "testmain.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QUndoStack>
 
 namespace {
@@ -35,6 +40,18 @@ const QByteArray Translation = "define(\"_A\",\"Alfa\");\n"
                                "define(\"_B\",\"Beta\");\n"
                                "define(\"_D\",\"Delta!\");\n"
                                "define(\"_F\",\"Zeta\");\n";
+
+// A text of size bytes of words, beginning with first: no quote, backslash or line break in it.
+QByteArray Words(qsizetype size, char first)
+{
+    static const char* const words[] = {"lorem ", "ipsum ", "dolor, ", "sit ", "amet. "};
+    QByteArray text(1, first);
+    text.reserve(size + 8);
+    for (unsigned i = 0; text.size() < size; ++i)
+        text += words[i % std::size(words)];
+    text.truncate(size);
+    return text;
+}
 
 } // namespace
 
@@ -58,6 +75,11 @@ private slots:
     void copyOriginal();
     void doneAndNext_data();
     void doneAndNext();
+    void longValueEditsAtBlockEdges_data();
+    void longValueEditsAtBlockEdges();
+    void longValueCopyLeavesOutBlockBreaks();
+    void longPasteGoesInWhole();
+    void longValueRefusesWhatTheEncodingCannotWrite();
 
 private:
     DetailsPane* Pane() { return m_form->Details(); }
@@ -67,6 +89,12 @@ private:
     void EnterPane();
     void TypeInPane(const QString& text);
     QString Progress() { return m_form->Progress()->Label()->text(); }
+    /// Opens a template whose phrase 1 has original as its text and a translation that gives it
+    /// translated, and enters the pane on it.
+    void EnterLongValue(const QByteArray& original, const QByteArray& translated);
+    /// The caret's place between the pane editor's first two blocks, at the end of the first
+    /// (else at the start of the second); the value's place there.
+    int CaretAtFirstBreak(bool atEnd);
 };
 
 void TestDetailsPane::init()
@@ -91,6 +119,28 @@ void TestDetailsPane::TypeInPane(const QString& text)
 {
     for (QChar c : text)
         QTest::keyClick(Editor(), c.toLatin1());
+}
+
+void TestDetailsPane::EnterLongValue(const QByteArray& original, const QByteArray& translated)
+{
+    m_seam->files.enqueue(
+        WriteFixture(*m_dir, "lang-english.php",
+                     "<?php\ndefine('_A','Alpha');\ndefine('_LONG','" + original + "');\n"));
+    m_seam->files.enqueue(
+        WriteFixture(*m_dir, "lang-french.php", "<?php\ndefine('_LONG','" + translated + "');\n"));
+    m_form->FileOpenAction()->trigger();
+    QCOMPARE(m_form->Document().PhraseCount(), 2);
+    GoToPhrase(1);
+    EnterPane();
+}
+
+int TestDetailsPane::CaretAtFirstBreak(bool atEnd)
+{
+    const QTextBlock first = Editor()->document()->firstBlock();
+    QTextCursor cursor = Editor()->textCursor();
+    cursor.setPosition(first.position() + first.length() - (atEnd ? 1 : 0));
+    Editor()->setTextCursor(cursor);
+    return first.length() - 1;
 }
 
 void TestDetailsPane::hiddenByDefault()
@@ -208,24 +258,33 @@ void TestDetailsPane::escapePutsBackTheText()
 
 void TestDetailsPane::noLineBreakGetsIn_data()
 {
-    QTest::addColumn<QKeyCombination>("key"); // pressed, or Ctrl+V with the clipboard below
+    // Pressed, or with a text: Ctrl+V with it on the clipboard, or an input method's committing it.
+    QTest::addColumn<QKeyCombination>("key");
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("joined"); // the status line says so
+    const QKeyCombination paste = Qt::ControlModifier | Qt::Key_V;
+    const QKeyCombination inputMethod(Qt::Key_unknown);
     QTest::newRow("Return") << QKeyCombination(Qt::Key_Return) << ""
-                            << "Beta";
+                            << "Beta" << false;
     QTest::newRow("Enter") << QKeyCombination(Qt::Key_Enter) << ""
-                           << "Beta";
+                           << "Beta" << false;
     QTest::newRow("Shift+Return") << (Qt::ShiftModifier | Qt::Key_Return) << ""
-                                  << "Beta";
+                                  << "Beta" << false;
     QTest::newRow("Tab") << QKeyCombination(Qt::Key_Tab) << ""
-                         << "Beta";
-    QTest::newRow("pasted CR LF") << (Qt::ControlModifier | Qt::Key_V) << "X\r\nY"
-                                  << "BetaX";
-    QTest::newRow("pasted LF first") << (Qt::ControlModifier | Qt::Key_V) << "\nY"
-                                     << "Beta";
-    QTest::newRow("pasted NUL") << (Qt::ControlModifier | Qt::Key_V)
-                                << QString("a") + QChar(0) + "b"
-                                << "Betaa";
+                         << "Beta" << false;
+    QTest::newRow("pasted CR LF") << paste << "X\r\nY"
+                                  << "BetaX Y" << true;
+    QTest::newRow("pasted LF first") << paste << "\nY"
+                                     << "BetaY" << false;
+    QTest::newRow("pasted line with its end") << paste << "Y\r\n"
+                                              << "BetaY" << false;
+    QTest::newRow("pasted NUL") << paste << QString("a") + QChar(0) + "b"
+                                << "Betaa b" << true;
+    QTest::newRow("pasted paragraphs") << paste << QString("a") + QChar::ParagraphSeparator + "b"
+                                       << "Betaa b" << true;
+    QTest::newRow("input method's lines") << inputMethod << "a\nb"
+                                          << "Betaa b" << true;
 }
 
 void TestDetailsPane::noLineBreakGetsIn()
@@ -233,16 +292,25 @@ void TestDetailsPane::noLineBreakGetsIn()
     QFETCH(QKeyCombination, key);
     QFETCH(QString, clipboard);
     QFETCH(QString, text);
+    QFETCH(bool, joined);
     GoToPhrase(1);
     EnterPane();
-    if (!clipboard.isEmpty())
-        QApplication::clipboard()->setText(clipboard);
-    QTest::keyClick(Editor(), key.key(), key.keyboardModifiers());
+    if (key.key() == Qt::Key_unknown) {
+        QInputMethodEvent commit;
+        commit.setCommitString(clipboard);
+        QApplication::sendEvent(Editor(), &commit);
+    } else {
+        if (!clipboard.isEmpty())
+            QApplication::clipboard()->setText(clipboard);
+        QTest::keyClick(Editor(), key.key(), key.keyboardModifiers());
+    }
     QCOMPARE(Editor()->toPlainText(), text);
     QCOMPARE(Editor()->blockCount(), 1);
     QCOMPARE(m_form->Document().PhraseTranslation(1), text.toLatin1());
     QVERIFY(Editor()->hasFocus());
     QCOMPARE(CurrentPhrase(), 1);
+    QCOMPARE(m_form->statusBar()->currentMessage(),
+             joined ? QString::fromLatin1(strings::LinesJoined) : QString());
 }
 
 void TestDetailsPane::refusesWhatTheEncodingCannotWrite()
@@ -371,6 +439,114 @@ void TestDetailsPane::doneAndNext()
         QVERIFY(Editor()->hasFocus());
         QCOMPARE(Pane()->Phrase(), next);
     }
+}
+
+void TestDetailsPane::longValueEditsAtBlockEdges_data()
+{
+    // At the end of the pane editor's first block or the start of its second, key is pressed and
+    // typed typed; the value loses length characters at from (from the break) and gains typed.
+    QTest::addColumn<bool>("atEnd");
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("length");
+    QTest::newRow("Backspace at a block's start takes the character before the break")
+        << false << QKeyCombination(Qt::Key_Backspace) << "" << -1 << 1;
+    QTest::newRow("Delete at a block's end takes the character after it")
+        << true << QKeyCombination(Qt::Key_Delete) << "" << 0 << 1;
+    QTest::newRow("Left from a block's start passes one character")
+        << false << QKeyCombination(Qt::Key_Left) << "!" << -1 << 0;
+    QTest::newRow("Right from a block's end passes one character")
+        << true << QKeyCombination(Qt::Key_Right) << "!" << 1 << 0;
+    QTest::newRow("Shift+Left from a block's start selects one character")
+        << false << (Qt::ShiftModifier | Qt::Key_Left) << "!" << -1 << 1;
+    QTest::newRow("typed at a block's start")
+        << false << QKeyCombination(Qt::Key_unknown) << "!" << 0 << 0;
+}
+
+// A long value is laid out in blocks, so that a keystroke lays out one of them; their breaks are
+// not the value's: what the pane shows and stores is the value, edited where the caret is.
+void TestDetailsPane::longValueEditsAtBlockEdges()
+{
+    QFETCH(bool, atEnd);
+    QFETCH(QKeyCombination, key);
+    QFETCH(QString, typed);
+    QFETCH(int, from);
+    QFETCH(int, length);
+    const QByteArray original = Words(3 * LongValueSize, 'O');
+    const QByteArray translated = Words(3 * LongValueSize, 'T');
+    EnterLongValue(original, translated);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(Pane()->OriginalText().toLatin1(), original);
+    QCOMPARE(Pane()->EditorText().toLatin1(), translated);
+    QVERIFY(Editor()->blockCount() > 1); // else there is no break to edit at
+    const int at = CaretAtFirstBreak(atEnd);
+    if (key.key() != Qt::Key_unknown)
+        QTest::keyClick(Editor(), key.key(), key.keyboardModifiers());
+    TypeInPane(typed);
+    const QByteArray expected = QByteArray(translated).replace(at + from, length, typed.toLatin1());
+    QCOMPARE(m_form->Document().PhraseTranslation(1), expected);
+    QCOMPARE(Pane()->EditorText().toLatin1(), expected);
+}
+
+void TestDetailsPane::longValueCopyLeavesOutBlockBreaks()
+{
+    const QByteArray translated = Words(3 * LongValueSize, 'T');
+    EnterLongValue("Alpha", translated);
+    if (QTest::currentTestFailed())
+        return;
+    const int at = CaretAtFirstBreak(true);
+    QTextCursor cursor = Editor()->textCursor();
+    cursor.setPosition(at - 5);
+    cursor.setPosition(at + 6, QTextCursor::KeepAnchor); // over the break
+    Editor()->setTextCursor(cursor);
+    QTest::keyClick(Editor(), Qt::Key_C, Qt::ControlModifier); // the editor's own Copy
+    QCOMPARE(QApplication::clipboard()->text().toLatin1(), translated.mid(at - 5, 10));
+}
+
+// A long text pasted into a short translation goes in whole, in blocks; its lines joined.
+void TestDetailsPane::longPasteGoesInWhole()
+{
+    const PhraseDocument& doc = m_form->Document();
+    GoToPhrase(1); // "Beta"
+    EnterPane();
+    const QByteArray first = Words(2 * LongValueSize, 'P');
+    const QByteArray second = Words(LongValueSize, 'Q');
+    QApplication::clipboard()->setText(QString::fromLatin1(first + "\r\n" + second));
+    QTest::keyClick(Editor(), Qt::Key_V, Qt::ControlModifier);
+    const QByteArray expected = "Beta" + first + ' ' + second;
+    QCOMPARE(doc.PhraseTranslation(1), expected);
+    QCOMPARE(Pane()->EditorText().toLatin1(), expected);
+    QVERIFY(Editor()->blockCount() > 1);
+    QCOMPARE(m_form->statusBar()->currentMessage(), QString::fromLatin1(strings::LinesJoined));
+    // Typed on in its blocks, it stays exact; Esc puts back the text before the paste.
+    const int at = CaretAtFirstBreak(false);
+    QTest::keyClick(Editor(), Qt::Key_Backspace);
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray(expected).remove(at - 1, 1));
+    QTest::keyClick(Editor(), Qt::Key_Escape);
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray("Beta"));
+    QCOMPARE(Pane()->EditorText(), QString("Beta"));
+}
+
+void TestDetailsPane::longValueRefusesWhatTheEncodingCannotWrite()
+{
+    const QByteArray translated = Words(3 * LongValueSize, 'T');
+    EnterLongValue("Alpha", translated);
+    if (QTest::currentTestFailed())
+        return;
+    m_form->ChooseEncoding("windows-1252");
+    QVERIFY(Editor()->hasFocus());
+    const int at = CaretAtFirstBreak(false);
+    QApplication::clipboard()->setText(QString::fromUtf8("\xd0\x96")); // a Cyrillic letter
+    QTest::keyClick(Editor(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(Pane()->EditorText().toLatin1(), translated);
+    QCOMPARE(m_form->Document().PhraseTranslation(1), translated);
+    QVERIFY(Editor()->toolTip().contains("windows-1252"));
+    // The caret stays where it was: what it can write goes in there, in its bytes.
+    QApplication::clipboard()->setText(QString::fromUtf8("\xc3\xa9"));
+    QTest::keyClick(Editor(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(m_form->Document().PhraseTranslation(1), QByteArray(translated).insert(at, '\xe9'));
 }
 
 QUILLMAR_GUI_TEST_MAIN(TestDetailsPane)

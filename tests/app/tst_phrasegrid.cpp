@@ -1,10 +1,14 @@
 #include "../support/fixture.h"
+#include "detailspane.h"
+#include "edithistory.h"
+#include "edittext.h"
 #include "gridkeys.h"
 #include "mainform.h"
 #include "openedwindow.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "scriptedseam.h"
+#include "stringtable.h"
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
@@ -13,10 +17,14 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoStack>
+#include <ctime>
 
 namespace {
 
@@ -27,6 +35,27 @@ const QByteArray Template = "<?php\r\n"
                             "define(\"_TAB\",\"a\tb\");\r\n";
 const QByteArray Translation = "define(\"_HELLO\",\"Bonjour\");\r\n"
                                "define(\"_BYE\",\"Bye\");\r\n";
+
+// A text of size bytes of words, beginning with first: no quote, backslash or line break in it.
+QByteArray Words(qsizetype size, char first)
+{
+    static const char* const words[] = {"lorem ", "ipsum ", "dolor, ", "sit ", "amet. "};
+    QByteArray text(1, first);
+    text.reserve(size + 8);
+    for (unsigned i = 0; text.size() < size; ++i)
+        text += words[i % std::size(words)];
+    text.truncate(size);
+    return text;
+}
+
+// The processor time this thread has used, in milliseconds: a test of speed measures this, as
+// other programs' load on the machine does not count in it.
+double ThreadMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
 
 // Exposes how the delegate prepares a cell for painting.
 class PaintProbe : public PhraseDelegate
@@ -59,8 +88,14 @@ private slots:
     void copySelection_data();
     void copySelection();
     void copyWhileEditingCopiesCells();
-    void pasteKeepsFirstLine_data();
-    void pasteKeepsFirstLine();
+    void pasteJoinsLines_data();
+    void pasteJoinsLines();
+    void longValues_data();
+    void longValues();
+    void longValueEditOpeners_data();
+    void longValueEditOpeners();
+    void pasteMakingTextLongGoesToPane_data();
+    void pasteMakingTextLongGoesToPane();
     void layoutColumns();
     void toggles();
     void tabKeepsFocusAndCell_data();
@@ -71,6 +106,9 @@ private slots:
 private:
     QModelIndex Cell(int row, int col) { return m_form->Model()->index(row, col); }
     void Select(int top, int left, int bottom, int right);
+    /// Opens a template of three phrases whose second has original as its text, and a translation
+    /// that gives it translated.
+    void OpenLongValue(const QByteArray& original, const QByteArray& translated);
 };
 
 void TestPhraseGrid::init()
@@ -88,6 +126,18 @@ void TestPhraseGrid::Select(int top, int left, int bottom, int right)
     Grid()->selectionModel()->setCurrentIndex(Cell(top, left), QItemSelectionModel::ClearAndSelect);
     Grid()->selectionModel()->select(QItemSelection(Cell(top, left), Cell(bottom, right)),
                                      QItemSelectionModel::ClearAndSelect);
+}
+
+void TestPhraseGrid::OpenLongValue(const QByteArray& original, const QByteArray& translated)
+{
+    m_seam->files.enqueue(WriteFixture(*m_dir, "lang-english.php",
+                                       "<?php\ndefine('_A','Short');\ndefine('_LONG','" + original +
+                                           "');\ndefine('_Z','Zed');\n"));
+    m_seam->files.enqueue(
+        WriteFixture(*m_dir, "lang-french.php", "<?php\ndefine('_LONG','" + translated + "');\n"));
+    m_form->FileOpenAction()->trigger();
+    QCOMPARE(m_form->Document().PhraseCount(), 3);
+    QCOMPARE(m_form->Document().PhraseTranslation(1), translated);
 }
 
 void TestPhraseGrid::modelIsConsistent()
@@ -324,32 +374,46 @@ void TestPhraseGrid::copyWhileEditingCopiesCells()
     QCOMPARE(QApplication::clipboard()->text(), QString("Salut"));
 }
 
-void TestPhraseGrid::pasteKeepsFirstLine_data()
+void TestPhraseGrid::pasteJoinsLines_data()
 {
     QTest::addColumn<int>("caret");
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("caretAfter");
-    QTest::newRow("CR LF at the end") << 3 << "X\r\nY"
-                                      << "ByeX" << 4;
+    QTest::addColumn<bool>("joined"); // the status line says so
+    QTest::newRow("CR LF between two lines") << 3 << "X\r\nY"
+                                             << "ByeX Y" << 6 << true;
     QTest::newRow("LF in the middle") << 1 << "12\n34"
-                                      << "B12ye" << 3;
+                                      << "B12 34ye" << 6 << true;
+    QTest::newRow("a run of breaks is one blank") << 3 << "a\r\n\r\nb"
+                                                  << "Byea b" << 6 << true;
+    QTest::newRow("a line copied with its end") << 3 << "X\r\n"
+                                                << "ByeX" << 4 << false;
     QTest::newRow("CR first") << 0 << "\rZ"
-                              << "Bye" << 0;
+                              << "ZBye" << 1 << false;
+    QTest::newRow("only breaks") << 3 << "\r\n"
+                                 << "Bye" << 3 << false;
     QTest::newRow("NUL") << 3 << QString("a") + QChar(0) + "b"
-                         << "Byea" << 4;
+                         << "Byea b" << 6 << true;
+    QTest::newRow("paragraph separator") << 3 << QString("a") + QChar::ParagraphSeparator + "b"
+                                         << "Byea b" << 6 << true;
+    // The pasted text begins as the text after the caret does: its break is inside it all the
+    // same, not at its start.
+    QTest::newRow("begins as the text after the caret") << 1 << "y\nz"
+                                                        << "By zye" << 4 << true;
     QTest::newRow("one line") << 3 << "!"
-                              << "Bye!" << 4;
+                              << "Bye!" << 4 << false;
 }
 
-// A translation is one line of the file: of a pasted text only its first line goes in, so the
-// saved file keeps its lines.
-void TestPhraseGrid::pasteKeepsFirstLine()
+// A translation is one line of the file: the lines of a pasted text are joined with blanks, so
+// the saved file keeps its lines and no word of the paste is lost.
+void TestPhraseGrid::pasteJoinsLines()
 {
     QFETCH(int, caret);
     QFETCH(QString, clipboard);
     QFETCH(QString, text);
     QFETCH(int, caretAfter);
+    QFETCH(bool, joined);
     Grid()->setCurrentIndex(Cell(1, 2)); // _BYE
     PressKey(Grid(), Qt::Key_Return);
     auto* editor = qobject_cast<QLineEdit*>(Grid()->indexWidget(Grid()->currentIndex()));
@@ -361,6 +425,185 @@ void TestPhraseGrid::pasteKeepsFirstLine()
     QCOMPARE(editor->cursorPosition(), caretAfter);
     QCOMPARE(m_form->Document().PhraseTranslation(1), text.toLatin1());
     QCOMPARE(m_form->Document().BuildTranslationFile().count('\n'), 5);
+    QCOMPARE(m_form->statusBar()->currentMessage(),
+             joined ? QString::fromLatin1(strings::LinesJoined) : QString());
+}
+
+void TestPhraseGrid::longValues_data()
+{
+    QTest::addColumn<int>("size"); // of the original and the translation, in bytes
+    QTest::addColumn<bool>("isLong");
+    QTest::newRow("short") << 40 << false;
+    QTest::newRow("at the limit") << int(LongValueSize) << false;
+    QTest::newRow("just past the limit") << int(LongValueSize) + 1 << true;
+    QTest::newRow("1 MB") << (1 << 20) << true;
+    QTest::newRow("10 MB") << (10 << 20) << true;
+}
+
+// A cell hands the view no more of a long value than a row can show, marked as going on; the
+// details pane edits it, whole, and nothing the translator does with it stalls the window.
+void TestPhraseGrid::longValues()
+{
+    QFETCH(int, size);
+    QFETCH(bool, isLong);
+    const QByteArray original = Words(size, 'O');
+    const QByteArray translated = Words(size, 'T');
+    OpenLongValue(original, translated);
+    if (QTest::currentTestFailed())
+        return;
+    PhraseTableModel* m = Model();
+    PaintProbe probe(m_form->Codec());
+    const QFontMetrics fm(Grid()->font());
+    const int widest = fm.horizontalAdvance(QString(PhraseTableModel::ShownCharacters + 1, u'W'));
+    for (const int column : {1, 2}) {
+        const QByteArray& value = column == 1 ? original : translated;
+        const QString shown = m->data(Cell(1, column), Qt::DisplayRole).toString();
+        if (isLong) {
+            QVERIFY(shown.size() <= PhraseTableModel::ShownCharacters + 1);
+            QVERIFY(shown.endsWith(QChar(0x2026)));
+            QVERIFY(value.startsWith(shown.chopped(1).toLatin1()));
+        } else {
+            QCOMPARE(shown, QString::fromLatin1(value));
+        }
+        QCOMPARE(m->data(Cell(1, column), PhraseTableModel::LongValueRole).toBool(), isLong);
+        QStyleOptionViewItem opt;
+        opt.initFrom(Grid());
+        opt.widget = Grid();
+        probe.initStyleOption(&opt, Cell(1, column));
+        QCOMPARE(opt.textElideMode, isLong ? Qt::ElideRight : Qt::ElideNone);
+        if (isLong)
+            QVERIFY(probe.sizeHint(opt, Cell(1, column)).width() <= widest);
+    }
+
+    // Each action, its events handled and the window painted, in far less than a second of the
+    // processor's time even for 10 MB (the bench times them closely).
+    PhraseDocument& doc = m_form->Document();
+    const auto timed = [&](const char* what, const auto& action) {
+        QApplication::processEvents();
+        const double start = ThreadMilliseconds();
+        action();
+        QApplication::processEvents();
+        m_form->repaint();
+        const double spent = ThreadMilliseconds() - start;
+        QVERIFY2(spent < 1000, qPrintable(QStringLiteral("%1: %2 ms").arg(what).arg(spent)));
+    };
+    timed("move onto the original", [&] { Grid()->setCurrentIndex(Cell(1, 1)); });
+    timed("move onto the translation", [&] { Grid()->setCurrentIndex(Cell(1, 2)); });
+    timed("resize", [&] { m_form->resize(900, 650); });
+    timed("copy", [&] { m_form->EditCopyAction()->trigger(); });
+    QCOMPARE(QApplication::clipboard()->text().toLatin1(), translated); // all of it
+    timed("F2", [&] { PressKey(Grid(), Qt::Key_F2); });
+    QWidget* typedInto = nullptr;
+    if (isLong) {
+        QVERIFY(!Grid()->IsEditing());
+        QVERIFY(m_form->Details()->isVisible());
+        QVERIFY(m_form->Details()->EditorHasFocus());
+        QCOMPARE(m_form->Details()->EditorText().toLatin1(), translated);
+        typedInto = m_form->Details()->TranslationEditor();
+    } else {
+        QVERIFY(Grid()->IsEditing());
+        auto* editor = qobject_cast<QLineEdit*>(KeyTarget(Grid()));
+        QVERIFY(editor);
+        QCOMPARE(editor->text().toLatin1(), translated);
+        typedInto = editor;
+    }
+    timed("type a character", [&] { QTest::keyClick(typedInto, Qt::Key_Exclam); });
+    QCOMPARE(doc.PhraseTranslation(1), translated + '!');
+    timed("leave the row", [&] {
+        Grid()->setFocus();
+        Grid()->setCurrentIndex(Cell(2, 2));
+    });
+    QCOMPARE(m_form->History()->Stack()->count(), 1);
+    QCOMPARE(doc.PhraseTranslation(1), translated + '!');
+    timed("undo", [&] { m_form->EditUndoAction()->trigger(); });
+    QCOMPARE(doc.PhraseTranslation(1), translated);
+    QCOMPARE(CurrentPhrase(), 1);
+    timed("filter", [&] { m_form->FilterTranslatedAction()->trigger(); });
+    timed("filter back", [&] { m_form->FilterAllAction()->trigger(); });
+    QVERIFY(!doc.Modified());
+}
+
+void TestPhraseGrid::longValueEditOpeners_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("key");          // 0: a double click
+    QTest::addColumn<QByteArray>("added"); // to the translation's end; "-" for the last taken
+    QTest::newRow("F2") << 2 << int(Qt::Key_F2) << QByteArray();
+    QTest::newRow("Enter") << 2 << int(Qt::Key_Return) << QByteArray();
+    QTest::newRow("double click") << 2 << 0 << QByteArray();
+    QTest::newRow("a typed letter goes in") << 2 << int(Qt::Key_X) << QByteArray("x");
+    QTest::newRow("Backspace takes the last") << 2 << int(Qt::Key_Backspace) << QByteArray("-");
+    QTest::newRow("the original: shown, not edited") << 1 << int(Qt::Key_X) << QByteArray();
+}
+
+// Whatever asks the cell of a long translation for its editor opens the details pane's, shown
+// and given the keys where it was hidden, never the cell's.
+void TestPhraseGrid::longValueEditOpeners()
+{
+    QFETCH(int, column);
+    QFETCH(int, key);
+    QFETCH(QByteArray, added);
+    const QByteArray translated = Words(LongValueSize * 2, 'T');
+    OpenLongValue(Words(LongValueSize * 2, 'O'), translated);
+    if (QTest::currentTestFailed())
+        return;
+    Grid()->setCurrentIndex(Cell(1, column));
+    if (key == 0) {
+        // The events of a double click: QTest's own sends the second press alone.
+        const QPoint at = Grid()->visualRect(Cell(1, column)).center();
+        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(Grid()->viewport(), Qt::LeftButton, {}, at);
+    } else
+        PressKey(Grid(), Qt::Key(key));
+    QApplication::processEvents();
+    QVERIFY(!Grid()->IsEditing());
+    QVERIFY(m_form->Details()->isVisible());
+    QCOMPARE(m_form->Details()->EditorHasFocus(), column == 2);
+    QCOMPARE(Grid()->hasFocus(), column != 2);
+    QCOMPARE(CurrentPhrase(), 1);
+    const QByteArray expected = added == "-" ? translated.chopped(1) : translated + added;
+    QCOMPARE(m_form->Document().PhraseTranslation(1), expected);
+    QCOMPARE(m_form->Document().Modified(), expected != translated);
+}
+
+void TestPhraseGrid::pasteMakingTextLongGoesToPane_data()
+{
+    QTest::addColumn<bool>("keyboard"); // else through the editor's own paste, as its menu does
+    QTest::newRow("Ctrl+V") << true;
+    QTest::newRow("the editor's menu") << false;
+}
+
+// A paste that makes a cell's text long is stored whole (never cut at the one-line editor's
+// limit), its lines joined, and the edit goes on in the details pane.
+void TestPhraseGrid::pasteMakingTextLongGoesToPane()
+{
+    QFETCH(bool, keyboard);
+    const QByteArray first = Words(30000, 'P');
+    const QByteArray second = Words(20000, 'Q');
+    Grid()->setCurrentIndex(Cell(1, 2)); // _BYE
+    PressKey(Grid(), Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(KeyTarget(Grid()));
+    QVERIFY(editor);
+    QApplication::clipboard()->setText(QString::fromLatin1(first + "\r\n" + second + "\n"));
+    if (keyboard)
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    else
+        editor->paste();
+    QApplication::processEvents();
+    const QByteArray expected = "Bye" + first + ' ' + second;
+    PhraseDocument& doc = m_form->Document();
+    QCOMPARE(doc.PhraseTranslation(1), expected);
+    QVERIFY(!Grid()->IsEditing());
+    QVERIFY(m_form->Details()->EditorHasFocus());
+    QCOMPARE(m_form->Details()->EditorText().toLatin1(), expected);
+    QCOMPARE(m_form->statusBar()->currentMessage(), QString::fromLatin1(strings::LinesJoined));
+    QTest::keyClick(m_form->Details()->TranslationEditor(), Qt::Key_Z);
+    QCOMPARE(doc.PhraseTranslation(1), expected + 'z');
+    m_form->EditUndoAction()->trigger(); // the pane's typing
+    QCOMPARE(doc.PhraseTranslation(1), expected);
+    m_form->EditUndoAction()->trigger(); // the paste in the cell
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray("Bye"));
 }
 
 void TestPhraseGrid::layoutColumns()

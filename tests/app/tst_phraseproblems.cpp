@@ -54,6 +54,7 @@ private slots:
     void skippedCheckIsSilentAndStored();
     void detailsPaneListsProblems();
     void checkedInTheDocumentsEncoding();
+    void codeIsAnErrorListedFirst();
 
 private:
     QModelIndex Cell(int phrase)
@@ -238,6 +239,8 @@ void TestPhraseProblems::skippedCheckIsSilentAndStored()
         QCOMPARE(next.SkippedChecks(), QString("placeholders,markup"));
         QVERIFY(!next.findChild<QAction*>(QStringLiteral("Check_placeholders"))->isChecked());
         QVERIFY(next.findChild<QAction*>(QStringLiteral("Check_variables"))->isChecked());
+        // Settings stored before the code check existed name it nowhere: it is on.
+        QVERIFY(next.findChild<QAction*>(QStringLiteral("Check_code"))->isChecked());
     }
 
     // On again: the problems come back, and the emptied list is stored.
@@ -303,6 +306,42 @@ void TestPhraseProblems::checkedInTheDocumentsEncoding()
     QVERIFY(Marked(2));
     QVERIFY2(Tip(2).startsWith(QLatin1String("[placeholders] ")), qPrintable(Tip(2)));
     QCOMPARE(CountText(), QString("1 problem"));
+}
+
+// Code a translation adds is an error: its line comes first among the phrase's problems and is
+// marked as one, its mark is not the warnings', and Options > Checks turns it off like the rest.
+void TestPhraseProblems::codeIsAnErrorListedFirst()
+{
+    const QByteArray templ = "<?php\n"
+                             "define(\"_A\",\"Hello $name\");\n"
+                             "define(\"_B\",\"Bye %s\");\n";
+    const QByteArray translation = "<?php\n"
+                                   "define(\"_A\",\"Salut {$name->x}.\");\n"
+                                   "define(\"_B\",\"Salut\");\n";
+    m_seam->files.enqueue(WriteFixture(*m_dir, QStringLiteral("code-english.php"), templ));
+    m_seam->files.enqueue(WriteFixture(*m_dir, QStringLiteral("code-french.php"), translation));
+    m_form->FileOpenAction()->trigger();
+    const QStringList lines = Tip(0).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith(QLatin1String("Error: [code] remove {$name->x}, ")),
+             qPrintable(lines[0]));
+    QVERIFY2(lines[1].startsWith(QLatin1String("[punctuation] ")), qPrintable(lines[1]));
+    const PhraseProblems& problems = Model()->Problems();
+    QCOMPARE(problems.Severity(0), PhraseSeverity::Error);
+    QCOMPARE(problems.Severity(1), PhraseSeverity::Warning);
+    QCOMPARE(problems.Severity(2), std::nullopt);
+    const auto image = [](const QIcon& icon) { return icon.pixmap(16).toImage(); };
+    QVERIFY(!problems.Mark(0).isNull() && !problems.Mark(1).isNull());
+    QVERIFY(image(problems.Mark(0)) != image(problems.Mark(1)));
+    QVERIFY(problems.Mark(2).isNull());
+
+    QAction* code = m_form->ChecksMenu()->actions().first();
+    QCOMPARE(code->objectName(), QString("Check_code"));
+    QVERIFY(code->isChecked());
+    code->trigger();
+    QCOMPARE(Tip(0), lines[1]);
+    QCOMPARE(problems.Severity(0), PhraseSeverity::Warning);
+    QCOMPARE(m_form->SkippedChecks(), QString("code"));
 }
 
 QUILLMAR_GUI_TEST_MAIN(TestPhraseProblems)

@@ -72,11 +72,11 @@ QByteArray EncodingArg(const char* name)
 // The files check reads, written into dir, each first shown to be PHP by php -l where php is
 // installed. fr.php has a problem of three checks on lines 4 and 5, after a clean line 3 that
 // comes later in the template; de.php has none; bad-utf8.php declares UTF-8 by its byte order
-// mark and holds a Latin-1 byte.
+// mark and holds a Latin-1 byte; code.php holds code its originals lack on lines 2 and 3.
 struct CheckFiles
 {
     QTemporaryDir dir;
-    QByteArray templ, fr, de, badUtf8;
+    QByteArray templ, fr, de, badUtf8, code;
 
     CheckFiles()
     {
@@ -96,6 +96,9 @@ struct CheckFiles
         de = Fixture("de.php", "<?php\ndefine(\"_FILES\",\"%d Dateien.\");\n");
         badUtf8 =
             Fixture("bad-utf8.php", "\xEF\xBB\xBF<?php\ndefine(\"_PLAIN\",\"Ouvrir\xE9\");\n");
+        code = Fixture("code.php", "<?php\n"
+                                   "define(\"_PLAIN\",\"Ouvrir {${system('id')}}\");\n"
+                                   "define(\"_HELLO\",\"Bonjour $name->first\");\n");
     }
 
     QByteArray Fixture(const char* name, const QByteArray& bytes)
@@ -110,10 +113,12 @@ struct CheckFiles
         }
         return QFile::encodeName(path);
     }
-    // Expected output with the names TEMPLATE, FR, DE and BAD replaced by the fixtures' paths.
+    // Expected output with the names TEMPLATE, FR, DE, BAD and CODE replaced by the fixtures'
+    // paths.
     QByteArray Named(QByteArray text) const
     {
-        return text.replace("TEMPLATE", templ)
+        return text.replace("CODE", code)
+            .replace("TEMPLATE", templ)
             .replace("FR", fr)
             .replace("DE", de)
             .replace("BAD", badUtf8);
@@ -129,8 +134,13 @@ private slots:
     void golden_data();
     void golden();
     void mergeWritesWhatSaveWrites();
+    void mergeToStreams_data();
+    void mergeToStreams();
+    void mergeWarnsOfCode();
     void errors_data();
     void errors();
+    void optionsEnd_data();
+    void optionsEnd();
     void find_data();
     void find();
     void findInTheFilesEncoding_data();
@@ -186,6 +196,55 @@ void TestCli::mergeWritesWhatSaveWrites()
     QCOMPARE(f.readAll(), Golden("merged.php"));
 }
 
+// The names of the standard streams write to the streams the command was given, never to the
+// file or pipe behind them.
+void TestCli::mergeToStreams_data()
+{
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<bool>("toErr");
+    for (const char* name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"})
+        QTest::newRow(name) << QByteArray(name) << false;
+    for (const char* name : {"/dev/stderr", "/dev/fd/2", "/proc/self/fd/2"})
+        QTest::newRow(name) << QByteArray(name) << true;
+}
+
+void TestCli::mergeToStreams()
+{
+    QFETCH(QByteArray, output);
+    QFETCH(bool, toErr);
+    const Run r = Cli({"merge", DataArg("template.php"), DataArg("translation.php"), "-o", output});
+    QCOMPARE(r.status, 0);
+    // The warning of the odd pair comes first, then the file, whole.
+    const QByteArray merged = Golden("merged.php");
+    if (toErr) {
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.endsWith(merged) && WarnsOfTheOddPair(r.err.chopped(merged.size())),
+                 r.err.constData());
+    } else {
+        QCOMPARE(r.out, merged);
+        QVERIFY2(WarnsOfTheOddPair(r.err), r.err.constData());
+    }
+}
+
+// Code a translation adds is named on stderr, line by line, and the file is still written.
+void TestCli::mergeWarnsOfCode()
+{
+    CheckFiles files;
+    const QByteArray out = QFile::encodeName(files.dir.filePath("out.php"));
+    const Run r = Cli({"merge", files.templ, files.code, "-o", out});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.err, files.Named("quillmar-cli: warning: CODE:2: [code] remove {${system('id')}}, "
+                                "which PHP runs as code when it reads the file and the original "
+                                "does not have; a backslash before each $ keeps it as text\n"
+                                "quillmar-cli: warning: CODE:3: [code] remove $name->first, which "
+                                "PHP runs as code when it reads the file and the original does "
+                                "not have; a backslash before each $ keeps it as text\n"));
+    QVERIFY(ReadAll(QFile::decodeName(out)).contains("Ouvrir {${system('id')}}"));
+    // Skipped, or with no translation, there is nothing to warn of.
+    QCOMPARE(Cli({"merge", files.templ, files.fr, "-o", out}).err, QByteArray());
+    QCOMPARE(Cli({"merge", files.templ, "-o", out}).err, QByteArray());
+}
+
 void TestCli::errors_data()
 {
     QTest::addColumn<QList<QByteArray>>("args");
@@ -203,13 +262,22 @@ void TestCli::errors_data()
         << A{"stats", DataArg("template.php"), "--fast"} << 2 << QByteArray("usage:");
     QTest::newRow("missing file") << A{"stats", "/no/such/file.php"} << 1
                                   << QByteArray("Cannot open file /no/such/file.php\n");
-    QTest::newRow("invalid mask") << A{"find", DataArg("template.php"), "*["} << 1
+    QTest::newRow("invalid mask") << A{"find", DataArg("template.php"), "*["} << 2
                                   << QByteArray("'*[' is an invalid mask at (3)\n");
     QTest::newRow("find needs a pattern")
         << A{"find", DataArg("template.php")} << 2 << QByteArray("usage:");
     QTest::newRow("unknown encoding")
-        << A{"find", DataArg("template.php"), "x", "--encoding", "klingon"} << 1
+        << A{"find", DataArg("template.php"), "x", "--encoding", "klingon"} << 2
         << QByteArray("Unknown encoding klingon\n");
+    QTest::newRow("version with an argument") << A{"--version", "x"} << 2 << QByteArray("usage:");
+    QTest::newRow("second -o") << A{"merge", DataArg("template.php"), "-o", "a.php", "-o", "b.php"}
+                               << 2
+                               << QByteArray("quillmar-cli: -o is given more than once; merge "
+                                             "writes one file\n");
+    QTest::newRow("-- makes the rest names") << A{"list", DataArg("template.php"), "--", "--state"}
+                                             << 1 << QByteArray("Cannot open file --state\n");
+    QTest::newRow("-- leaves too many names")
+        << A{"parse", "--", DataArg("template.php"), "x"} << 2 << QByteArray("usage:");
     QTest::newRow("unwritable output")
         << A{"merge", DataArg("template.php"), "-o", "/no/such/dir/out.php"} << 1
         << QByteArray("Cannot create file /no/such/dir/out.php\n");
@@ -224,6 +292,41 @@ void TestCli::errors()
     QCOMPARE(r.status, status);
     QVERIFY2(r.err.startsWith(errStart), r.err.constData());
     QCOMPARE(r.out, QByteArray());
+}
+
+// -- ends the options: a pattern after it may begin with a dash, and an option's name after it
+// is a pattern.
+void TestCli::optionsEnd_data()
+{
+    QTest::addColumn<QList<QByteArray>>("args"); // after "find TEMPLATE"
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("keys");
+    using A = QList<QByteArray>;
+    QTest::newRow("a pattern that begins with a dash")
+        << A{"--", "-v"} << 0 << QByteArray("_VERBOSE");
+    QTest::newRow("a mask that begins with a dash") << A{"--", "-*"} << 0 << QByteArray("_VERBOSE");
+    QTest::newRow("an option's name as the pattern")
+        << A{"--", "--literal"} << 0 << QByteArray("_LITERAL");
+    QTest::newRow("options before -- still count")
+        << A{"--case-sensitive", "--", "-V"} << 0 << QByteArray();
+    QTest::newRow("a dash without --") << A{"-v"} << 2 << QByteArray();
+    QTest::newRow("-- and no pattern") << A{"--"} << 2 << QByteArray();
+}
+
+void TestCli::optionsEnd()
+{
+    QFETCH(QList<QByteArray>, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, keys);
+    QTemporaryDir dir;
+    const QString templ = WriteFixture(dir, QStringLiteral("en.php"),
+                                       "<?php\n"
+                                       "define(\"_VERBOSE\",\"-v shows more\");\n"
+                                       "define(\"_LITERAL\",\"see --literal\");\n");
+    const Run r = Cli(QList<QByteArray>{"find", QFile::encodeName(templ)} + args);
+    QCOMPARE(r.status, status);
+    QCOMPARE(FoundKeys(r.out), keys);
+    QVERIFY2(status == 0 ? r.err.isEmpty() : r.err.startsWith("usage:"), r.err.constData());
 }
 
 void TestCli::find_data()
@@ -419,6 +522,25 @@ void TestCli::check_data()
         << A{"TEMPLATE", "FR", "--skip", "markup,"} << 2 << QByteArray() << QByteArray("usage:");
     QTest::newRow("unknown format")
         << A{"TEMPLATE", "FR", "--format", "xml"} << 2 << QByteArray() << QByteArray("usage:");
+    // Code is an error, counted apart, and may be turned off like any check.
+    const QByteArray codeAdded = ", which PHP runs as code when it reads the file and the "
+                                 "original does not have; a backslash before each $ keeps it as "
+                                 "text\n";
+    QTest::newRow("code") << A{"TEMPLATE", "CODE"} << 1
+                          << "CODE:2: error: [code] remove {${system('id')}}" + codeAdded +
+                                 "CODE:3: error: [code] remove $name->first" + codeAdded
+                          << QByteArray("CODE: 2 problems (2 errors) in 2 translated phrases "
+                                        "(code 2)\n");
+    QTest::newRow("code among warnings")
+        << A{"TEMPLATE", "FR", "CODE", "--skip", "markup,punctuation"} << 1
+        << "FR:4: warning: [placeholders] add the original's %d; remove %s, which the original "
+           "does not have\n"
+           "CODE:2: error: [code] remove {${system('id')}}" +
+               codeAdded + "CODE:3: error: [code] remove $name->first" + codeAdded
+        << QByteArray("FR: 1 problem in 4 translated phrases (placeholders 1)\n"
+                      "CODE: 2 problems (2 errors) in 2 translated phrases (code 2)\n");
+    QTest::newRow("code skipped") << A{"TEMPLATE", "CODE", "--skip", "code"} << 0 << QByteArray()
+                                  << QByteArray("CODE: 0 problems in 2 translated phrases\n");
 }
 
 void TestCli::check()
@@ -464,6 +586,7 @@ void TestCli::checkJson()
     QCOMPARE(problems[2].toObject(), QJsonObject({{"line", 5},
                                                   {"key", "_BOLD"},
                                                   {"check", "markup"},
+                                                  {"severity", "warning"},
                                                   {"message", "add the original's <b>, </b>"}}));
     QCOMPARE(problems[0].toObject()["check"].toString(), "placeholders");
     QCOMPARE(problems[1].toObject()["key"].toString(), "_FILES");
@@ -472,7 +595,10 @@ void TestCli::checkJson()
     QCOMPARE(summary["phrases"].toInt(), 5);
     QCOMPARE(summary["translated"].toInt(), 4);
     QCOMPARE(summary["problems"].toInt(), 3);
-    QCOMPARE(summary["checks"].toObject(), QJsonObject({{"placeholders", 1},
+    QCOMPARE(summary["errors"].toInt(), 0);
+    QCOMPARE(summary["checks"].toObject(), QJsonObject({{"code", 0},
+                                                        {"brackets", 0},
+                                                        {"placeholders", 1},
                                                         {"variables", 0},
                                                         {"markup", 1},
                                                         {"punctuation", 1},
@@ -482,6 +608,16 @@ void TestCli::checkJson()
     const QJsonObject unreadable = reports[2].toObject();
     QCOMPARE(unreadable["error"].toString(), "Cannot open file /no/such/it.php");
     QVERIFY(!unreadable.contains("problems"));
+
+    // Code is an error, and counted as one.
+    const Run code = Cli({"check", files.templ, files.code, "--format", "json"});
+    QCOMPARE(code.status, 1);
+    const QJsonObject codeReport =
+        QJsonDocument::fromJson(code.out).object()["files"].toArray()[0].toObject();
+    const QJsonObject first = codeReport["problems"].toArray()[0].toObject();
+    QCOMPARE(first["check"].toString(), "code");
+    QCOMPARE(first["severity"].toString(), "error");
+    QCOMPARE(codeReport["summary"].toObject()["errors"].toInt(), 2);
 }
 
 void TestCli::statsJson()

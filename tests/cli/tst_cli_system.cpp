@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -137,9 +138,11 @@ QByteArray ShellWord(const QByteArray& bytes)
 struct Launch
 {
     QList<QByteArray> args = {};
-    QByteArray cache = {};   // XDG_CACHE_HOME, where safety copies go
-    QByteArray input = {};   // written to standard input, which is then closed
-    QString outputFile = {}; // standard output goes there instead of to the test
+    QByteArray cache = {};     // XDG_CACHE_HOME, where safety copies go
+    QByteArray input = {};     // written to standard input, which is then closed
+    QString outputFile = {};   // standard output goes there instead of to the test
+    bool appendOutput = false; // outputFile is opened to append, as by the shell's >>
+    QString workingDirectory = {};
     QStringList asUser = {}; // setpriv options that run the command as another user
     rlim_t addressSpace = 0; // RLIMIT_AS of the command, or none
 };
@@ -166,7 +169,10 @@ Result Run(const Launch& l)
     env.insert(QStringLiteral("XDG_CACHE_HOME"), QFile::decodeName(l.cache));
     p.setProcessEnvironment(env);
     if (!l.outputFile.isEmpty())
-        p.setStandardOutputFile(l.outputFile);
+        p.setStandardOutputFile(l.outputFile,
+                                l.appendOutput ? QIODevice::Append : QIODevice::Truncate);
+    if (!l.workingDirectory.isEmpty())
+        p.setWorkingDirectory(l.workingDirectory);
     if (l.addressSpace) {
         const rlim_t limit = l.addressSpace;
         p.setChildProcessModifier([limit] {
@@ -244,8 +250,12 @@ private slots:
     void eightBitNames();
     void streams_data();
     void streams();
+    void mergeToStandardStreams_data();
+    void mergeToStandardStreams();
     void refused_data();
     void refused();
+    void mergeRefused_data();
+    void mergeRefused();
     void outOfMemory_data();
     void outOfMemory();
     void otherUser_data();
@@ -316,9 +326,12 @@ void TestCliSystem::failedOutput_data()
     QTest::newRow("list, over a megabyte") << A{"list", m_big} << 1 << failed;
     QTest::newRow("parse, over a megabyte") << A{"parse", m_big} << 1 << failed;
     QTest::newRow("find, over a megabyte") << A{"find", m_big, "v*"} << 1 << failed;
-    // merge prints nothing, so a full standard output is no failure of it.
+    // merge prints nothing, so a full standard output is no failure of it, unless it writes
+    // the file there.
     QTest::newRow("merge") << A{"merge", m_template, m_translation, "-o", Path("full.php")} << 0
                            << QByteArray();
+    QTest::newRow("merge to the standard output")
+        << A{"merge", m_template, m_translation, "-o", "-"} << 1 << failed;
 }
 
 void TestCliSystem::failedOutput()
@@ -329,7 +342,7 @@ void TestCliSystem::failedOutput()
     const Result r = Run(Launch{.args = args, .cache = m_cache, .outputFile = "/dev/full"});
     QCOMPARE(r.status, status);
     QVERIFY2(errStart.isEmpty() ? r.err.isEmpty() : r.err.startsWith(errStart), r.err.constData());
-    if (args.first() == "merge") {
+    if (args.first() == "merge" && args.last() != "-") {
         QCOMPARE(ReadBytes(args.last()), Merged);
         VerifyPhp(ReadBytes(args.last()));
     }
@@ -448,6 +461,50 @@ void TestCliSystem::streams()
         QVERIFY(writer->Finished());
 }
 
+// The standard streams named as the output are written as streams: after what an appended log
+// holds already, and whole into a pipe. Opened by their names, the log would be replaced and a
+// pipe refused.
+void TestCliSystem::mergeToStandardStreams_data()
+{
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<bool>("toLog"); // standard output appended to a file, else a pipe
+    for (const char* name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+        QTest::addRow("%s, appended to a log", name) << QByteArray(name) << true;
+        QTest::addRow("%s, into a pipe", name) << QByteArray(name) << false;
+    }
+    QTest::newRow("/dev/stderr, into a pipe") << QByteArray("/dev/stderr") << false;
+}
+
+void TestCliSystem::mergeToStandardStreams()
+{
+    QFETCH(QByteArray, output);
+    QFETCH(bool, toLog);
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("log.txt"));
+    const QByteArray earlier = "an earlier line\n";
+    QVERIFY(WriteBytes(QFile::encodeName(log), earlier));
+    const QString work = dir.filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(work));
+    Launch l{.args = {"merge", m_template, m_translation, "-o", output}, .cache = m_cache};
+    l.workingDirectory = work;
+    if (toLog) {
+        l.outputFile = log;
+        l.appendOutput = true;
+    }
+    const Result r = Run(l);
+    QCOMPARE(r.status, 0);
+    if (output == "/dev/stderr") {
+        QCOMPARE(r.err, Merged);
+        QCOMPARE(r.out, QByteArray());
+    } else {
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(toLog ? ReadBytes(QFile::encodeName(log)) : r.out,
+                 toLog ? earlier + Merged : Merged);
+    }
+    // No file named like the stream was made where the command ran.
+    QCOMPARE(RawEntries(QFile::encodeName(work)), QList<QByteArray>());
+}
+
 void TestCliSystem::refused_data()
 {
     QTest::addColumn<QList<QByteArray>>("args");
@@ -533,6 +590,82 @@ void TestCliSystem::refused()
         QVERIFY(S_ISCHR(StatOf(nullDevice).st_mode));
 }
 
+// A command line asks nothing, so a merge that would lose what is on disk is refused, the files
+// left as they were, unless --force says to write all the same.
+void TestCliSystem::mergeRefused_data()
+{
+    QTest::addColumn<QByteArray>("translation"); // a name in the test's folder
+    QTest::addColumn<QByteArray>("output");      // a name in the test's folder
+    QTest::addColumn<QByteArray>("why");         // a part of the message; empty: not refused
+    const QByteArray isTemplate = " is the template ";
+    QTest::newRow("the template") << QByteArray("translation.php") << QByteArray("template.php")
+                                  << isTemplate;
+    QTest::newRow("a symbolic link to the template")
+        << QByteArray("translation.php") << QByteArray("symlink.php") << isTemplate;
+    QTest::newRow("a hard link to the template")
+        << QByteArray("translation.php") << QByteArray("hardlink.php") << isTemplate;
+    QTest::newRow("the translation a NUL cut short")
+        << QByteArray("cut.php") << QByteArray("cut.php")
+        << QByteArray(" is the translation read, and a NUL byte on its line 2 cut it short: "
+                      "writing the merge over it would lose the 19 bytes");
+    QTest::newRow("a read-only file") << QByteArray("translation.php") << QByteArray("readonly.php")
+                                      << QByteArray(" is read-only: ");
+    // Refused only where something would be lost.
+    QTest::newRow("the translation, read whole")
+        << QByteArray("translation.php") << QByteArray("translation.php") << QByteArray();
+    QTest::newRow("a translation a NUL cut short, written elsewhere")
+        << QByteArray("cut.php") << QByteArray("elsewhere.php") << QByteArray();
+}
+
+void TestCliSystem::mergeRefused()
+{
+    QFETCH(QByteArray, translation);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, why);
+    QTemporaryDir dir;
+    const auto path = [&dir](const char* name) { return QFile::encodeName(dir.filePath(name)); };
+    // The bytes after the NUL, its line break included, are what a write over the file drops.
+    const QByteArray cut = "<?php\ndefine(\"_ETE\",\"\xE9t\xE9 chaud\");" + QByteArray(1, '\0') +
+                           "define(\"_A\",\"b\");\n";
+    QVERIFY(WriteBytes(path("template.php"), Template));
+    QVERIFY(WriteBytes(path("translation.php"), Translation));
+    QVERIFY(WriteBytes(path("cut.php"), cut));
+    QVERIFY(WriteBytes(path("readonly.php"), "<?php\n", 0444));
+    QVERIFY(WriteBytes(path("elsewhere.php"), "<?php\n"));
+    QVERIFY(::symlink("template.php", path("symlink.php").constData()) == 0);
+    QVERIFY(::link(path("template.php").constData(), path("hardlink.php").constData()) == 0);
+    const QByteArray folder = QFile::encodeName(dir.path());
+    QMap<QByteArray, QByteArray> before;
+    for (const QByteArray& name : RawEntries(folder))
+        before[name] = ReadBytes(folder + '/' + name);
+
+    const QList<QByteArray> args{"merge", path("template.php"), path(translation.constData()), "-o",
+                                 path(output.constData())};
+    const Result r = Run(args, m_cache);
+    if (why.isEmpty()) {
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.status, 0);
+        return;
+    }
+    const QByteArray target = path(output.constData());
+    QVERIFY2(r.err.startsWith("quillmar-cli: " + target + why), r.err.constData());
+    QVERIFY2(r.err.endsWith("quillmar-cli: nothing was written; --force writes " + target +
+                            " all the same\n"),
+             r.err.constData());
+    QCOMPARE(r.status, 1);
+    QCOMPARE(RawEntries(folder), before.keys());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QCOMPARE(ReadBytes(folder + '/' + it.key()), it.value());
+    QCOMPARE(StatOf(path("readonly.php")).st_mode & 07777, mode_t(0444));
+
+    const Result forced = Run(args + QList<QByteArray>{"--force"}, m_cache);
+    QCOMPARE(forced.err, QByteArray());
+    QCOMPARE(forced.status, 0);
+    const QByteArray written = ReadBytes(target);
+    QVERIFY(written != before[output]);
+    VerifyPhp(written);
+}
+
 void TestCliSystem::outOfMemory_data()
 {
     QTest::addColumn<QList<QByteArray>>("args");
@@ -587,18 +720,23 @@ void TestCliSystem::otherUser_data()
     QTest::addColumn<int>("fileMode");
     QTest::addColumn<QString>("groups"); // setpriv's option for the user's groups
     QTest::addColumn<bool>("cacheWritable");
+    QTest::addColumn<bool>("force");
     QTest::addColumn<QByteArray>("errStart"); // empty when the merge succeeds
     const QString none = QStringLiteral("--clear-groups");
     const QString nobody = QStringLiteral("--groups=65534");
     // A new file could not be made in the folder: the file is written where it is.
-    QTest::newRow("folder not writable") << 0755 << 0 << 0666 << none << true << QByteArray();
+    QTest::newRow("folder not writable")
+        << 0755 << 0 << 0666 << none << true << false << QByteArray();
     // A new file would belong to the writer: written in place, the file keeps its owner.
     QTest::newRow("group-writable file of root")
-        << 0777 << int(Nobody) << 0664 << nobody << true << QByteArray();
+        << 0777 << int(Nobody) << 0664 << nobody << true << false << QByteArray();
+    // Refused as the shell's > refuses it; forced, the write itself fails.
     QTest::newRow("file not writable")
-        << 0777 << 0 << 0644 << none << true << QByteArray("Cannot create file ");
+        << 0777 << 0 << 0644 << none << true << false << QByteArray("quillmar-cli: ");
+    QTest::newRow("file not writable, forced")
+        << 0777 << 0 << 0644 << none << true << true << QByteArray("Cannot create file ");
     QTest::newRow("no room for the safety copy")
-        << 0755 << 0 << 0666 << none << false << QByteArray("Cannot save ");
+        << 0755 << 0 << 0666 << none << false << false << QByteArray("Cannot save ");
 }
 
 void TestCliSystem::otherUser()
@@ -608,6 +746,7 @@ void TestCliSystem::otherUser()
     QFETCH(int, fileMode);
     QFETCH(QString, groups);
     QFETCH(bool, cacheWritable);
+    QFETCH(bool, force);
     QFETCH(QByteArray, errStart);
     if (::geteuid() != 0)
         QSKIP("needs root: the files belong to root, and the command runs as user 65534");
@@ -637,8 +776,10 @@ void TestCliSystem::otherUser()
     if (canRun.status != 2) // the usage message: the user may run the program at all
         QSKIP(qPrintable("user 65534 cannot run " + Cli + " here: " + canRun.err));
 
-    const Result r = Run(Launch{
-        .args = {"merge", in + "en.php", file, "-o", file}, .cache = cache, .asUser = asUser});
+    QList<QByteArray> args{"merge", in + "en.php", file, "-o", file};
+    if (force)
+        args << "--force";
+    const Result r = Run(Launch{.args = args, .cache = cache, .asUser = asUser});
     QVERIFY2(errStart.isEmpty() ? r.err.isEmpty() : r.err.startsWith(errStart), r.err.constData());
     QCOMPARE(r.status, errStart.isEmpty() ? 0 : 1);
     QCOMPARE(ReadBytes(file), errStart.isEmpty() ? Merged : Translation);

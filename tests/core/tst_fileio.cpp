@@ -180,6 +180,8 @@ void TestFileIo::refusesWhatIsNotAFile_data()
     QTest::newRow("Unix socket") << "socket" << false << "it is a socket, not a file";
     QTest::newRow("Unix socket, streams allowed")
         << "socket" << true << "it is a socket, not a file";
+    // Two links that name each other: no file at the end of them.
+    QTest::newRow("loop of symbolic links") << "loop" << false << "it is a loop of symbolic links";
 }
 
 void TestFileIo::refusesWhatIsNotAFile()
@@ -195,6 +197,9 @@ void TestFileIo::refusesWhatIsNotAFile()
         path = "/dev/zero";
     } else if (kind == "folder") {
         QVERIFY(QDir(dir.path()).mkdir(kind));
+    } else if (kind == "loop") {
+        QVERIFY(QFile::link("loop2", path));
+        QVERIFY(QFile::link("loop", dir.filePath("loop2")));
     } else {
         const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};

@@ -3,6 +3,9 @@
 #include "phrasechecks.h"
 #include "phrasedocument.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -46,6 +49,10 @@ private slots:
     void names();
     void documentPhrases_data();
     void documentPhrases();
+    void codeInExpressions_data();
+    void codeInExpressions();
+    void codeAsPhpRunsIt_data();
+    void codeAsPhpRunsIt();
 };
 
 // Each row runs its group's check alone (or all of them), so a row shows one check's judgement.
@@ -192,12 +199,51 @@ void TestPhraseChecks::check_data()
     row("a whole character", "x", "\x83\x7b", "");
     encoding = "UTF-8";
 
+    group = "code";
+    row("{$x} the original lacks", "Hello", "Salut {$x}", "code", "remove {$x}, which PHP runs");
+    row("{$x} in both", "Hello {$x}", "Salut {$x}", "");
+    row("${x}", "Hi", "Salut ${x}", "code", "remove ${x}");
+    row("a command in ${...} in braces", "Hi", "{${system('id')}}", "code",
+        "remove {${system('id')}}");
+    row("a command in ${...}", "Hi", "${system('id')}", "code", "remove ${system('id')}");
+    row("a method call in braces", "Hi", "Salut {$a->b()}", "code", "remove {$a->b()}");
+    row("a property", "Hi", "Salut $a->b()", "code", "remove $a->b,");
+    row("a nullsafe property", "Hi", "Salut $a?->b", "code", "remove $a?->b,");
+    row("an array element", "Hi", "Salut $a[0] et $a[k]", "code", "remove $a[0], $a[k],");
+    row("other code than the original's", "Hi {$user}", "Salut {$user->name}", "code",
+        "remove {$user->name},");
+    row("the same code twice, named once", "Hi", "{$x} {$x}", "code", "remove {$x}, which");
+    row("a brace inside a quoted key", "Hi", "{$a['}']} x", "code", "remove {$a['}']},");
+    row("never closed", "Hi", "Salut {$x", "code", "remove {$x,");
+    row("escaped brace", "Hi", "Salut \\{$x}", "");
+    row("escaped dollar", "Hi", "Salut \\${x}", "");
+    row("escaped backslash before braces", "Hi", "Salut \\\\{$x}", "code", "remove {$x}");
+    row("brace and a blank", "Hi", "Salut { $x}", "");
+    row("a lone dollar", "Total", "Total : $", "");
+    row("arrow without a name", "Hi", "$a->5 et $a- >b", "");
+    quote = '\'';
+    row("single quotes", "Hi", "{${system('id')}}", "");
+    quote = 0;
+    row("outside PHP", "Hi", "{${system('id')}}", "");
+    quote = '"';
+
+    // A bracket file's value has no escapes: what would end it early is an error of its own.
+    group = "brackets";
+    quote = 0;
+    row("brackets inside", "Price", "Prix [x] total", "");
+    row("closing brackets inside", "Price", "Prix]] total", "brackets", "]]");
+    row("a final bracket", "Price", "Prix [x]", "brackets", "the final ]");
+    quote = '"';
+    row("PHP literals end at their quote", "Price", "Prix]] x]", "");
+
     group = "all";
     row("nothing special", "Open the file", "Ouvrir le fichier", "");
     row("translation equals its original", "100%  done <b> &amp Tom $x ",
         "100%  done <b> &amp Tom $x ", "");
     row("empty hides the rest", "%d files: <b>$n</b>.", "", "empty");
     row("problems in the checks' order", "%d files.", "%s fichiers", "placeholders punctuation");
+    row("code, an error, before the warnings", "%d files.", "%s {$n} fichiers",
+        "code placeholders variables punctuation");
 }
 
 void TestPhraseChecks::check()
@@ -223,14 +269,14 @@ void TestPhraseChecks::check()
 
 void TestPhraseChecks::everyCheckCanBeTurnedOff()
 {
-    // A translation that trips every check but encoding, and a UTF-8 error for that one.
+    // A translation that trips every check but empty, and a UTF-8 error for encoding.
     const QByteArray original = "%d <b>$n</b> files.";
-    const QByteArray translation = " {x}  $m &foo; fichiers\xff";
+    const QByteArray translation = " {x}  {$m} &foo; fichiers\xff";
     PhraseChecker all("UTF-8");
     std::vector<PhraseProblem> problems;
     all.Check(original, translation, '"', problems);
-    QCOMPARE(Names(problems), "placeholders variables variables markup whitespace whitespace "
-                              "punctuation encoding");
+    QCOMPARE(Names(problems), "code placeholders variables variables markup whitespace "
+                              "whitespace punctuation encoding");
     for (int c = 0; c < PhraseCheckCount; ++c) {
         PhraseCheckSet set = PhraseCheckSet::All();
         set.Remove(PhraseCheck(c));
@@ -252,6 +298,13 @@ void TestPhraseChecks::names()
         QCOMPARE(PhraseCheckFromName(PhraseCheckName(PhraseCheck(c))), PhraseCheck(c));
     QCOMPARE(PhraseCheckFromName("Placeholders"), std::nullopt);
     QCOMPARE(PhraseCheckFromName(""), std::nullopt);
+    // The listing order holds every check once, so none is left out of a menu or a summary.
+    PhraseCheckSet listed;
+    for (const PhraseCheck c : PhraseChecksInOrder) {
+        QVERIFY2(!listed.Contains(c), PhraseCheckName(c));
+        listed.Insert(c);
+    }
+    QCOMPARE(listed, PhraseCheckSet::All());
 }
 
 // Through the document: only translated phrases, and variables judged by the quote the
@@ -267,6 +320,12 @@ void TestPhraseChecks::documentPhrases_data()
                                << QByteArray("variables");
     QTest::newRow("bracket line") << QByteArray("[[_BRACKET]] = [[Prix $x]]") << QByteArray();
     QTest::newRow("untranslated") << QByteArray("define(\"_PRICE\",\"Price\");") << QByteArray();
+    QTest::newRow("code in double quotes")
+        << QByteArray("define(\"_PRICE\",\"Prix {$x}\");") << QByteArray("code variables");
+    QTest::newRow("code in single quotes")
+        << QByteArray("define('_PRICE','Prix {$x}');") << QByteArray();
+    QTest::newRow("code on a bracket line")
+        << QByteArray("[[_BRACKET]] = [[Prix {$x}]]") << QByteArray();
 }
 
 void TestPhraseChecks::documentPhrases()
@@ -284,6 +343,120 @@ void TestPhraseChecks::documentPhrases()
     for (int i = 0; i < doc.PhraseCount(); ++i)
         checker.CheckPhrase(doc, i, problems);
     QCOMPARE(Names(problems), found);
+}
+
+// Values that are PHP source rather than one literal: what in them runs when PHP reads them.
+void TestPhraseChecks::codeInExpressions_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QByteArray>("code"); // the pieces found, joined by " | "
+    QTest::newRow("a call") << QByteArray("'a' . system('id')") << QByteArray("system('id')");
+    QTest::newRow("backticks") << QByteArray("'a' . `id`") << QByteArray("`id`");
+    QTest::newRow("calls inside literals are text")
+        << QByteArray("'system(1)' . \"`id`\"") << QByteArray();
+    QTest::newRow("an escaped quote stays in its literal")
+        << QByteArray("'it\\'s' . exec(\"ls\")") << QByteArray("exec(\"ls\")");
+    QTest::newRow("a bracket inside a literal argument")
+        << QByteArray("strtoupper( 'a)b' ) . 'c'") << QByteArray("strtoupper( 'a)b' )");
+    QTest::newRow("namespaced and variable functions")
+        << QByteArray("\\ns\\f($x) . $g('y')") << QByteArray("\\ns\\f($x) | $g('y')");
+    QTest::newRow("a method") << QByteArray("$o->m(1)") << QByteArray("m(1)");
+    QTest::newRow("interpolation in a double-quoted literal")
+        << QByteArray("\"x{$a}\" . 'y{$b}'") << QByteArray("{$a}");
+    QTest::newRow("array() builds a value") << QByteArray("ARRAY(1, 2)") << QByteArray();
+    QTest::newRow("constants and operators") << QByteArray("PREFIX . \"x\" . 2") << QByteArray();
+}
+
+void TestPhraseChecks::codeInExpressions()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(QByteArray, code);
+    std::vector<QByteArrayView> found;
+    FindPhpCode(value, PhpValueForm::Expression, found);
+    QList<QByteArray> pieces;
+    for (const QByteArrayView piece : found)
+        pieces << piece.toByteArray();
+    QCOMPARE(pieces.join(" | "), code);
+    found.clear();
+    FindPhpCode(value, PhpValueForm::SingleQuoted, found);
+    QVERIFY(found.empty());
+}
+
+// PHP judges: each translation is saved as the editor saves it and included by PHP with an
+// object in scope whose property, method and element reads run a marker command. The check
+// must flag exactly the values for which the marker runs. The object's conversion to text runs
+// nothing: a plain variable is the variables check's, not code.
+void TestPhraseChecks::codeAsPhpRunsIt_data()
+{
+    QTest::addColumn<QByteArray>("line"); // the translation file's line for _V
+    QTest::addColumn<bool>("runs");
+    // RUN stands for a command that prints the marker, which its own text does not hold.
+    const auto define = [](const char* quote, const char* v) {
+        return "define(" + QByteArray(quote) + "_V" + quote + ',' + quote +
+               QByteArray(v).replace("RUN", "system('echo pwned | tr a-z A-Z')") + quote + ");";
+    };
+    const auto value = [&](const char* v) { return define("\"", v); };
+    QTest::newRow("{${...}}") << value("a {${RUN}} b") << true;
+    QTest::newRow("${...}") << value("${RUN}") << true;
+    QTest::newRow("{ ${...}}: the blank guards only the brace") << value("{ ${RUN}}") << true;
+    QTest::newRow("backslash before the brace") << value("\\{${RUN}}") << true;
+    QTest::newRow("escaped backslash before the brace") << value("\\\\{${RUN}}") << true;
+    QTest::newRow("backslash before the $") << value("\\${RUN}") << false;
+    QTest::newRow("backslash inside the brace") << value("{\\${RUN}}") << false;
+    QTest::newRow("property") << value("Salut $a->b()") << true;
+    QTest::newRow("nullsafe property") << value("Salut $a?->b") << true;
+    QTest::newRow("element") << value("Salut $a[0]") << true;
+    QTest::newRow("method in braces") << value("Salut {$a->b()}") << true;
+    QTest::newRow("escaped property") << value("Salut \\$a->b") << false;
+    QTest::newRow("plain variable") << value("Salut $a ->b") << false;
+    QByteArray single = define("'", "{${RUN}}");
+    single.replace("('echo pwned | tr a-z A-Z')", "(\\'echo pwned | tr a-z A-Z\\')");
+    QTest::newRow("single quotes") << single << false;
+}
+
+void TestPhraseChecks::codeAsPhpRunsIt()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, runs);
+    const QString php = QStandardPaths::findExecutable(QStringLiteral("php"));
+    if (php.isEmpty())
+        QSKIP("php is not installed (Debian's php-cli): PHP cannot judge the values");
+    PhraseDocument doc;
+    doc.LoadTemplateData("<?php\ndefine(\"_V\",\"Hello\");\n");
+    doc.MergeTranslationData("<?php\n" + line + '\n');
+    QCOMPARE(doc.PhraseState(0), TranslationState::tsTranslated);
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("fr.php"));
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(doc.BuildTranslationFile());
+    file.close();
+
+    const QString script =
+        QStringLiteral("$a = new class implements ArrayAccess {"
+                       "  function __get($n) { system('echo PWNED'); return 'p'; }"
+                       "  function __call($n, $args) { system('echo PWNED'); return 'm'; }"
+                       "  function offsetGet($o): mixed { system('echo PWNED'); return 'e'; }"
+                       "  function offsetExists($o): bool { return true; }"
+                       "  function offsetSet($o, $v): void {}"
+                       "  function offsetUnset($o): void {}"
+                       "  function __toString(): string { return 'A'; }"
+                       "};"
+                       "include $argv[1]; echo '[', _V, ']';");
+    QProcess p;
+    p.start(php, {QStringLiteral("-n"), QStringLiteral("-r"), script, QStringLiteral("--"), saved});
+    QVERIFY(p.waitForFinished(60000));
+    const QByteArray out = p.readAllStandardOutput();
+    QVERIFY2(p.exitCode() == 0 && out.contains('['), (out + p.readAllStandardError()).constData());
+    QCOMPARE(out.contains("PWNED"), runs);
+
+    PhraseChecker checker;
+    std::vector<PhraseProblem> problems;
+    checker.CheckPhrase(doc, 0, problems);
+    const bool flagged = std::any_of(problems.begin(), problems.end(), [](const PhraseProblem& x) {
+        return x.check == PhraseCheck::Code;
+    });
+    QVERIFY2(flagged == runs, qPrintable(Messages(problems)));
 }
 
 QTEST_GUILESS_MAIN(TestPhraseChecks)

@@ -1,20 +1,30 @@
 #include "../support/fixture.h"
+#include "../support/heldlock.h"
 #include "../support/resourcelimits.h"
 #include "errors.h"
 #include "fileio.h"
 #include "phrasedocument.h"
+#include "saveleftovers.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -33,9 +43,12 @@ struct stat Stat(const QString& path)
 class TinyFileSystem
 {
 public:
-    explicit TinyFileSystem(const QString& folder, int kilobytes) : m_folder(folder)
+    explicit TinyFileSystem(const QString& folder, int kilobytes)
+        : TinyFileSystem(folder, "size=" + QByteArray::number(kilobytes) + "k")
     {
-        const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
+    }
+    TinyFileSystem(const QString& folder, const QByteArray& options) : m_folder(folder)
+    {
         m_mounted = ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs",
                             MS_NOSUID | MS_NODEV, options.constData()) == 0;
     }
@@ -45,6 +58,11 @@ public:
             ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
     }
     bool Mounted() const { return m_mounted; }
+    bool MakeReadOnly()
+    {
+        return ::mount(nullptr, QFile::encodeName(m_folder).constData(), nullptr,
+                       MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0;
+    }
 
     // Fills every free block with a file of its own, then frees pages of it again.
     void Fill(int pagesLeftFree)
@@ -119,6 +137,73 @@ void ExpectFailedSave(PhraseDocument& doc, const QString& path, const QByteArray
     QCOMPARE(Entries(QFileInfo(path).path()), before); // no temporary file left behind
 }
 
+QByteArray Native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+bool Exists(const QString& path)
+{
+    struct stat st;
+    return ::lstat(Native(path).constData(), &st) == 0;
+}
+
+// What the test hands the file system's tools (setfacl, getfacl, setfattr, getfattr).
+struct ToolRun
+{
+    bool started = false;
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ToolRun RunTool(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    ToolRun r;
+    r.started = p.waitForStarted();
+    if (r.started && p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit)
+        r.status = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// Sets or clears the immutable flag (chattr +i); false where the file system has no such flag.
+bool SetImmutable(const QString& path, bool on)
+{
+    const int fd = ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int flags = 0;
+    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return done;
+}
+
+const QString SavedByAnother =
+    "Cannot save %1: it is being saved by another program; try again when that save is done";
+
+// A safety copy as a save that was killed leaves it in the safety-copy folder, and its record
+// naming the file it was taken of (none when target is empty).
+QString MakeSafetyCopy(const QString& name, const QByteArray& bytes, const QString& target)
+{
+    const QString copy = SafetyCopyFolder() + '/' + name;
+    QFile f(copy);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(copy));
+    if (!target.isEmpty()) {
+        QFile record(copy + ".target");
+        if (!record.open(QIODevice::WriteOnly) || record.write(Native(target)) < 0)
+            qFatal("cannot write the record of %s", qPrintable(copy));
+    }
+    return copy;
+}
+
 } // namespace
 
 class TestSaveFile : public QObject
@@ -140,6 +225,18 @@ private slots:
     void symlinkTargetReplaced();
     void danglingSymlinkCreatesItsTarget();
     void savedStampIsTheFileOnDisk();
+    void stampSeesEveryChange_data();
+    void stampSeesEveryChange();
+    void keepsAccessControl_data();
+    void keepsAccessControl();
+    void savesWaitForEachOther_data();
+    void savesWaitForEachOther();
+    void whatASaveHoldsWhileItRuns_data();
+    void whatASaveHoldsWhileItRuns();
+    void staleTemporaries();
+    void orphanedSafetyCopies();
+    void failuresSayWhy_data();
+    void failuresSayWhy();
 
 private:
     QTemporaryDir m_cache;
@@ -186,7 +283,7 @@ void TestSaveFile::lastByteFails()
         FileSizeLimit limit(rlim_t(size - 1)); // every byte but the last fits
         ExpectFailedSave(doc, path, Old);
     }
-    QCOMPARE(Entries(m_cache.path() + "/safety-copies").size(), 0);
+    QCOMPARE(Entries(SafetyCopyFolder()).size(), 0);
     {
         FileSizeLimit limit{rlim_t(size)}; // and with room for the last byte it all goes through
         doc.SaveTranslation();
@@ -236,7 +333,7 @@ void TestSaveFile::fullFileSystem()
         QVERIFY(!QFileInfo::exists(path));
         QCOMPARE(Entries(dir.path()), QStringList{"filler"});
     }
-    QCOMPARE(Entries(m_cache.path() + "/safety-copies").size(), 0);
+    QCOMPARE(Entries(SafetyCopyFolder()).size(), 0);
 }
 
 void TestSaveFile::cannotCreate_data()
@@ -374,7 +471,7 @@ void TestSaveFile::keepsWhatTheFileWas()
         QCOMPARE(after.st_ino, before.st_ino);
         QCOMPARE(ReadAll(dir.filePath("other.php")), QByteArray("new"));
     }
-    QCOMPARE(Entries(m_cache.path() + "/safety-copies").size(), 0);
+    QCOMPARE(Entries(SafetyCopyFolder()).size(), 0);
 }
 
 void TestSaveFile::symlinkTargetReplaced()
@@ -413,6 +510,509 @@ void TestSaveFile::savedStampIsTheFileOnDisk()
     const FileStamp again = WriteFileSafely(path, "newer");
     QVERIFY(again.SameFile(written));
     QCOMPARE(StampOf(path), again);
+}
+
+void TestSaveFile::stampSeesEveryChange_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("inPlace");
+    QTest::newRow("new file") << false << false;
+    QTest::newRow("replaced") << true << false;
+    QTest::newRow("written in place") << true << true;
+}
+
+// A save's stamp is the file as the save left it: the rename and the mode put back after the
+// write change the file's change time, so a stamp taken before them would make the document
+// take its own save for another program's. Another program that writes as many bytes and sets
+// the modification time back is still seen.
+void TestSaveFile::stampSeesEveryChange()
+{
+    QFETCH(bool, exists);
+    QFETCH(bool, inPlace);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fr.php");
+    if (exists)
+        WriteFixture(dir, "fr.php", "old");
+    if (inPlace)
+        QCOMPARE(::link(Native(path).constData(), Native(dir.filePath("b.php")).constData()), 0);
+    const FilePath file = FilePath::FromText(path);
+    const FileStamp saved = WriteFileSafely(file, "new contents");
+    QCOMPARE(StampOf(file), saved);
+
+    // Past the tick of the clock the file system stamps files with.
+    QThread::msleep(30);
+    const int fd = ::open(Native(path).constData(), O_WRONLY | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::pwrite(fd, "NEW CONTENTS", 12, 0), ssize_t(12));
+    ::close(fd);
+    const timespec times[2] = {
+        {0, UTIME_OMIT}, {time_t(saved.modifiedNs / 1000000000), saved.modifiedNs % 1000000000}};
+    QCOMPARE(::utimensat(AT_FDCWD, Native(path).constData(), times, 0), 0);
+    const FileStamp rewritten = StampOf(file);
+    QVERIFY(rewritten.SameFile(saved));
+    QCOMPARE(rewritten.size, saved.size);
+    QCOMPARE(rewritten.modifiedNs, saved.modifiedNs);
+    QVERIFY(rewritten != saved);
+}
+
+void TestSaveFile::keepsAccessControl_data()
+{
+    QTest::addColumn<QString>("entries");       // setfacl -m on the file
+    QTest::addColumn<QString>("folderDefault"); // setfacl -d -m on its folder, before it is made
+    QTest::addColumn<bool>("trimmed");          // setfacl -b on the file once made
+    QTest::addColumn<QByteArray>("note");       // setfattr -n user.note
+    // Write for one other user and read for a group: the mode's group bits are the list's
+    // mask, rw, while the owning group itself may only read.
+    QTest::newRow("named user and group") << "u:nobody:rw,g:nogroup:r"
+                                          << "" << false << QByteArray();
+    QTest::newRow("user attribute") << ""
+                                    << "" << false << QByteArray("x");
+    QTest::newRow("both") << "u:nobody:rw"
+                          << "" << false << QByteArray("\xE9t\xE9");
+    // A new file in the folder starts with the folder's default list; the file had it taken off.
+    QTest::newRow("no list, in a folder with a default list")
+        << ""
+        << "u:nobody:rw" << true << QByteArray();
+}
+
+void TestSaveFile::keepsAccessControl()
+{
+    QFETCH(QString, entries);
+    QFETCH(QString, folderDefault);
+    QFETCH(bool, trimmed);
+    QFETCH(QByteArray, note);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("work");
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + "/fr.php";
+    const auto tool = [](const QString& program, const QStringList& arguments) {
+        const ToolRun r = RunTool(program, arguments);
+        if (!r.started)
+            qFatal("%s is missing: install acl and attr (tools/dev.sh test does)",
+                   qPrintable(program));
+        return r;
+    };
+    const auto refused = [](const ToolRun& r) { return r.err.contains("not supported"); };
+    if (!folderDefault.isEmpty()) {
+        const ToolRun r = tool("setfacl", {"-d", "-m", folderDefault, folder});
+        if (refused(r))
+            QSKIP("the file system here keeps no access control lists");
+        QVERIFY2(r.status == 0, r.err.constData());
+    }
+    QFile made(path);
+    QVERIFY(made.open(QIODevice::WriteOnly) && made.write("old") == 3);
+    made.close();
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    if (!entries.isEmpty()) {
+        const ToolRun r = tool("setfacl", {"-m", entries, path});
+        if (refused(r))
+            QSKIP("the file system here keeps no access control lists");
+        QVERIFY2(r.status == 0, r.err.constData());
+    }
+    if (trimmed)
+        QCOMPARE(tool("setfacl", {"-b", path}).status, 0);
+    if (!note.isEmpty()) {
+        const ToolRun r =
+            tool("setfattr", {"-n", "user.note", "-v", QString::fromLatin1(note), path});
+        if (refused(r))
+            QSKIP("the file system here keeps no user attributes");
+        QVERIFY2(r.status == 0, r.err.constData());
+    }
+    const auto acl = [&] { return tool("getfacl", {"-p", path}).out; };
+    const auto attributes = [&] { return tool("getfattr", {"-d", "--absolute-names", path}).out; };
+    const QByteArray aclBefore = acl();
+    const QByteArray attributesBefore = attributes();
+    QVERIFY2(aclBefore.contains("nobody") == !entries.isEmpty(), aclBefore.constData());
+    const struct stat before = Stat(path);
+
+    WriteFileSafely(FilePath::FromText(path), "new");
+    QCOMPARE(ReadAll(path), QByteArray("new"));
+    const struct stat after = Stat(path);
+    QVERIFY2(after.st_ino != before.st_ino, "written in place: the list was not copied");
+    QCOMPARE(acl(), aclBefore);
+    QCOMPARE(attributes(), attributesBefore);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(Entries(folder), QStringList{"fr.php"});
+}
+
+void TestSaveFile::savesWaitForEachOther_data()
+{
+    QTest::addColumn<bool>("inPlace");
+    QTest::addColumn<int>("releaseMs"); // when the other save ends; -1: not within the wait
+    QTest::addColumn<bool>("replaces"); // the other save replaced the file with a new one
+    QTest::newRow("replaced, the other save goes on") << false << -1 << false;
+    QTest::newRow("in place, the other save goes on") << true << -1 << false;
+    QTest::newRow("replaced, the other save ends") << false << 150 << false;
+    QTest::newRow("in place, the other save ends") << true << 150 << false;
+    // The lock this save waited for belongs to the file that is no longer there.
+    QTest::newRow("in place, the other save put a new file there") << true << 150 << true;
+}
+
+void TestSaveFile::savesWaitForEachOther()
+{
+    QFETCH(bool, inPlace);
+    QFETCH(int, releaseMs);
+    QFETCH(bool, replaces);
+    constexpr int WaitMs = 400;
+    SetSaveLockWait(std::chrono::milliseconds(releaseMs < 0 ? WaitMs : 5000));
+    const auto restore = qScopeGuard([] { SetSaveLockWait(std::chrono::seconds(5)); });
+    QTemporaryDir dir;
+    const QString path = WriteFixture(dir, "fr.php", "old");
+    const QString link = dir.filePath("link.php");
+    if (inPlace)
+        QCOMPARE(::link(Native(path).constData(), Native(link).constData()), 0);
+    const QString fresh = WriteFixture(dir, "fresh.php", "theirs");
+    const QStringList entries = Entries(dir.path());
+
+    HeldLock other(Native(path));
+    QVERIFY(other.Locked());
+    std::thread ending;
+    if (releaseMs >= 0)
+        ending = std::thread([&] {
+            QThread::msleep(ulong(releaseMs));
+            if (replaces)
+                ::rename(Native(fresh).constData(), Native(path).constData());
+            other.Release();
+        });
+    const auto join = qScopeGuard([&] {
+        if (ending.joinable())
+            ending.join();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        WriteFileSafely(FilePath::FromText(path), "mine");
+        QVERIFY2(releaseMs >= 0, "saved while another save held the file");
+    } catch (const Exception& e) {
+        QVERIFY2(releaseMs < 0, qPrintable(e.Message()));
+        QCOMPARE(e.Message(), SavedByAnother.arg(path));
+        QVERIFY2(timer.elapsed() >= WaitMs, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(ReadAll(path), QByteArray("old"));
+        QCOMPARE(Entries(dir.path()), entries);
+        QCOMPARE(Entries(SafetyCopyFolder()).size(), 0);
+        return;
+    }
+    QVERIFY(timer.elapsed() >= releaseMs);
+    QCOMPARE(ReadAll(path), QByteArray("mine"));
+    if (inPlace) // the other name keeps what the file under it holds
+        QCOMPARE(ReadAll(link), replaces ? QByteArray("old") : QByteArray("mine"));
+    QCOMPARE(Entries(SafetyCopyFolder()).size(), 0);
+}
+
+void TestSaveFile::whatASaveHoldsWhileItRuns_data()
+{
+    QTest::addColumn<bool>("inPlace");
+    QTest::newRow("replaced") << false;
+    QTest::newRow("written in place") << true;
+}
+
+// Halfway through a save, what it keeps on disk is recognisably its own and locked: the
+// temporary beside the file, or the safety copy with the record of the file it belongs to.
+// The clean-up of killed saves leaves them alone, and another save of the file waits.
+void TestSaveFile::whatASaveHoldsWhileItRuns()
+{
+    QFETCH(bool, inPlace);
+    SetSaveLockWait(std::chrono::milliseconds(100));
+    const auto restore = qScopeGuard([] { SetSaveLockWait(std::chrono::seconds(5)); });
+    QTemporaryDir dir;
+    const QString path = WriteFixture(dir, "fr.php", "old contents");
+    if (inPlace)
+        QCOMPARE(::link(Native(path).constData(), Native(dir.filePath("b.php")).constData()), 0);
+    bool halfway = false;
+    WriteFileSafely(FilePath::FromText(path), [&](const auto& sink) {
+        sink("new ");
+        QString held;
+        if (inPlace) {
+            const QStringList copies = Entries(SafetyCopyFolder());
+            QCOMPARE(copies.size(), 2);
+            QVERIFY2(copies[1] == copies[0] + ".target", qPrintable(copies.join(' ')));
+            QVERIFY2(QRegularExpression("^fr\\.php\\.\\d{8}-\\d{6}\\.quillmar-[A-Za-z0-9]{6}$")
+                         .match(copies[0])
+                         .hasMatch(),
+                     qPrintable(copies[0]));
+            held = SafetyCopyFolder() + '/' + copies[0];
+            QCOMPARE(ReadAll(held), QByteArray("old contents"));
+            QCOMPARE(ReadAll(held + ".target"), Native(path));
+            QVERIFY(FindOrphanedSafetyCopies().empty());
+            QVERIFY(Exists(held));
+        } else {
+            const QStringList temporaries = Entries(dir.path()).filter(".fr.php.");
+            QCOMPARE(temporaries.size(), 1);
+            QVERIFY2(QRegularExpression("^\\.fr\\.php\\.quillmar-[A-Za-z0-9]{6}$")
+                         .match(temporaries[0])
+                         .hasMatch(),
+                     qPrintable(temporaries[0]));
+            held = dir.filePath(temporaries[0]);
+        }
+        QVERIFY2(!HeldLock(Native(held)).Locked(), "not locked by the save");
+        try {
+            WriteFileSafely(FilePath::FromText(path), "theirs");
+            QFAIL("a second save wrote the file while the first was writing it");
+        } catch (const Exception& e) {
+            QCOMPARE(e.Message(), SavedByAnother.arg(path));
+        }
+        sink("contents");
+        halfway = true;
+    });
+    QVERIFY(halfway);
+    QCOMPARE(ReadAll(path), QByteArray("new contents"));
+    QCOMPARE(Entries(dir.path()).size(), inPlace ? 2 : 1);
+    QCOMPARE(Entries(SafetyCopyFolder()).size(), 0);
+}
+
+void TestSaveFile::staleTemporaries()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("links"));
+    const QString target = WriteFixture(dir, "fr.php", "mine");
+    struct Case
+    {
+        const char* name;
+        const char* kind; // "file", "locked" (a save still writing it), "other user", "link"
+        bool removed;
+    };
+    const Case cases[] = {
+        {".fr.php.quillmar-Ab3xZ9", "file", true}, // what a killed save left
+        {".fr.php.quillmar-Locked", "locked", false},
+        {".fr.php.quillmar-Others", "other user", false},
+        {".fr.php.quillmar-ALink9", "link", false},
+        {".fr.php.Ab3xZ9", "file", false}, // another program's
+        {".fr.php.quillmar-Ab3xZ", "file", false},
+        {".fr.php.quillmar-Ab3x_9", "file", false},
+        {".de.php.quillmar-Ab3xZ9", "file", false}, // another file's
+        {"fr.php.quillmar-Ab3xZ9", "file", false},
+    };
+    // Only root can give a file to another user.
+    const auto made = [](const Case& c) {
+        return qstrcmp(c.kind, "other user") != 0 || ::geteuid() == 0;
+    };
+    std::vector<std::unique_ptr<HeldLock>> locks;
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(c.name);
+        if (!made(c))
+            continue;
+        if (qstrcmp(c.kind, "link") == 0) {
+            QVERIFY(QFile::link(target, path));
+            continue;
+        }
+        WriteFixture(dir, c.name, "half");
+        if (qstrcmp(c.kind, "locked") == 0) {
+            locks.push_back(std::make_unique<HeldLock>(Native(path)));
+            QVERIFY(locks.back()->Locked());
+        } else if (qstrcmp(c.kind, "other user") == 0) {
+            QCOMPARE(::chown(Native(path).constData(), 65534, 65534), 0);
+        }
+    }
+    // Past the few seconds in which a save may have made its temporary and not yet locked it;
+    // one made just now stays for that reason.
+    QThread::msleep(3300);
+    const QString fresh = WriteFixture(dir, ".fr.php.quillmar-Fresh1", "half");
+
+    QCOMPARE(RemoveStaleTemporaries(FilePath::FromText(target)), 1);
+    for (const Case& c : cases)
+        if (made(c))
+            QVERIFY2(Exists(dir.filePath(c.name)) != c.removed, c.name);
+    QVERIFY(Exists(fresh));
+    QCOMPARE(ReadAll(target), QByteArray("mine"));
+
+    // Named through a link, the file's own folder is cleaned; a save that ended lets go.
+    locks.clear();
+    const QString link = dir.filePath("links/fr.php");
+    QVERIFY(QFile::link(target, link));
+    QCOMPARE(RemoveStaleTemporaries(FilePath::FromText(link)), 1);
+    QVERIFY(!Exists(dir.filePath(".fr.php.quillmar-Locked")));
+    QVERIFY(Exists(fresh));
+}
+
+void TestSaveFile::orphanedSafetyCopies()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(SafetyCopyFolder()));
+    const auto clean = qScopeGuard([] { QDir(SafetyCopyFolder()).removeRecursively(); });
+    const bool root = ::geteuid() == 0; // only root can give a file to another user
+    const QByteArray old = "old contents";
+    const QString time = ".20250102-030405.quillmar-";
+    const QString cut = WriteFixture(dir, "cut.php", "new co"); // the save was killed here
+    const QString whole = WriteFixture(dir, "whole.php", old);  // killed before it wrote
+    const QString gone = dir.filePath("gone.php");
+    const QString held = WriteFixture(dir, "held.php", "new");
+    const QString others = WriteFixture(dir, "others.php", "new");
+
+    const QString cutCopy = MakeSafetyCopy("cut.php" + time + "Aaaaa1", old, cut);
+    MakeSafetyCopy("whole.php" + time + "Bbbbb2", old, whole);
+    const QString goneCopy = MakeSafetyCopy("gone.php" + time + "Ccccc3", old, gone);
+    // The save ended and removed its copy, and was stopped before it removed the record.
+    MakeSafetyCopy("ended.php" + time + "Ddddd4.target", dir.filePath("ended.php").toUtf8(), {});
+    // A save still writing its file in place.
+    const QString heldCopy = MakeSafetyCopy("held.php" + time + "Eeeee5", old, held);
+    HeldLock running(Native(heldCopy));
+    QVERIFY(running.Locked());
+    // Another user's, a copy without a record, and files not named as this program names them.
+    if (root) {
+        const QString othersCopy = MakeSafetyCopy("others.php" + time + "Fffff6", old, others);
+        for (const QString& f : {othersCopy, othersCopy + ".target"})
+            QCOMPARE(::chown(Native(f).constData(), 65534, 65534), 0);
+    }
+    MakeSafetyCopy("alone.php" + time + "Ggggg7", old, {});
+    MakeSafetyCopy("older.php.20250102-030405", old, cut);
+
+    const std::vector<OrphanedSafetyCopy> found = FindOrphanedSafetyCopies();
+    QCOMPARE(int(found.size()), 2);
+    const auto orphanOf = [&](const QString& target) {
+        for (const OrphanedSafetyCopy& o : found)
+            if (o.target == FilePath::FromText(target))
+                return o;
+        return OrphanedSafetyCopy();
+    };
+    const OrphanedSafetyCopy cutOrphan = orphanOf(cut);
+    QCOMPARE(cutOrphan.copy, FilePath::FromText(cutCopy));
+    QCOMPARE(cutOrphan.copySize, old.size());
+    QCOMPARE(cutOrphan.targetSize, 6);
+    QVERIFY(qAbs(cutOrphan.madeAt.secsTo(QDateTime::currentDateTime())) < 60);
+    const OrphanedSafetyCopy goneOrphan = orphanOf(gone);
+    QCOMPARE(goneOrphan.copy, FilePath::FromText(goneCopy));
+    QCOMPARE(goneOrphan.targetSize, -1);
+    // The copy of a file that was never touched went, and the record without its copy.
+    QStringList left = {"alone.php" + time + "Ggggg7",       "cut.php" + time + "Aaaaa1",
+                        "cut.php" + time + "Aaaaa1.target",  "gone.php" + time + "Ccccc3",
+                        "gone.php" + time + "Ccccc3.target", "held.php" + time + "Eeeee5",
+                        "held.php" + time + "Eeeee5.target", "older.php.20250102-030405",
+                        "older.php.20250102-030405.target"};
+    if (root)
+        left << "others.php" + time + "Fffff6"
+             << "others.php" + time + "Fffff6.target";
+    QCOMPARE(Entries(SafetyCopyFolder()), left);
+    QCOMPARE(ReadAll(whole), old);
+
+    // Put back, the file is what it was before the save that was cut short.
+    PutBackSafetyCopy(cutOrphan);
+    QCOMPARE(ReadAll(cut), old);
+    QVERIFY(!Exists(cutCopy) && !Exists(cutCopy + ".target"));
+    // Discarded, the copy goes and the file stays as it is.
+    DiscardSafetyCopy(goneOrphan);
+    QVERIFY(!Exists(goneCopy) && !Exists(goneCopy + ".target"));
+    QVERIFY(!Exists(gone));
+    // A copy a running save holds is neither put back nor discarded.
+    OrphanedSafetyCopy heldOrphan;
+    heldOrphan.copy = FilePath::FromText(heldCopy);
+    heldOrphan.target = FilePath::FromText(held);
+    try {
+        PutBackSafetyCopy(heldOrphan);
+        QFAIL("a copy a save holds was put back");
+    } catch (const Exception& e) {
+        QCOMPARE(e.Message(), SavedByAnother.arg(held));
+    }
+    QVERIFY_THROWS_EXCEPTION(Exception, DiscardSafetyCopy(heldOrphan));
+    QCOMPARE(ReadAll(held), QByteArray("new"));
+    QVERIFY(Exists(heldCopy) && Exists(heldCopy + ".target"));
+
+    // A file that cannot be written keeps its copy, to be put back later.
+    const QString unwritable = dir.filePath("removed/fr.php");
+    const QString keptCopy = MakeSafetyCopy("fr.php" + time + "Hhhhh8", old, unwritable);
+    running.Release();
+    const std::vector<OrphanedSafetyCopy> again = FindOrphanedSafetyCopies();
+    QCOMPARE(int(again.size()), 2); // and the one no save holds any more
+    for (const OrphanedSafetyCopy& o : again) {
+        if (o.target != FilePath::FromText(unwritable))
+            continue;
+        QVERIFY_THROWS_EXCEPTION(EFCreateError, PutBackSafetyCopy(o));
+        QVERIFY(Exists(keptCopy) && Exists(keptCopy + ".target"));
+    }
+}
+
+void TestSaveFile::failuresSayWhy_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("reason"); // %1: the file, %2: the safety-copy folder
+    const QString create = "Cannot create file %1: ";
+    const QString noCopy = "Cannot save %1 in place: no safety copy of it could be made in %2 (";
+    QTest::newRow("loop of symbolic links") << "loop" << create + "it is a loop of symbolic links";
+    QTest::newRow("no free file entry, new file")
+        << "no inode, new" << create + "No space left on device";
+    QTest::newRow("no free file entry, replaced")
+        << "no inode" << create + "No space left on device";
+    QTest::newRow("read-only disk") << "read-only" << create + "Read-only file system";
+    QTest::newRow("immutable file")
+        << "immutable"
+        << create + "it is marked immutable, so no one may change it (chattr -i lifts that)";
+    QTest::newRow("cache on a read-only disk")
+        << "cache read-only" << noCopy + "Read-only file system)";
+    QTest::newRow("cache under a file") << "cache under a file" << noCopy + "Not a directory)";
+}
+
+void TestSaveFile::failuresSayWhy()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString disk = dir.filePath("disk");
+    QVERIFY(QDir().mkdir(disk));
+    QString folder = dir.path();
+    std::unique_ptr<TinyFileSystem> mounted;
+    const auto mount = [&](const QByteArray& options) {
+        mounted = std::make_unique<TinyFileSystem>(disk, options);
+        return mounted->Mounted();
+    };
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_CACHE_HOME", cache); });
+    bool immutable = false;
+    const auto mutableAgain = qScopeGuard([&] {
+        if (immutable)
+            SetImmutable(dir.filePath("fr.php"), false);
+    });
+
+    if (where == "loop") {
+        QVERIFY(QFile::link("fr2.php", dir.filePath("fr.php")));
+        QVERIFY(QFile::link("fr.php", dir.filePath("fr2.php")));
+    } else if (where.startsWith("no inode")) {
+        // The root folder takes one entry, the file the second, and the filler the last.
+        if (!mount("size=64k,nr_inodes=3"))
+            QSKIP("cannot mount a tmpfs here (needs root)");
+        folder = disk;
+        if (where == "no inode")
+            WriteFixture(dir, "disk/fr.php", Old);
+        for (int i = 0; i < 3; ++i)
+            ::close(::open(Native(disk + "/filler" + QString::number(i)).constData(),
+                           O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    } else if (where == "read-only") {
+        if (!mount("size=64k"))
+            QSKIP("cannot mount a tmpfs here (needs root)");
+        folder = disk;
+        WriteFixture(dir, "disk/fr.php", Old);
+        QVERIFY(mounted->MakeReadOnly());
+    } else if (where == "immutable") {
+        WriteFixture(dir, "fr.php", Old);
+        immutable = SetImmutable(dir.filePath("fr.php"), true);
+        if (!immutable)
+            QSKIP("the file system here cannot mark a file immutable, or the test may not");
+    } else {
+        // A file written in place needs a safety copy, in a cache folder that cannot be made.
+        WriteFixture(dir, "fr.php", Old);
+        QCOMPARE(::link(Native(dir.filePath("fr.php")).constData(),
+                        Native(dir.filePath("fr-link.php")).constData()),
+                 0);
+        if (where == "cache read-only") {
+            if (!mount("size=64k") || !mounted->MakeReadOnly())
+                QSKIP("cannot mount a read-only tmpfs here (needs root)");
+            qputenv("XDG_CACHE_HOME", Native(disk));
+        } else {
+            qputenv("XDG_CACHE_HOME", Native(WriteFixture(dir, "plain", "x")));
+        }
+    }
+    const QString path = folder + "/fr.php";
+    const bool existed = Exists(path);
+    const QStringList entries = Entries(folder);
+    try {
+        WriteFileSafely(FilePath::FromText(path), "new");
+        QFAIL("the save reported success");
+    } catch (const Exception& e) {
+        QCOMPARE(e.Message(),
+                 QString(reason).replace("%1", path).replace("%2", SafetyCopyFolder()));
+    }
+    if (existed && where != "loop")
+        QCOMPARE(ReadAll(path), Old);
+    QCOMPARE(Entries(folder), entries);
 }
 
 QTEST_GUILESS_MAIN(TestSaveFile)
