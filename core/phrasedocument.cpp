@@ -774,8 +774,22 @@ void PhraseDocument::SaveTranslation()
 {
     // Saved over the template, the template file changed by this document's own hand.
     const bool overTemplate = StampOf(m_translationPath).SameFile(m_templateStamp);
-    const FileStamp stamp = WriteFileSafely(
-        m_translationPath, [this](const auto& sink) { ProduceTranslationFile(sink); });
+    const bool wasUnchanged = TranslationDiskState() == DiskState::Unchanged;
+    FileStamp stamp;
+    try {
+        stamp = WriteFileSafely(m_translationPath,
+                                [this](const auto& sink) { ProduceTranslationFile(sink); });
+    } catch (const EWriteError&) {
+        // A failed write in place puts the old bytes back, which moves the file's times: it is
+        // still the file this document read, not one another program changed.
+        const FileStamp now = StampOf(m_translationPath);
+        if (wasUnchanged && now.SameFile(m_translationStamp) &&
+            now.size == m_translationStamp.size) {
+            m_translationStamp = now;
+            emit FilesChanged();
+        }
+        throw;
+    }
     // What is on disk now is what this document wrote: no NUL, nothing changed by others.
     m_stampedPath = m_translationPath;
     m_translationStamp = stamp;

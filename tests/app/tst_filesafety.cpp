@@ -53,6 +53,7 @@ class TestFileSafety : public QObject
 private slots:
     void init();
     void cleanup();
+    void failedLastByteKeepsFileAndChanges_data();
     void failedLastByteKeepsFileAndChanges();
     void saveOverTemplateAsks_data();
     void saveOverTemplateAsks();
@@ -104,10 +105,23 @@ void TestFileSafety::Open(const QString& translation)
     m_form->FileOpenAction()->trigger();
 }
 
+void TestFileSafety::failedLastByteKeepsFileAndChanges_data()
+{
+    QTest::addColumn<bool>("inPlace");
+    QTest::newRow("replaced") << false;
+    // A second name makes the save write the file itself, then put its bytes back.
+    QTest::newRow("written in place") << true;
+}
+
 void TestFileSafety::failedLastByteKeepsFileAndChanges()
 {
+    QFETCH(bool, inPlace);
+    if (inPlace)
+        QCOMPARE(::link(QFile::encodeName(m_translation).constData(),
+                        QFile::encodeName(m_dir->filePath("second.php")).constData()),
+                 0);
     Open(m_translation);
-    TypeKeys(m_form->DrawGrid(), "Salut");
+    TypeKeys(m_form->DrawGrid(), "Salut tout le monde");
     const qsizetype size = m_form->Document().BuildTranslationFile().size();
     {
         FileSizeLimit limit(rlim_t(size - 1));
@@ -117,9 +131,12 @@ void TestFileSafety::failedLastByteKeepsFileAndChanges()
                                          " is as it was before the save (File too large)"});
     QCOMPARE(ReadAll(m_translation), Translation);
     QCOMPARE(RawEntries(QFile::encodeName(m_dir->path())).size(),
-             2); // no temporary file left behind
+             inPlace ? 3 : 2); // no temporary file left behind
     QVERIFY(m_form->Document().Modified());
     QVERIFY(m_form->FileSaveAction()->isEnabled());
+    // The bytes put back are the file the window read: no change by another program is told.
+    QTest::qWait(300);
+    QVERIFY2(m_form->DiskLabel()->text().isEmpty(), qPrintable(m_form->DiskLabel()->text()));
     // The changes are still there to lose, so closing asks.
     m_form->show();
     m_seam->confirms.enqueue(DialogSeam::Answer::Cancel);
@@ -268,6 +285,8 @@ void TestFileSafety::changedOnDiskIsShownAndAsked_data()
     QTest::addColumn<QString>("change");
     QTest::addColumn<bool>("answer");
     QTest::newRow("rewritten, keep theirs") << "rewrite" << false;
+    // As rsync --inplace -t or touch -r leave it: only the change time tells.
+    QTest::newRow("same size and time put back, keep theirs") << "restamp" << false;
     QTest::newRow("replaced by rename, keep theirs") << "rename" << false;
     QTest::newRow("rewritten, overwrite") << "rewrite" << true;
     QTest::newRow("deleted, save again") << "delete" << true;
@@ -279,9 +298,22 @@ void TestFileSafety::changedOnDiskIsShownAndAsked()
     QFETCH(bool, answer);
     Open(m_translation);
     TypeKeys(m_form->DrawGrid(), "Salut");
-    const QByteArray theirs = "<?php\r\ndefine(\"_HELLO\",\"Coucou\");\r\n";
+    QByteArray theirs = "<?php\r\ndefine(\"_HELLO\",\"Coucou\");\r\n";
+    if (change == "restamp") {
+        theirs = QByteArray(Translation).replace("Bonjour", "Bonsoir");
+        QFile file(m_translation);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+        QTest::qWait(20);
+        QCOMPARE(file.write(theirs), Translation.size());
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
     if (change == "rewrite")
         RewriteInPlace(m_translation, theirs);
+    else if (change == "restamp")
+        QVERIFY(StampOf(FilePath::FromText(m_translation)).size == Translation.size());
     else if (change == "rename")
         ReplaceByRename(m_translation, theirs);
     else
