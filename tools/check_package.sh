@@ -20,7 +20,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # dpkg-shlibdeps must have found the libraries the programs link; a package without them installs
 # on a system that cannot start it.
 depends=$(field Depends)
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libuchardet0; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libuchardet0 libacl1; do
     tr ',' '\n' <<< "$depends" | awk -v lib="$lib" '$1 == lib { found = 1 } END { exit !found }' ||
         fail "Depends lacks $lib: $depends"
 done
