@@ -1,4 +1,5 @@
 #include "../support/fixture.h"
+#include "../support/resourcelimits.h"
 #include "detailspane.h"
 #include "edithistory.h"
 #include "edittext.h"
@@ -476,7 +477,14 @@ void TestPhraseGrid::longValues()
     }
 
     // Each action, its events handled and the window painted, in far less than a second of the
-    // processor's time even for 10 MB (the bench times them closely).
+    // processor's time even for 10 MB (the bench times them closely). Unoptimised or sanitized
+    // builds copy and check every byte several times slower; minutes, as a freeze takes, still
+    // fail there.
+#if defined(NDEBUG) && !defined(QUILLMAR_ADDRESS_SANITIZER)
+    constexpr double Limit = 1000;
+#else
+    constexpr double Limit = 5000;
+#endif
     PhraseDocument& doc = m_form->Document();
     const auto timed = [&](const char* what, const auto& action) {
         QApplication::processEvents();
@@ -485,7 +493,7 @@ void TestPhraseGrid::longValues()
         QApplication::processEvents();
         m_form->repaint();
         const double spent = ThreadMilliseconds() - start;
-        QVERIFY2(spent < 1000, qPrintable(QStringLiteral("%1: %2 ms").arg(what).arg(spent)));
+        QVERIFY2(spent < Limit, qPrintable(QStringLiteral("%1: %2 ms").arg(what).arg(spent)));
     };
     timed("move onto the original", [&] { Grid()->setCurrentIndex(Cell(1, 1)); });
     timed("move onto the translation", [&] { Grid()->setCurrentIndex(Cell(1, 2)); });
