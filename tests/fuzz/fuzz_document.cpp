@@ -82,6 +82,14 @@ std::vector<QByteArrayView> TemplateLines(QByteArrayView data)
     return lines;
 }
 
+// The template's text as the document reads it: up to its NUL, or to the end of a
+// __halt_compiler(); statement. The bytes after it are kept, not read.
+QByteArrayView TemplateText(const PhraseDocument& doc, QByteArrayView templ)
+{
+    const std::optional<NulCut>& cut = doc.TemplateCut();
+    return cut ? templ.first(templ.size() - qsizetype(cut->bytesAfter)) : templ;
+}
+
 // What holds after any load or merge: the per-phrase lists answer for every phrase (their index
 // checks are on in this build), tags point both ways between a phrase and its defining line,
 // phrases follow their lines' order, keys are unique, and each phrase is defined by the first
@@ -90,7 +98,7 @@ void CheckInvariants(const PhraseDocument& doc, QByteArrayView templ)
 {
     const int lines = doc.TemplateLineCount();
     const int phrases = doc.PhraseCount();
-    const std::vector<QByteArrayView> lineTexts = TemplateLines(templ);
+    const std::vector<QByteArrayView> lineTexts = TemplateLines(TemplateText(doc, templ));
     FUZZ_REQUIRE(lineTexts.size() == size_t(lines));
     FUZZ_REQUIRE(doc.IsDocumentLoaded() == (lines > 0));
     FUZZ_REQUIRE(phrases <= lines);
@@ -148,21 +156,28 @@ void CheckInvariants(const PhraseDocument& doc, QByteArrayView templ)
 }
 
 // The written file: one line per template line, each ended by CR LF, with no other break and no
-// NUL inside; lines that define no phrase stand as they are in the template.
+// NUL inside; lines that define no phrase stand as they are in the template. Then the template's
+// bytes after its text, as they are; a line they go on in is not ended.
 void CheckWritten(const PhraseDocument& doc, QByteArrayView templ, const QByteArray& written)
 {
     const int lines = doc.TemplateLineCount();
-    FUZZ_REQUIRE(written.count("\r\n") == lines);
-    FUZZ_REQUIRE(written.count('\r') == lines && written.count('\n') == lines);
-    FUZZ_REQUIRE(lines == 0 || written.endsWith("\r\n"));
-    FUZZ_REQUIRE(!written.contains('\0'));
-    const std::vector<LineSpan> spans = SplitLines(written);
+    const QByteArrayView text = TemplateText(doc, templ);
+    const QByteArrayView tail = templ.sliced(text.size());
+    FUZZ_REQUIRE(QByteArrayView(written).endsWith(tail));
+    const QByteArray head = written.first(written.size() - tail.size());
+    const bool open = !tail.isEmpty() && lines > 0 && !text.endsWith('\n') && !text.endsWith('\r');
+    const int ended = open ? lines - 1 : lines;
+    FUZZ_REQUIRE(head.count("\r\n") == ended);
+    FUZZ_REQUIRE(head.count('\r') == ended && head.count('\n') == ended);
+    FUZZ_REQUIRE(ended == 0 || open || head.endsWith("\r\n"));
+    FUZZ_REQUIRE(!head.contains('\0'));
+    const std::vector<LineSpan> spans = SplitLines(head);
     FUZZ_REQUIRE(spans.size() == size_t(lines));
-    const std::vector<QByteArrayView> lineTexts = TemplateLines(templ);
+    const std::vector<QByteArrayView> lineTexts = TemplateLines(text);
     for (int l = 0; l < lines; ++l) {
         if (doc.TemplateLineTag(l) < 0)
             FUZZ_REQUIRE(
-                QByteArrayView(written).sliced(spans[size_t(l)].offset, spans[size_t(l)].length) ==
+                QByteArrayView(head).sliced(spans[size_t(l)].offset, spans[size_t(l)].length) ==
                 lineTexts[size_t(l)]);
     }
 }
