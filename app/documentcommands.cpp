@@ -111,18 +111,6 @@ void TMainForm::ReadTranslation(const FilePath& path)
                                    QLocale().toString(cut->bytesAfter)));
 }
 
-namespace {
-
-// Whether the file at path was made read-only by its owner: the shell's > refuses to replace it,
-// and so does a save without a question. Root may write it all the same, so the mode bits tell.
-bool ReadOnlyFile(const FilePath& path)
-{
-    const QFileInfo info(path.Display());
-    return info.isFile() && !info.permission(QFileDevice::WriteOwner);
-}
-
-} // namespace
-
 bool TMainForm::MayOverwriteTranslation(const FilePath& target, bool chooserConfirmed)
 {
     const QString name = target.Display();

@@ -3,6 +3,7 @@
 // Opening through File > Open, scrolling to the end, moving the current cell there and typing,
 // a keystroke's cost at either end, with the details pane too, undo and redo of one edit,
 // changing the filter, saving, then opening again through File > Open and as from the command line.
+#include "benchanswers.h"
 #include "detailspane.h"
 #include "mainform.h"
 #include "phrasegrid.h"
@@ -20,27 +21,6 @@
 #include <cstdio>
 
 namespace {
-
-class Answers : public DialogSeam
-{
-public:
-    QStringList files;
-    std::optional<QString> ChooseFile(FileChooserOptions&) override
-    {
-        if (files.isEmpty())
-            return std::nullopt;
-        return files.takeFirst();
-    }
-    Answer Confirm(const QString&) override { return Answer::No; }
-    bool Ask(const QString&) override { return true; }
-    void ShowError(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void ShowNotice(const QString&) override {}
-    std::optional<std::pair<QFont, QColor>> ChooseFont(const QFont&, const QColor&) override
-    {
-        return std::nullopt;
-    }
-    void OpenUrl(const QUrl&) override {}
-};
 
 double Seconds(QElapsedTimer& t)
 {

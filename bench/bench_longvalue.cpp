@@ -5,6 +5,7 @@
 // handled and the grid (and the details pane, when shown) painted: opening, moving the current
 // cell onto the long value and off it, resizing, the details pane showing it, opening an editor
 // on it, typing, ending the edit, undo, redo, a filter change and copying the cell.
+#include "benchanswers.h"
 #include "detailspane.h"
 #include "mainform.h"
 #include "phrasegrid.h"
@@ -22,27 +23,6 @@
 #include <cstdlib>
 
 namespace {
-
-class Answers : public DialogSeam
-{
-public:
-    QStringList files;
-    std::optional<QString> ChooseFile(FileChooserOptions&) override
-    {
-        if (files.isEmpty())
-            return std::nullopt;
-        return files.takeFirst();
-    }
-    Answer Confirm(const QString&) override { return Answer::No; }
-    bool Ask(const QString&) override { return true; }
-    void ShowError(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void ShowNotice(const QString&) override {}
-    std::optional<std::pair<QFont, QColor>> ChooseFont(const QFont&, const QColor&) override
-    {
-        return std::nullopt;
-    }
-    void OpenUrl(const QUrl&) override {}
-};
 
 // Words of several lengths, so that wrapping and shaping work as on a real text.
 QByteArray LongText(qsizetype bytes, char salt)

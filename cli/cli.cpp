@@ -21,12 +21,9 @@
 #include <QLocale>
 #include <QString>
 #include <algorithm>
-#include <fcntl.h>
 #include <langinfo.h>
 #include <new>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -339,6 +336,32 @@ std::vector<int> PhraseLinesIn(const PhraseDocument& doc, QByteArrayView data)
     return lines;
 }
 
+// What checker finds in doc's phrases, each problem with the line (from 1) of data, the merged
+// translation, that gave its phrase, in the order of those lines.
+std::vector<FoundProblem> ProblemsByLine(const PhraseDocument& doc, QByteArrayView data,
+                                         PhraseChecker& checker)
+{
+    std::vector<FoundProblem> found;
+    std::vector<PhraseProblem> problems;
+    for (int i = 0; i < doc.PhraseCount(); ++i) {
+        problems.clear();
+        checker.CheckPhrase(doc, i, problems);
+        for (PhraseProblem& p : problems)
+            found.push_back({i, 0, std::move(p)});
+    }
+    if (found.empty())
+        return found;
+    // Only translated phrases are checked, and a phrase is translated by the line of this file
+    // that carries its key: each problem has a line there.
+    const std::vector<int> lines = PhraseLinesIn(doc, data);
+    for (FoundProblem& f : found)
+        f.line = lines[size_t(f.phrase)] + 1;
+    // In the order of the lines, as a compiler reports: a translation need not follow its template.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const FoundProblem& x, const FoundProblem& y) { return x.line < y.line; });
+    return found;
+}
+
 QByteArray Plural(qsizetype n, const char* one, const char* many)
 {
     return QByteArray::number(n) + ' ' + (n == 1 ? one : many);
@@ -378,27 +401,11 @@ FileReport CheckFile(const QByteArray& templateArg, const QByteArray& templateDa
     report.encoding = encoding.name;
     report.stats = doc.Statistics();
     PhraseChecker checker(encoding.name, enabled);
-    std::vector<PhraseProblem> found;
-    for (int i = 0; i < doc.PhraseCount(); ++i) {
-        found.clear();
-        if (checker.CheckPhrase(doc, i, found) == 0)
-            continue;
-        for (PhraseProblem& p : found) {
-            ++report.counts[size_t(p.check)];
-            report.errors += p.Severity() == PhraseSeverity::Error;
-            report.problems.push_back({i, 0, std::move(p)});
-        }
+    report.problems = ProblemsByLine(doc, data, checker);
+    for (const FoundProblem& f : report.problems) {
+        ++report.counts[size_t(f.problem.check)];
+        report.errors += f.problem.Severity() == PhraseSeverity::Error;
     }
-    if (report.problems.empty())
-        return report;
-    // Only translated phrases are checked, and a phrase is translated by the line of this file
-    // that carries its key: each problem has a line there.
-    const std::vector<int> lines = PhraseLinesIn(doc, data);
-    for (FoundProblem& f : report.problems)
-        f.line = lines[size_t(f.phrase)] + 1;
-    // In the order of the lines, as a compiler reports: a translation need not follow its template.
-    std::stable_sort(report.problems.begin(), report.problems.end(),
-                     [](const FoundProblem& x, const FoundProblem& y) { return x.line < y.line; });
     if (keys)
         for (const FoundProblem& f : report.problems)
             report.keys.push_back(checker.Codec().ToUnicode(doc.PhraseKey(f.phrase)));
@@ -628,32 +635,6 @@ QIODevice* StreamNamed(const QByteArray& name, QIODevice& out, QIODevice& err)
     return nullptr;
 }
 
-// Where the NUL that ends the text of a file's bytes stands, as the document reads it.
-std::optional<NulCut> NulCutIn(QByteArrayView data)
-{
-    const QByteArrayView text = TextBeforeNul(data);
-    if (text.size() == data.size())
-        return std::nullopt;
-    NulCut cut;
-    ForEachLine(text, [&cut](qsizetype, qsizetype) { ++cut.line; });
-    // The NUL stands on the last line read unless a line break came just before it.
-    if (cut.line > 0 && !text.endsWith('\n') && !text.endsWith('\r'))
-        --cut.line;
-    cut.bytesAfter = data.size() - text.size();
-    return cut;
-}
-
-// Whether the file at path is one its owner made read-only, or one this user may not write:
-// the shell's > refuses both. Root may write it all the same, so the mode bits tell too.
-bool ReadOnlyFile(const FilePath& path)
-{
-    struct stat st;
-    if (::stat(path.Native().constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    return !(st.st_mode & S_IWUSR) ||
-           ::faccessat(AT_FDCWD, path.Native().constData(), W_OK, AT_EACCESS) != 0;
-}
-
 // The translation a merge reads: its bytes, its stamp when read, where a NUL cut it short, and
 // the encoding detected for it and its template.
 struct MergedTranslation
@@ -704,21 +685,9 @@ void WarnOfCode(const PhraseDocument& doc, const MergedTranslation& translation,
     PhraseCheckSet code;
     code.Insert(PhraseCheck::Code);
     PhraseChecker checker(translation.encoding, code);
-    std::vector<FoundProblem> found;
-    std::vector<PhraseProblem> problems;
-    for (int i = 0; i < doc.PhraseCount(); ++i) {
-        problems.clear();
-        checker.CheckPhrase(doc, i, problems);
-        for (PhraseProblem& p : problems)
-            found.push_back({i, 0, std::move(p)});
-    }
+    const std::vector<FoundProblem> found = ProblemsByLine(doc, translation.data, checker);
     if (found.empty())
         return;
-    const std::vector<int> lines = PhraseLinesIn(doc, translation.data);
-    for (FoundProblem& f : found)
-        f.line = lines[size_t(f.phrase)] + 1;
-    std::stable_sort(found.begin(), found.end(),
-                     [](const FoundProblem& x, const FoundProblem& y) { return x.line < y.line; });
     QByteArray buf;
     for (const FoundProblem& f : found)
         buf += "quillmar-cli: warning: " + translation.arg + ':' + QByteArray::number(f.line) +
@@ -744,7 +713,7 @@ int Merge(const Arguments& a, QIODevice& out, QIODevice& err)
         translation.arg = a.positional[1];
         translation.data = ReadFileBytes(Path(translation.arg), Input, &translation.stamp);
         RefuseWideEncoding(Path(translation.arg), translation.data);
-        translation.cut = NulCutIn(translation.data);
+        translation.cut = FindNulCut(translation.data);
         doc.MergeTranslationData(translation.data);
         const DocumentEncoding encoding = DetectEncoding(doc);
         WarnOfMixedEncodings(encoding, templateArg, translation.arg, err);

@@ -805,6 +805,15 @@ FileStamp WriteLocked(const FilePath& path, const QByteArray& target, bool exist
 
 } // namespace
 
+bool ReadOnlyFile(const FilePath& path)
+{
+    struct stat st;
+    if (path.IsEmpty() || ::stat(path.Native().constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return !(st.st_mode & S_IWUSR) ||
+           ::faccessat(AT_FDCWD, path.Native().constData(), W_OK, AT_EACCESS) != 0;
+}
+
 FileStamp StampOf(const FilePath& path)
 {
     struct stat st;
@@ -889,6 +898,12 @@ FileStamp WriteFileSafely(const FilePath& path, const FileProducer& produce)
 }
 
 #else // not Q_OS_UNIX: Qt's own files, every step checked
+
+bool ReadOnlyFile(const FilePath& path)
+{
+    const QFileInfo info(path.Display());
+    return info.isFile() && !info.isWritable();
+}
 
 FileStamp StampOf(const FilePath& path)
 {

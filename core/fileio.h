@@ -50,6 +50,11 @@ struct FileStamp
 /// The stamp of the file path names now (links followed); exists is false when there is none.
 FileStamp StampOf(const FilePath& path);
 
+/// Whether path names a regular file its owner made read-only, or one this user may not write:
+/// the shell's > refuses both, so a save over it asks first. Root may write such a file all the
+/// same, so the mode bits tell too.
+bool ReadOnlyFile(const FilePath& path);
+
 /// The largest file read: far beyond any language file, and a bound for endless sources.
 inline constexpr qint64 MaxFileBytes = qint64(2) << 30;
 

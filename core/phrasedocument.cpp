@@ -223,90 +223,38 @@ QByteArray FirstLine(const QByteArray& typed)
     return typed.first(LineLengthAt(typed, 0));
 }
 
-// Where the NUL that ends a file's text stands, when it has one: the NUL and whatever follows
-// it are not read, so saving over the file would drop them.
-std::optional<NulCut> FindNulCut(QByteArrayView data)
-{
-    const QByteArrayView text = TextBeforeNul(data);
-    if (text.size() == data.size())
-        return std::nullopt;
-    NulCut cut;
-    ForEachLine(text, [&cut](qsizetype, qsizetype) { ++cut.line; });
-    // The NUL stands on the last line read unless a line break came just before it.
-    if (cut.line > 0 && !text.endsWith('\n') && !text.endsWith('\r'))
-        --cut.line;
-    cut.bytesAfter = data.size() - text.size();
-    return cut;
-}
-
-// The end of a __halt_compiler(); statement that begins a line of text (after blanks), or -1.
-// PHP reads nothing after it: what follows is data of the script's own, often binary.
-qsizetype HaltCompilerEnd(QByteArrayView text)
+// Where a __halt_compiler(); statement that begins line (after blanks) ends in it, or -1. PHP
+// reads nothing after it: what follows is data of the script's own, often binary. Only lines
+// that begin with "__" are looked at further, so the check costs next to nothing per line.
+qsizetype HaltCompilerEnd(QByteArrayView line)
 {
     static constexpr QByteArrayView Name("__halt_compiler");
-    const auto named = [&](qsizetype at) { // keywords are read in any case
-        for (qsizetype k = 0; k < Name.size(); ++k)
-            if (AsciiLower(uchar(text[at + k])) != uchar(Name[k]))
-                return false;
-        return true;
+    qsizetype p = 0;
+    const auto blanks = [&] {
+        while (p < line.size() && (line[p] == ' ' || line[p] == '\t'))
+            ++p;
     };
-    qsizetype from = 0;
-    for (;;) {
-        const void* found = from < text.size()
-                                ? ::memmem(text.data() + from, size_t(text.size() - from), "__", 2)
-                                : nullptr;
-        if (!found)
+    blanks();
+    if (line.size() - p < Name.size() || line[p] != '_' || line[p + 1] != '_')
+        return -1;
+    for (qsizetype k = 2; k < Name.size(); ++k) // keywords are read in any case
+        if (AsciiLower(uchar(line[p + k])) != uchar(Name[k]))
             return -1;
-        const qsizetype at = static_cast<const char*>(found) - text.data();
-        from = at + 1;
-        if (at + Name.size() > text.size() || !named(at))
-            continue;
-        qsizetype b = at;
-        while (b > 0 && (text[b - 1] == ' ' || text[b - 1] == '\t'))
-            --b;
-        if (b > 0 && text[b - 1] != '\n' && text[b - 1] != '\r')
-            continue;
-        qsizetype p = at + Name.size();
-        const auto blanks = [&] {
-            while (p < text.size() && (text[p] == ' ' || text[p] == '\t'))
-                ++p;
-        };
-        blanks();
-        if (p >= text.size() || text[p] != '(')
-            continue;
-        ++p;
-        blanks();
-        if (p >= text.size() || text[p] != ')')
-            continue;
-        ++p;
-        blanks();
-        if (p < text.size() && text[p] == ';')
-            return p + 1;
-        if (p + 1 < text.size() && text[p] == '?' && text[p + 1] == '>')
-            return p + 2;
-    }
-}
-
-// Where the lines read from a template end: at its first NUL, or after a __halt_compiler();
-// statement before it. The bytes after are kept and written back unchanged.
-std::optional<NulCut> FindTemplateCut(QByteArrayView data, qsizetype& textEnd)
-{
-    const QByteArrayView text = TextBeforeNul(data);
-    textEnd = text.size();
-    const qsizetype halt = HaltCompilerEnd(text);
-    const bool halted = halt >= 0 && halt < data.size();
-    if (halted)
-        textEnd = halt;
-    if (textEnd == data.size())
-        return std::nullopt;
-    NulCut cut;
-    const QByteArrayView kept = data.first(textEnd);
-    ForEachLine(kept, [&cut](qsizetype, qsizetype) { ++cut.line; });
-    if (cut.line > 0 && !kept.endsWith('\n') && !kept.endsWith('\r'))
-        --cut.line;
-    cut.bytesAfter = data.size() - textEnd;
-    cut.haltCompiler = halted;
-    return cut;
+    p += Name.size();
+    blanks();
+    if (p >= line.size() || line[p] != '(')
+        return -1;
+    ++p;
+    blanks();
+    if (p >= line.size() || line[p] != ')')
+        return -1;
+    ++p;
+    blanks();
+    if (p < line.size() && line[p] == ';')
+        return p + 1;
+    if (p + 1 < line.size() && line[p] == '?' && line[p + 1] == '>')
+        return p + 2;
+    return -1;
 }
 
 // Puts text in list, at the entry ref names when named (ref is of that list), else at a new entry
@@ -330,6 +278,20 @@ template <class T> void Release(std::vector<T>& v)
 }
 
 } // namespace
+
+std::optional<NulCut> FindNulCut(QByteArrayView data)
+{
+    const QByteArrayView text = TextBeforeNul(data);
+    if (text.size() == data.size())
+        return std::nullopt;
+    NulCut cut;
+    ForEachLine(text, [&cut](qsizetype, qsizetype) { ++cut.line; });
+    // The NUL stands on the last line read unless a line break came just before it.
+    if (cut.line > 0 && !text.endsWith('\n') && !text.endsWith('\r'))
+        --cut.line;
+    cut.bytesAfter = data.size() - text.size();
+    return cut;
+}
 
 PhraseDocument::PhraseDocument(QObject* parent) : QObject(parent) {}
 
@@ -496,15 +458,31 @@ void PhraseDocument::LoadTemplateData(QByteArray data)
 {
     // Counted first: the lines must fit a line number, and every list takes exactly its room,
     // since growing ten million entries by doubling would leave up to half of each unused.
+    // The text ends at the first NUL, or after a __halt_compiler(); before it; the bytes after
+    // are kept and written back unchanged.
     qsizetype lines = 0;
     qsizetype candidates = 0;
-    qsizetype textEnd = 0;
-    const std::optional<NulCut> cut = FindTemplateCut(data, textEnd);
-    const QByteArrayView counted = QByteArrayView(data).first(textEnd);
-    ForEachLine(counted, [&](qsizetype start, qsizetype length) {
+    const QByteArrayView beforeNul = TextBeforeNul(data);
+    qsizetype textEnd = beforeNul.size();
+    int haltLine = -1;
+    ForEachLine(beforeNul, [&](qsizetype start, qsizetype length) {
+        if (haltLine >= 0)
+            return;
+        const QByteArrayView line = beforeNul.sliced(start, length);
+        if (const qsizetype end = HaltCompilerEnd(line); end >= 0) {
+            haltLine = int(std::min<qsizetype>(lines, std::numeric_limits<int>::max()));
+            textEnd = start + end;
+        } else {
+            candidates += PhraseLineKindOf(line) != PhraseLineKind::lkNone;
+        }
         ++lines;
-        candidates += PhraseLineKindOf(counted.sliced(start, length)) != PhraseLineKind::lkNone;
     });
+    std::optional<NulCut> cut;
+    if (haltLine >= 0 && textEnd < data.size())
+        cut = NulCut{haltLine, data.size() - textEnd, true};
+    else
+        cut = FindNulCut(data);
+    const QByteArrayView counted = QByteArrayView(data).first(textEnd);
     if (lines >= std::numeric_limits<int>::max())
         throw EListError(lines);
     if (quint64(counted.size()) > LineSpanRef::MaxOffset)

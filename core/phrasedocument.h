@@ -41,6 +41,10 @@ struct NulCut
     bool haltCompiler = false;
 };
 
+/// Where the NUL that ends a file's text stands, when it has one: the NUL and whatever follows
+/// it are not read, so saving over the file would drop them.
+std::optional<NulCut> FindNulCut(QByteArrayView data);
+
 /// One phrase's texts as PhraseDocument::BorrowPhraseTexts lends them, for a scan over many
 /// phrases without a copy of each. The views refer into the document's bytes or into this
 /// struct: they are valid until the document changes (a load, merge, edit or clear) or the struct

@@ -41,18 +41,6 @@ const QByteArray Translation = "define(\"_A\",\"Alfa\");\n"
                                "define(\"_D\",\"Delta!\");\n"
                                "define(\"_F\",\"Zeta\");\n";
 
-// A text of size bytes of words, beginning with first: no quote, backslash or line break in it.
-QByteArray Words(qsizetype size, char first)
-{
-    static const char* const words[] = {"lorem ", "ipsum ", "dolor, ", "sit ", "amet. "};
-    QByteArray text(1, first);
-    text.reserve(size + 8);
-    for (unsigned i = 0; text.size() < size; ++i)
-        text += words[i % std::size(words)];
-    text.truncate(size);
-    return text;
-}
-
 } // namespace
 
 // The details pane below the grid: what it shows, and its translation editor, which stores as

@@ -37,18 +37,6 @@ const QByteArray Template = "<?php\r\n"
 const QByteArray Translation = "define(\"_HELLO\",\"Bonjour\");\r\n"
                                "define(\"_BYE\",\"Bye\");\r\n";
 
-// A text of size bytes of words, beginning with first: no quote, backslash or line break in it.
-QByteArray Words(qsizetype size, char first)
-{
-    static const char* const words[] = {"lorem ", "ipsum ", "dolor, ", "sit ", "amet. "};
-    QByteArray text(1, first);
-    text.reserve(size + 8);
-    for (unsigned i = 0; text.size() < size; ++i)
-        text += words[i % std::size(words)];
-    text.truncate(size);
-    return text;
-}
-
 // The processor time this thread has used, in milliseconds: a test of speed measures this, as
 // other programs' load on the machine does not count in it.
 double ThreadMilliseconds()

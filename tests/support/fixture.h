@@ -38,3 +38,16 @@ inline QList<QByteArray> RawEntries(const QByteArray& folder)
     std::sort(names.begin(), names.end());
     return names;
 }
+
+// A text of size bytes of words, beginning with first: no quote, backslash or line break in it,
+// for values of any length.
+inline QByteArray Words(qsizetype size, char first)
+{
+    static const char* const words[] = {"lorem ", "ipsum ", "dolor, ", "sit ", "amet. "};
+    QByteArray text(1, first);
+    text.reserve(size + 8);
+    for (unsigned i = 0; text.size() < size; ++i)
+        text += words[i % std::size(words)];
+    text.truncate(size);
+    return text;
+}
