@@ -113,6 +113,8 @@ QColor PhraseTableModel::StateColor(TranslationState state)
         return QColor(0, 0, 128);
     case TranslationState::tsTranslated:
         return QColor(0, 128, 0);
+    case TranslationState::tsObsolete:
+        return QColor(128, 128, 128); // grey: kept in the file, gone from the template
     }
     return {};
 }

@@ -4,6 +4,8 @@
 #include "errors.h"
 #include "fileio.h"
 #include "masks.h"
+#include "phpreader.h"
+#include "phpvalue.h"
 #include "phrasechecks.h"
 #include "phrasedocument.h"
 #include "phrasesearch.h"
@@ -30,8 +32,10 @@ namespace {
 constexpr char Usage[] =
     "usage: quillmar-cli parse FILE\n"
     "       quillmar-cli stats TEMPLATE [TRANSLATION] [--format text|json]\n"
-    "       quillmar-cli list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
-    "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT [--keep-layout] [--force]\n"
+    "       quillmar-cli list TEMPLATE [TRANSLATION] [--state "
+    "missing|untranslated|translated|obsolete]\n"
+    "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT\n"
+    "                         [--layout template|lines|translation] [--force]\n"
     "       quillmar-cli find TEMPLATE [TRANSLATION] PATTERN [--in original|translated|both]\n"
     "                         [--case-sensitive] [--literal] [--encoding NAME]\n"
     "       quillmar-cli check TEMPLATE TRANSLATION... [--skip NAME[,NAME...]]...\n"
@@ -42,17 +46,24 @@ constexpr char Usage[] =
 constexpr char Help[] =
     "quillmar-cli: read, check and update the language files of PHP web applications.\n"
     "\n"
-    "  parse FILE          every line of FILE: number, TAB, kind (0 none, 1 case, 2 define,\n"
-    "                      3 bracket, 4 case strtolower), then TAB key TAB value for phrases\n"
+    "  parse FILE          every line of FILE: number (from 0), TAB, kind (0 none, 1 case,\n"
+    "                      2 define, 3 bracket, 4 case strtolower, 5 const, 6 array element,\n"
+    "                      7 variable, 8 array entry, 9 append), then TAB key TAB value for\n"
+    "                      each phrase whose statement begins on it\n"
     "  stats TEMPLATE [TRANSLATION] [--format text|json]\n"
     "                      the phrase statistics of the template merged with the translation;\n"
     "                      as JSON: {\"phrases\", \"translated\", \"untranslated\", \"missing\"}\n"
-    "  list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated]\n"
+    "  list TEMPLATE [TRANSLATION] [--state missing|untranslated|translated|obsolete]\n"
     "                      every phrase: template line, TAB, state, TAB, key, TAB, original,\n"
     "                      TAB, translation\n"
-    "  merge TEMPLATE [TRANSLATION] -o OUTPUT [--keep-layout] [--force]\n"
-    "                      writes the translation rebuilt on the template, as the editor saves;\n"
-    "                      with --keep-layout every phrase line keeps the template's layout.\n"
+    "  merge TEMPLATE [TRANSLATION] -o OUTPUT [--layout template|lines|translation] [--force]\n"
+    "                      writes the translation rebuilt on the template, as the editor saves:\n"
+    "                      --layout template (the default) writes classic define and case lines\n"
+    "                      in their fixed spelling, lines keeps every statement's own spelling\n"
+    "                      (--keep-layout says the same), translation updates the translation\n"
+    "                      file where it stands, only changed values replaced and missing\n"
+    "                      phrases inserted after their neighbour. Obsolete phrases (keys only\n"
+    "                      the translation has) are kept.\n"
     "                      OUTPUT - or /dev/stdout writes to the standard output, /dev/stderr\n"
     "                      to the standard error. Asking nothing, merge refuses to write over\n"
     "                      the template, over a translation a NUL byte cut short (the bytes\n"
@@ -103,6 +114,8 @@ const char* StateName(TranslationState s)
         return "untranslated";
     case TranslationState::tsTranslated:
         return "translated";
+    case TranslationState::tsObsolete:
+        return "obsolete";
     }
     return "?";
 }
@@ -248,18 +261,29 @@ int Parse(const Arguments& a, QIODevice& out)
     const FilePath path = Path(a.positional[0]);
     const QByteArray data = ReadFileBytes(path, Input);
     RefuseWideEncoding(path, data);
+    // The phrases by the line their statement begins on; lines without one are listed alone.
+    const QByteArrayView text = TextBeforeNul(data);
     QByteArray buf;
-    QByteArray key, value;
-    int n = 0;
-    for (const LineSpan& s : SplitLines(data)) {
-        const PhraseLineKind kind =
-            ParsePhraseLine(QByteArrayView(data).sliced(s.offset, s.length), key, value);
-        buf += QByteArray::number(n++) + '\t' + QByteArray::number(int(kind));
-        if (kind != PhraseLineKind::lkNone)
-            buf += '\t' + EscapeField(key) + '\t' + EscapeField(value);
-        buf += '\n';
+    int line = 0;
+    const auto listUpTo = [&](int upTo) {
+        for (; line < upTo; ++line) {
+            buf += QByteArray::number(line) + "\t0\n";
+            FlushWhenFull(buf, out);
+        }
+    };
+    ReadPhpPhrases(text, {}, [&](const PhpStatement& s) {
+        listUpTo(s.line);
+        line = std::max(line, s.line + 1);
+        const QByteArrayView code = text.sliced(s.valueBegin, s.valueEnd - s.valueBegin);
+        const QByteArray value =
+            s.kind == PhraseLineKind::lkBracket ? code.toByteArray() : ReadPhpValue(code, {}).text;
+        buf += QByteArray::number(s.line) + '\t' + QByteArray::number(int(s.kind)) + '\t' +
+               EscapeField(s.key.toByteArray()) + '\t' + EscapeField(value) + '\n';
         FlushWhenFull(buf, out);
-    }
+    });
+    int lines = 0;
+    ForEachLine(text, [&lines](qsizetype, qsizetype) { ++lines; });
+    listUpTo(lines);
     Write(out, buf);
     return 0;
 }
@@ -325,13 +349,9 @@ struct FoundProblem
 std::vector<int> PhraseLinesIn(const PhraseDocument& doc, QByteArrayView data)
 {
     std::vector<int> lines(size_t(doc.PhraseCount()), -1);
-    PhraseLineParts parts;
-    int n = 0;
-    ForEachLine(TextBeforeNul(data), [&](qsizetype start, qsizetype length) {
-        if (ReadPhraseLine(data.sliced(start, length), parts, true) != PhraseLineKind::lkNone)
-            if (const std::optional<int> p = doc.FindKey(parts.key); p && lines[size_t(*p)] < 0)
-                lines[size_t(*p)] = n;
-        ++n;
+    ReadPhpPhrases(TextBeforeNul(data), doc.Store().LexOptions(), [&](const PhpStatement& s) {
+        if (const std::optional<int> p = doc.FindKey(s.key); p && lines[size_t(*p)] < 0)
+            lines[size_t(*p)] = s.line;
     });
     return lines;
 }
@@ -606,6 +626,8 @@ int List(const Arguments& a, QIODevice& out, QIODevice& err)
             only = TranslationState::tsUntranslated;
         else if (*s == "translated")
             only = TranslationState::tsTranslated;
+        else if (*s == "obsolete")
+            only = TranslationState::tsObsolete;
         else
             throw UsageError{};
     }
@@ -720,6 +742,16 @@ int Merge(const Arguments& a, QIODevice& out, QIODevice& err)
         translation.encoding = encoding.name;
     }
     doc.SetKeepLayout(a.option("--keep-layout").has_value());
+    if (const auto layout = a.option("--layout")) {
+        if (*layout == "template")
+            doc.SetLayout(SaveLayout::Template);
+        else if (*layout == "lines")
+            doc.SetLayout(SaveLayout::Lines);
+        else if (*layout == "translation")
+            doc.SetLayout(SaveLayout::Translation);
+        else
+            throw UsageError{};
+    }
     QIODevice* stream = StreamNamed(*output, out, err);
     if (!stream && !a.option("--force")) {
         const QList<QByteArray> losses = LossesAt(*output, doc, templateArg, translation);
@@ -807,7 +839,8 @@ int RunCli(const QList<QByteArray>& args, QIODevice& out, QIODevice& err)
         if (command == "list")
             return List(Arguments(rest, {"--state"}, {}), out, err);
         if (command == "merge")
-            return Merge(Arguments(rest, {"-o"}, {"--keep-layout", "--force"}), out, err);
+            return Merge(Arguments(rest, {"-o", "--layout"}, {"--keep-layout", "--force"}), out,
+                         err);
         if (command == "find")
             return Find(Arguments(rest, {"--in", "--encoding"}, {"--case-sensitive", "--literal"}),
                         out, err);

@@ -667,7 +667,7 @@ qint32 CountBreaks(const unsigned char* s, qsizetype n, qsizetype b, qsizetype e
 
 PhpLexer::PhpLexer(QByteArrayView input, const PhpLexOptions& options)
     : m_s(reinterpret_cast<const unsigned char*>(input.data())), m_n(input.size()),
-      m_options(options)
+      m_options(options), m_mode(options.startInCode ? Mode::Code : Mode::Html)
 {
 }
 

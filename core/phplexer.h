@@ -92,6 +92,8 @@ struct PhpLexOptions
     bool shortOpenTags = true; ///< `<?` opens PHP code, as old language files expect
     /// The file's encoding; a double-byte table keeps trail bytes inside texts.
     LeadByteTable encoding = LeadByteTable::SingleByte();
+    /// The input begins inside PHP code, as a piece of code cut from a file does.
+    bool startInCode = false;
 };
 
 /// How deep `{$ "{$ ...}" }` may nest before the string is taken as Bad.

@@ -3,7 +3,7 @@
 #include "fileio.h"
 #include "keyindex.h"
 #include "phraseline.h"
-#include "phraserefs.h"
+#include "phrasestore.h"
 #include "textlines.h"
 
 #include <QByteArray>
@@ -15,13 +15,6 @@
 #include <optional>
 #include <vector>
 
-/// The state of one phrase's translation, kept as the tag of its translation entry.
-enum class TranslationState : quint8 {
-    tsMissing = 0,      ///< no merged translation carried the key; the text is the template's
-    tsUntranslated = 1, ///< the translation carried the key with the text held at that moment
-    tsTranslated = 2,   ///< a different text was merged or typed
-};
-
 /// Counts of a document's phrases by state.
 struct PhraseStatistics
 {
@@ -29,16 +22,7 @@ struct PhraseStatistics
     int untranslated = 0;
     int missing = 0;
     int translated = 0;
-};
-
-/// Where a NUL ended the text of a file before its end: the bytes after it are not read.
-struct NulCut
-{
-    int line = 0;          ///< the line (from 0) on which the NUL stands
-    qint64 bytesAfter = 0; ///< the bytes from the NUL to the end of the file, NUL included
-    /// A template's text ended after __halt_compiler(); on that line instead: the bytes after
-    /// it are the script's data.
-    bool haltCompiler = false;
+    int obsolete = 0;
 };
 
 /// Where the NUL that ends a file's text stands, when it has one: the NUL and whatever follows
@@ -59,8 +43,9 @@ public:
 
 private:
     friend class PhraseDocument;
-    // The template line as last read: it holds the texts that had to be unescaped.
-    PhraseLineParts m_templateParts;
+    // The texts that are not views of a file's bytes as they stand.
+    QByteArray m_originalScratch;
+    QByteArray m_translationScratch;
 };
 
 /// How the translation file on disk compares with the one last read or saved.
@@ -103,15 +88,18 @@ public:
     DiskState TranslationDiskState() const;
     /// Where the template's text ends before its last byte (a NUL, or __halt_compiler();), if
     /// it does; the bytes after are written back unchanged after the last line.
-    const std::optional<NulCut>& TemplateCut() const { return m_templateCut; }
+    const std::optional<NulCut>& TemplateCut() const { return m_store.TemplateCut(); }
     /// Where a NUL cut short the translation file last read at TranslationPath, if one did.
     std::optional<NulCut> TranslationNulCut() const;
     bool Modified() const { return m_modified; }
     bool ShowOriginal() const { return m_showOriginal; }
+    /// How the translation file is laid out when written (SaveLayout).
+    SaveLayout Layout() const { return m_layout; }
+    void SetLayout(SaveLayout layout) { m_layout = layout; }
     /// Whether phrase lines keep the template's own layout when written, only their translation
-    /// replaced, instead of the kind's fixed layout.
-    bool KeepLayout() const { return m_keepLayout; }
-    void SetKeepLayout(bool keep) { m_keepLayout = keep; }
+    /// replaced, instead of the kind's fixed layout: the Lines layout.
+    bool KeepLayout() const { return m_layout == SaveLayout::Lines; }
+    void SetKeepLayout(bool keep) { m_layout = keep ? SaveLayout::Lines : SaveLayout::Template; }
     void SetShowOriginal(bool show);
 
     /// The encoding the template and the merged translations are in, detected from their bytes
@@ -119,28 +107,34 @@ public:
     DocumentEncoding DetectEncoding(const QLocale& locale) const;
 
     // --- template lines
-    int TemplateLineCount() const { return m_lineCount; }
+    int TemplateLineCount() const { return m_store.LineCount(); }
     /// The phrase that line defines, or -1 (a search among the phrases' lines).
     int TemplateLineTag(int line) const;
 
     // --- phrases
     // Keys, originals and merged translations are read from their lines when asked for. The
     // texts returned are the caller's own: they outlive any later load or clear.
-    int PhraseCount() const { return int(m_kinds.size()); }
-    PhraseLineKind PhraseKind(int i) const { return m_kinds.at(size_t(i)).Kind(); }
+    /// The template's phrases, then the obsolete ones (PhraseState tsObsolete).
+    int PhraseCount() const { return m_store.Count(); }
+    PhraseLineKind PhraseKind(int i) const { return m_store.Kind(i); }
     /// False for a phrase whose value is not one literal on its line: it is kept as it is.
     bool PhraseEditable(int i) const;
     QByteArray PhraseKey(int i) const;
-    int PhraseKeyTag(int i) const { return m_phraseLines.at(size_t(i)); } ///< its template line
+    /// The line its statement begins on, from 0: in the template, or for an obsolete phrase in
+    /// the translation file.
+    int PhraseKeyTag(int i) const { return m_store.Line(i); }
     QByteArray PhraseOriginal(int i) const;
     QByteArray PhraseTranslation(int i) const;
-    TranslationState PhraseState(int i) const { return m_states.at(size_t(i)); }
+    TranslationState PhraseState(int i) const
+    {
+        return m_store.IsObsolete(i) ? TranslationState::tsObsolete : m_store.State(i);
+    }
     /// The quote phrase i's translation is written in (' or "), or 0 where it is not a PHP
     /// literal (a bracket line): what tells whether PHP reads variables in it.
     char TranslationQuote(int i) const
     {
-        const PhraseKindCode code = m_kinds.at(size_t(i));
-        return code.Kind() == PhraseLineKind::lkBracket ? '\0' : code.Quote();
+        const char q = m_store.TranslationQuote(i);
+        return q == 'h' ? '"' : q == 'n' ? '\'' : q;
     }
     /// What the key column shows: the original text when ShowOriginal is set, else the key.
     QByteArray PhraseColumnText(int i) const
@@ -155,7 +149,9 @@ public:
                            bool translation) const;
 
     /// True once a template with at least one line is loaded.
-    bool IsDocumentLoaded() const { return m_lineCount > 0; }
+    bool IsDocumentLoaded() const { return m_store.LineCount() > 0; }
+    /// The phrases and their texts, for the writer and for scans that read the records.
+    const PhraseStore& Store() const { return m_store; }
 
     /// The index of the phrase whose key equals key byte for byte, if any.
     std::optional<int> FindKey(QByteArrayView key) const;
@@ -181,8 +177,7 @@ public:
     /// leaves the translations untouched.
     void MergeTranslationData(QByteArray data);
 
-    /// The translation file's bytes: the template's lines, phrase lines rebuilt, CR LF after each,
-    /// then the template's bytes after a NUL or __halt_compiler(); as they are.
+    /// The translation file's bytes as Layout lays them out (see translationwriter.h).
     QByteArray BuildTranslationFile() const;
     /// The same bytes handed to sink piece by piece, in order.
     void ProduceTranslationFile(const std::function<void(QByteArrayView)>& sink) const;
@@ -191,8 +186,10 @@ public:
     /// Asks nothing: whether the file may be overwritten is the caller's question.
     void SaveTranslation();
 
-    /// Stores an edited translation, up to its first line break or NUL (a translation is one
-    /// line of the file); returns false when that equals the stored text.
+    /// Stores an edited translation, up to its first NUL; returns false when that equals the
+    /// stored text or the phrase takes no text. Code parts (between PhpCodeOpen and PhpCodeClose)
+    /// are kept only when the phrase's original or its translation has them: anything else
+    /// typed is text, never code.
     bool CommitTranslation(int phrase, const QByteArray& text);
     /// Puts back a translation's text alone, as the editor's cancel does; state and Modified stay.
     void RestoreTranslationText(int phrase, const QByteArray& text);
@@ -202,6 +199,13 @@ public:
     /// Sets the unsaved-changes flag; an undo history sets it as it moves to or from the state
     /// last saved.
     void SetModified(bool modified);
+
+    /// Removes the obsolete phrases; returns them, for PutBackObsolete to undo it.
+    std::vector<ObsoletePhrase> RemoveObsolete();
+    void PutBackObsolete(std::vector<ObsoletePhrase> phrases);
+
+    /// The encoding the files are read in by the PHP lexer (which bytes may be trail bytes).
+    void SetLexOptions(const PhpLexOptions& options) { m_lexOptions = options; }
 
     /// Empties the document; ShowOriginal stays.
     void ClearDocument();
@@ -229,25 +233,8 @@ signals:
     void FilesChanged();
 
 private:
-    void ResetPhrases();
     void SetStatusText(const QString& text);
-    QByteArrayView PhraseLine(int i) const;
-    /// The bytes of a translation that is not the template's value: an owned text, or a value in
-    /// a merged file. They stay with the document. The lists given stand for m_ownedTexts and
-    /// m_mergedViews (the merge passes the copies it works on).
-    QByteArrayView StoredText(TranslationRef ref) const
-    {
-        return StoredText(ref, m_ownedTexts, m_mergedViews);
-    }
-    QByteArrayView StoredText(TranslationRef ref, const std::vector<QByteArray>& owned,
-                              const std::vector<QByteArrayView>& views) const;
-    /// Merges the lines of text, the source-th merged file, into the translations; returns the
-    /// status text that sums them up.
-    QString MergeInto(QByteArrayView text, quint64 source);
-    /// Phrases per TranslationState, indexed by its number.
-    using StateCounts = std::array<int, 3>;
-    static QString StatisticsText(const StateCounts& counts);
-    void SetTranslation(int phrase, const QByteArray& text);
+    static QString StatisticsText(const std::array<int, 4>& counts);
 
     FilePath m_translationPath;
     FilePath m_templatePath;
@@ -258,37 +245,8 @@ private:
     std::optional<NulCut> m_nulCut;
     bool m_modified = false;
     bool m_showOriginal = false;
-    bool m_keepLayout = false;
+    SaveLayout m_layout = SaveLayout::Template;
     QString m_statusText;
-
-    // The template's bytes, and the same up to the NUL that ends its text. Phrases are read from
-    // them on demand, so the template is held once and each phrase costs a few fixed bytes.
-    QByteArray m_templateData;
-    QByteArrayView m_templateText;
-    std::optional<NulCut> m_templateCut;
-    int m_lineCount = 0;
-    // Every merged file's bytes, kept while any translation refers to one of its lines; likewise
-    // cut at their NUL. Released only after the references into them.
-    QList<QByteArray> m_mergedData;
-    std::vector<QByteArrayView> m_mergedTexts;
-
-    // Per phrase, in the order of their lines. Kinds and states are small numbers, a byte each.
-    std::vector<LineSpanRef> m_phraseSpans; // where its defining line lies in the template
-    std::vector<int> m_phraseLines;         // that line's number
-    std::vector<PhraseKindCode> m_kinds;
-    std::vector<TranslationState> m_states;
-    // m_states counted by state, changed wherever a state changes; equals a count over m_states.
-    StateCounts m_stateCounts{};
-    // Where each translation's text is: the phrase's own template value, a value in a merged
-    // file, or an entry of m_ownedTexts or m_mergedViews.
-    std::vector<TranslationRef> m_translations;
-    // Translations in blocks of their own: typed texts, and merged values that were unescaped.
-    // Entries no reference names any more stay, emptied, until the next load or clear.
-    std::vector<QByteArray> m_ownedTexts;
-    // Merged values a TranslationRef cannot locate by itself (over 64 KB, past a terabyte in, or
-    // from the 128th merged file on), seen where they stand in m_mergedData, which outlives them.
-    std::vector<QByteArrayView> m_mergedViews;
-
-    // Key -> phrase index. Keys are unique by construction, so the first line carrying a key wins.
-    KeyIndex m_keyIndex;
+    PhpLexOptions m_lexOptions;
+    PhraseStore m_store;
 };

@@ -9,6 +9,11 @@ enum class PhraseLineKind : quint8 {
     lkDefine = 2,
     lkBracket = 3,
     lkCaseStrToLower = 4,
+    lkConst = 5,    ///< const KEY = value;
+    lkElement = 6,  ///< $name['KEY'] = value;
+    lkVariable = 7, ///< $name = 'text';
+    lkEntry = 8,    ///< 'KEY' => value, in an array literal assigned or returned
+    lkAppend = 9,   ///< $name['KEY'] .= value;
 };
 
 /// A phrase line as read, with what writing it back needs.

@@ -110,24 +110,33 @@ static_assert(TranslationRef::OffsetBits + TranslationRef::LengthBits + Translat
               64);
 static_assert(sizeof(TranslationRef) == sizeof(quint64));
 
-/// A phrase's kind and the quote its translation is written in (the one it was read in, from the
-/// template or from the merged line that gave it), in a byte.
+/// A phrase's kind and the convention its translation's text is in (the quote it was read in:
+/// ' or ", h for a heredoc, n for a nowdoc, or none), in a byte.
 class PhraseKindCode
 {
 public:
     constexpr PhraseKindCode() = default;
     constexpr PhraseKindCode(PhraseLineKind kind, char quote)
-        : m_bits(quint8(quint8(kind) | (quote == '\'' ? SingleQuoted : 0)))
+        : m_bits(quint8(quint8(kind) | QuoteBits(quote) << QuoteShift))
     {
     }
     constexpr PhraseLineKind Kind() const { return PhraseLineKind(m_bits & KindMask); }
-    /// ' or ".
-    constexpr char Quote() const { return (m_bits & SingleQuoted) ? '\'' : '"'; }
+    /// ' " h n, or 0.
+    constexpr char Quote() const
+    {
+        constexpr char quotes[] = {'"', '\'', 'h', 'n', '\0'};
+        const int q = m_bits >> QuoteShift;
+        return q < 5 ? quotes[q] : '"';
+    }
 
 private:
-    static constexpr quint8 KindMask = 0x07;
-    static constexpr quint8 SingleQuoted = 0x80;
-    static_assert(quint8(PhraseLineKind::lkCaseStrToLower) <= KindMask);
+    static constexpr quint8 KindMask = 0x0F;
+    static constexpr int QuoteShift = 4;
+    static constexpr quint8 QuoteBits(char quote)
+    {
+        return quote == '\'' ? 1 : quote == 'h' ? 2 : quote == 'n' ? 3 : quote == '\0' ? 4 : 0;
+    }
+    static_assert(quint8(PhraseLineKind::lkAppend) <= KindMask);
     quint8 m_bits = 0;
 };
 static_assert(sizeof(PhraseKindCode) == 1);

@@ -20,7 +20,7 @@ build_packages=(qt6-base-dev cmake g++ make fonts-dejavu-core pkg-config libucha
 # The tests check every PHP file the program writes with PHP's own syntax check; the end-to-end
 # test runs the program under a virtual X server and a window manager, types and clicks with
 # xdotool, reads the clipboard with xclip, finds windows with x11-utils and takes screenshots.
-test_packages=(php-cli xvfb xauth openbox xdotool xclip x11-utils imagemagick)
+test_packages=(php-cli python3 xvfb xauth openbox xdotool xclip x11-utils imagemagick)
 # The installed desktop entry and AppStream record are checked with the validators the desktop
 # itself uses, and the manual pages rendered with man.
 test_packages+=(desktop-file-utils appstream man-db groff-base)
