@@ -115,8 +115,8 @@ private:
     }
     bool NextIsString() const
     {
-        return m_haveNext &&
-               (m_next.kind == PhpTokenKind::SingleQuoted || m_next.kind == PhpTokenKind::DoubleQuoted);
+        return m_haveNext && (m_next.kind == PhpTokenKind::SingleQuoted ||
+                              m_next.kind == PhpTokenKind::DoubleQuoted);
     }
     // Whether t is the first token on its line, only blanks before it.
     bool FirstOnLine(const PhpToken& t) const
@@ -188,7 +188,9 @@ private:
             return true;
         }
         QByteArrayView key;
-        if (negative || !LiteralKey(t, true, key))
+        if (negative ||
+            (t.kind != PhpTokenKind::SingleQuoted && t.kind != PhpTokenKind::DoubleQuoted) ||
+            !LiteralKey(t, true, key))
             return false;
         const QByteArray value = key.toByteArray(); // LiteralKey's buffer is reused
         if (IntegerKey(value, index))
@@ -303,10 +305,10 @@ private:
 void Reader::Run()
 {
     m_haveNext = Fetch(m_next);
-    bool boundary = true;      // the current token may start a statement
-    bool pendingBody = false;  // a function or class keyword waits for its body's brace
-    qsizetype silenced = -1;   // where an `@` right before the current token stands
-    QByteArrayView prev;       // the previous token's bytes when it is an operator or a name
+    bool boundary = true;     // the current token may start a statement
+    bool pendingBody = false; // a function or class keyword waits for its body's brace
+    qsizetype silenced = -1;  // where an `@` right before the current token stands
+    QByteArrayView prev;      // the previous token's bytes when it is an operator or a name
     while (Advance()) {
         const PhpToken& t = m_cur;
         const QByteArrayView bytes = Bytes(t);
@@ -410,6 +412,7 @@ void Reader::ReadBracketLines(const PhpToken& html)
         s.valueEnd = parts.valueEnd > 0 ? s.begin + parts.valueEnd : s.end;
         s.line = l;
         s.fixedLayout = true;
+        s.layoutRequired = parts.valueEnd == 0;
         s.layoutEnd = s.end;
         s.firstWins = true;
         Emit(s);
@@ -429,7 +432,7 @@ void Reader::ParseDefine(qsizetype begin, int line)
     if (!LiteralKey(keyToken, false, key) || key.isEmpty() || !NextIs(','))
         return;
     const QByteArray keyCopy = key.toByteArray(); // the key buffer is reused by later reads
-    Advance(); // ,
+    Advance();                                    // ,
     if (!m_haveNext)
         return;
     const ValueSpan v = ScanValue(false);
@@ -456,8 +459,7 @@ void Reader::ParseDefine(qsizetype begin, int line)
     // The classic spelling: first on its line, lower case, both texts in double quotes, a
     // single literal value and the `;` right after.
     if (begin == keyword.offset && NextIs(';') && FirstOnLine(keyword) &&
-        Bytes(keyword) == "define" && Bytes(keyToken).startsWith('"') &&
-        m_text[v.begin] == '"') {
+        Bytes(keyword) == "define" && Bytes(keyToken).startsWith('"') && m_text[v.begin] == '"') {
         const PhpValue value = ReadPhpValue(m_text.sliced(v.begin, v.end - v.begin), m_options);
         if (value.shape == PhpValueShape::Literal) {
             s.fixedLayout = true;
@@ -733,8 +735,8 @@ void Reader::ParseArray(const QByteArray& path, char close)
             } else {
                 if (v.begin >= 0) {
                     entryPath += '[' + QByteArray::number(nextIndex++) + ']';
-                    EmitValue(PhraseLineKind::lkEntry, entryPath, first.offset, first.line - 1,
-                              v, false);
+                    EmitValue(PhraseLineKind::lkEntry, entryPath, first.offset, first.line - 1, v,
+                              false);
                 }
                 if (!NextIs(','))
                     break;
@@ -767,10 +769,26 @@ void Reader::ParseReturn()
 
 } // namespace
 
+// Whether text is a PHP file as PHP sees one: its first `<?` opens its code and stands first on
+// its line. A `<?` inside a text of a file without one (a fragment that only holds statements)
+// does not make the file inline text.
+static bool HasOpenTag(QByteArrayView text)
+{
+    const qsizetype at = text.indexOf("<?");
+    if (at < 0)
+        return false;
+    qsizetype b = at;
+    while (b > 0 && (text[b - 1] == ' ' || text[b - 1] == '\t'))
+        --b;
+    if (b == 0 || text[b - 1] == '\n' || text[b - 1] == '\r')
+        return true;
+    return b == 3 && text.startsWith("\xEF\xBB\xBF"); // after a byte order mark
+}
+
 void ReadPhpPhrases(QByteArrayView text, const PhpLexOptions& options,
                     const std::function<void(const PhpStatement&)>& onPhrase)
 {
-    if (options.startInCode || text.indexOf("<?") >= 0) {
+    if (options.startInCode || HasOpenTag(text)) {
         Reader(text, options, 0, text.size(), 1, onPhrase).Run();
         return;
     }

@@ -11,8 +11,8 @@
 //   string literal (a `case` with a number is code). The key is KEY's text.
 // - `$name[K1][K2]... = VALUE;` for any variable (`$GLOBALS['x'][...]` is `$x[...]`), string or
 //   integer keys, `[]` taking the next index as PHP does; `$name = VALUE;`, VALUE a
-//   text or code of its own (`$flags = true;`, shown as code). `.=` appends: the appended value is a phrase of its own, `KEY .=`.
-//   https://www.php.net/manual/en/language.types.array.php
+//   text or code of its own (`$flags = true;`, shown as code). `.=` appends: the appended value is
+//   a phrase of its own, `KEY .=`. https://www.php.net/manual/en/language.types.array.php
 // - Every `K => VALUE` (or `VALUE`, numbered as PHP numbers it) of an array literal, `array(...)`
 //   or `[...]`, that is assigned (`=`, `+=`, or an argument of `array_merge(...)` assigned) or
 //   returned (`return [...];`), nested literals giving key paths.
@@ -54,6 +54,9 @@ struct PhpStatement
     /// layoutEnd is then where the rewritten part ends (after `;`, and a `break;` after it).
     bool fixedLayout = false;
     qsizetype layoutEnd = 0;
+    /// The statement can only be written in the fixed layout: a bracket line whose value is
+    /// not closed has no place to replace it in.
+    bool layoutRequired = false;
     /// For a case phrase: the variable it assigns, `$` included.
     QByteArrayView caseVariable;
     /// Whether PHP keeps the first copy of a repeated key (define, const, case) or the last.

@@ -70,7 +70,8 @@ HeredocParts CutHeredoc(QByteArrayView token)
     if (i < token.size() && (token[i] == '\'' || token[i] == '"'))
         ++i;
     const qsizetype label = i;
-    while (i < token.size() && (IsNameStart(uchar(token[i])) || (token[i] >= '0' && token[i] <= '9')))
+    while (i < token.size() &&
+           (IsNameStart(uchar(token[i])) || (token[i] >= '0' && token[i] <= '9')))
         ++i;
     h.marker = token.sliced(label, i - label);
     while (i < token.size() && !BreakAt(token, i))
@@ -133,10 +134,17 @@ void AppendInterpolated(QByteArray& out, QByteArrayView inside, char quote,
 {
     for (const PhpStringPiece& piece : SplitPhpInterpolation(inside, options, heredoc)) {
         const QByteArrayView bytes = inside.sliced(piece.offset, piece.length);
-        if (piece.kind == PhpStringPiece::Kind::Text)
+        if (piece.kind == PhpStringPiece::Kind::Text) {
             AppendBody(out, bytes, quote);
-        else
-            AppendCode(out, bytes);
+        } else {
+            // An interpolation is code only inside a string: kept as a string of its own, which
+            // is code that gives the same text anywhere a concatenation puts it.
+            out.append(PhpCodeOpen);
+            out.append('"');
+            out.append(bytes);
+            out.append('"');
+            out.append(PhpCodeClose);
+        }
     }
 }
 
@@ -240,8 +248,8 @@ bool ClosesEarly(QByteArrayView text, QByteArrayView marker)
             ++j;
         if (text.sliced(j).startsWith(marker)) {
             const qsizetype after = j + marker.size();
-            if (after >= text.size() || !(IsNameStart(uchar(text[after])) ||
-                                          (text[after] >= '0' && text[after] <= '9')))
+            if (after >= text.size() ||
+                !(IsNameStart(uchar(text[after])) || (text[after] >= '0' && text[after] <= '9')))
                 return true;
         }
         while (i < text.size() && !BreakAt(text, i))
@@ -253,8 +261,7 @@ bool ClosesEarly(QByteArrayView text, QByteArrayView marker)
     return false;
 }
 
-void AppendHeredoc(QByteArray& out, QByteArrayView text, char quote,
-                   const PhpValueLayout& layout)
+void AppendHeredoc(QByteArray& out, QByteArrayView text, char quote, const PhpValueLayout& layout)
 {
     const QByteArrayView marker = layout.marker.isEmpty() ? QByteArrayView("EOT") : layout.marker;
     const QByteArray indent(layout.indent, ' ');
@@ -370,9 +377,9 @@ PhpValue ReadPhpValue(QByteArrayView code, const PhpLexOptions& options)
             continue;
         const PhpTokenKind k = op.token.kind;
         quote = k == PhpTokenKind::SingleQuoted ? '\''
-                : k == PhpTokenKind::Nowdoc    ? 'n'
-                : k == PhpTokenKind::Heredoc   ? 'h'
-                                               : '"';
+                : k == PhpTokenKind::Nowdoc     ? 'n'
+                : k == PhpTokenKind::Heredoc    ? 'h'
+                                                : '"';
         break;
     }
     const bool single = operands.size() == 1;
@@ -475,14 +482,30 @@ QByteArray PhpTextValue(QByteArrayView text, char quote)
             ++i;
         };
         switch (e) {
-        case 'n': simple('\n'); break;
-        case 't': simple('\t'); break;
-        case 'r': simple('\r'); break;
-        case 'v': simple('\v'); break;
-        case 'e': simple('\x1b'); break;
-        case 'f': simple('\f'); break;
-        case '\\': simple('\\'); break;
-        case '$': simple('$'); break;
+        case 'n':
+            simple('\n');
+            break;
+        case 't':
+            simple('\t');
+            break;
+        case 'r':
+            simple('\r');
+            break;
+        case 'v':
+            simple('\v');
+            break;
+        case 'e':
+            simple('\x1b');
+            break;
+        case 'f':
+            simple('\f');
+            break;
+        case '\\':
+            simple('\\');
+            break;
+        case '$':
+            simple('$');
+            break;
         case '"':
             if (quote == '"')
                 simple('"');
@@ -572,8 +595,7 @@ QByteArray ConvertPhpText(QByteArrayView text, char from, char to)
     return out;
 }
 
-void AppendPhpValue(QByteArray& out, QByteArrayView text, char quote,
-                    const PhpValueLayout& layout)
+void AppendPhpValue(QByteArray& out, QByteArrayView text, char quote, const PhpValueLayout& layout)
 {
     const QByteArray withBreaks = WithBreaks(text, layout.lineBreak);
     text = withBreaks;
@@ -615,19 +637,30 @@ void AppendPhpValue(QByteArray& out, QByteArrayView text, char quote,
         pieces.append({true, source.sliced(open + 1, close - open - 1)});
         i = close + 1;
     }
+    // An interpolation read from a string is kept as "...": inside a string again, its quotes go.
+    const auto interpolation = [](QByteArrayView code) {
+        return code.size() >= 3 && code.startsWith('"') && code.endsWith('"') &&
+               (code[1] == '$' || code.sliced(1).startsWith("{$"));
+    };
     bool inline_ = layout.interpolated && literal == '"';
     for (const Piece& p : pieces)
-        if (p.code && !(p.bytes.startsWith('$') || p.bytes.startsWith("{$")))
+        if (p.code && !interpolation(p.bytes))
             inline_ = false;
     if (inline_) {
         out.append('"');
         for (const Piece& p : pieces) {
-            if (!p.code)
+            if (!p.code) {
                 AppendInterpolationSafe(out, p.bytes, '"');
-            else if (p.bytes.startsWith('$') && !p.bytes.startsWith("${"))
-                out.append('{').append(p.bytes).append('}'); // braced: the text after stays text
+                continue;
+            }
+            const QByteArrayView inner = p.bytes.sliced(1, p.bytes.size() - 2);
+            bool plainName = inner.size() > 1 && inner[0] == '$' && IsNameStart(uchar(inner[1]));
+            for (qsizetype k = 2; plainName && k < inner.size(); ++k)
+                plainName = IsNameStart(uchar(inner[k])) || (inner[k] >= '0' && inner[k] <= '9');
+            if (plainName)
+                out.append('{').append(inner).append('}'); // braced: the text after stays text
             else
-                out.append(p.bytes);
+                out.append(inner);
         }
         out.append('"');
         return;

@@ -34,9 +34,9 @@ enum class PhpValueShape : quint8 {
 struct PhpValue
 {
     PhpValueShape shape = PhpValueShape::Code;
-    char quote = '"';    ///< the convention of text: ' " h n
-    QByteArray text;     ///< the text form
-    QByteArray marker;   ///< a heredoc's or nowdoc's marker
+    char quote = '"';     ///< the convention of text: ' " h n
+    QByteArray text;      ///< the text form
+    QByteArray marker;    ///< a heredoc's or nowdoc's marker
     qsizetype indent = 0; ///< the bytes of indentation before a heredoc's closing marker
     /// A single interpolating string (not a concatenation): code parts go back inside it.
     bool interpolated = false;
@@ -52,14 +52,13 @@ struct PhpValueLayout
 {
     PhpValueShape shape = PhpValueShape::Literal;
     bool interpolated = false;
-    QByteArrayView marker;      ///< for a heredoc or nowdoc; empty gives "EOT"
-    qsizetype indent = 0;       ///< of a heredoc's lines and closing marker
+    QByteArrayView marker;           ///< for a heredoc or nowdoc; empty gives "EOT"
+    qsizetype indent = 0;            ///< of a heredoc's lines and closing marker
     QByteArrayView lineBreak = "\n"; ///< what a line break in the text is written as
 };
 
 /// Appends text, a text form in the convention of quote, as PHP code that gives it back.
-void AppendPhpValue(QByteArray& out, QByteArrayView text, char quote,
-                    const PhpValueLayout& layout);
+void AppendPhpValue(QByteArray& out, QByteArrayView text, char quote, const PhpValueLayout& layout);
 
 /// Converts a text form from one quote's convention to another's, keeping what PHP reads from
 /// its text parts; code parts are kept as they are.

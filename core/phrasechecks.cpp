@@ -1,4 +1,5 @@
 #include "phrasechecks.h"
+#include "phpvalue.h"
 
 #include "asciicase.h"
 #include "encodingdetect.h"
@@ -679,7 +680,8 @@ int PhraseChecker::Check(QByteArrayView original, QByteArrayView translation, ch
     const quint8 inTranslation = ClassesOf(translation);
     const quint8 inEither = quint8(ClassesOf(original) | inTranslation);
     // Only a double-quoted literal runs what it holds, and all of that begins with a $.
-    if (m_enabled.Contains(PhraseCheck::Code) && quote == '"' && (inTranslation & Dollar))
+    // Code comes only from code parts: a text part is written so that PHP reads it as text.
+    if (m_enabled.Contains(PhraseCheck::Code) && translation.indexOf(PhpCodeOpen) >= 0)
         CheckCode(original, translation, problems);
     // A bracket value has no escapes: ]] inside it, or a ] before its closing ]], ends it early.
     if (m_enabled.Contains(PhraseCheck::Brackets) && quote == '\0') {
@@ -1017,12 +1019,14 @@ void PhraseChecker::CheckCode(QByteArrayView original, QByteArrayView translatio
                               std::vector<PhraseProblem>& problems)
 {
     m_translationCode.clear();
-    FindPhpCode(translation, PhpValueForm::DoubleQuoted, m_translationCode);
+    for (const QByteArrayView part : PhpCodeParts(translation))
+        FindPhpCode(part, PhpValueForm::Expression, m_translationCode);
     if (m_translationCode.empty())
         return;
     // The original's code is the application's own; only what the translation adds is foreign.
     m_originalCode.clear();
-    FindPhpCode(original, PhpValueForm::DoubleQuoted, m_originalCode);
+    for (const QByteArrayView part : PhpCodeParts(original))
+        FindPhpCode(part, PhpValueForm::Expression, m_originalCode);
     // Sorted, so that a text of many pieces costs no more than sorting them; each piece named
     // once, where it first stands.
     const auto less = [](QByteArrayView a, QByteArrayView b) {

@@ -229,7 +229,8 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
         r.valueLength = quint32(s.valueEnd - s.valueBegin);
         r.endOffset = quint32(end - s.begin);
         r.flags = quint8((s.fixedLayout ? PhraseRecord::FixedLayout : 0) |
-                         (s.firstWins ? PhraseRecord::FirstWins : 0));
+                         (s.firstWins ? PhraseRecord::FirstWins : 0) |
+                         (s.layoutRequired ? PhraseRecord::LayoutRequired : 0));
         const QByteArrayView code = text.sliced(s.valueBegin, s.valueEnd - s.valueBegin);
         char quote = 0;
         if (s.kind != PhraseLineKind::lkBracket) {
@@ -237,8 +238,8 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
             quote = r.literal ? r.literal : ReadPhpValue(code, options).quote;
         }
         // The key: in the template where it stands there as it is, else in the arena.
-        const bool inText = s.key.data() >= text.data() &&
-                            s.key.data() + s.key.size() <= text.data() + text.size();
+        const bool inText =
+            s.key.data() >= text.data() && s.key.data() + s.key.size() <= text.data() + text.size();
         if (inText) {
             keys.push_back(KeyRef(s.key.data() - text.data(), s.key.size(), false));
         } else {
@@ -590,10 +591,11 @@ void PhraseStore::Merge(QByteArray data)
             typed[i] = false;
             // A value read where it stands is referred to there, through a view when a reference
             // cannot locate it by itself; one that was read into a text of its own is owned.
-            const bool inText = value.isEmpty() ||
-                                (value.data() >= text.data() &&
-                                 value.data() + value.size() <= text.data() + text.size());
-            const quint64 offset = value.isEmpty() || !inText ? 0 : quint64(value.data() - text.data());
+            const bool inText =
+                value.isEmpty() || (value.data() >= text.data() &&
+                                    value.data() + value.size() <= text.data() + text.size());
+            const quint64 offset =
+                value.isEmpty() || !inText ? 0 : quint64(value.data() - text.data());
             const bool wasOwned = ref.IsOwned();
             const bool wasView = ref.IsMergedView();
             if (wasOwned)

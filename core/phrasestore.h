@@ -5,9 +5,9 @@
 // the writer (translationwriter.h) turns one back into a file.
 #include "keyindex.h"
 #include "phplexer.h"
+#include "phpvalue.h"
 #include "phraseline.h"
 #include "phraserefs.h"
-#include "phpvalue.h"
 
 #include <QByteArray>
 #include <QList>
@@ -51,7 +51,7 @@ struct PhraseRecord
     /// The value's one literal quote (' or "), 0 when it is not a single plain literal.
     char literal = 0;
     quint8 flags = 0;
-    enum : quint8 { FixedLayout = 1, FirstWins = 2 };
+    enum : quint8 { FixedLayout = 1, FirstWins = 2, LayoutRequired = 4 };
 
     qint64 ValueBegin() const { return begin + valueOffset; }
     qint64 ValueEnd() const { return begin + valueOffset + valueLength; }
@@ -142,7 +142,10 @@ public:
     QByteArrayView MergedHeader() const { return m_mergedHeader; }
     QByteArrayView TemplateHeader() const { return m_templateHeader; }
     /// Whether the translation value at i was changed since the merge (typed or restored).
-    bool TranslationTyped(int i) const { return m_translations[size_t(i)].IsOwned() && m_typed[size_t(i)]; }
+    bool TranslationTyped(int i) const
+    {
+        return m_translations[size_t(i)].IsOwned() && m_typed[size_t(i)];
+    }
 
     /// Whether the phrase kinds make the key column show originals (mostly define lines).
     bool PrefersOriginals() const { return m_prefersOriginals; }

@@ -54,7 +54,7 @@ QByteArrayView BreakAfter(QByteArrayView text, qsizetype pos)
             return "\n";
         if (text[i] == '\r')
             return i + 1 < text.size() && text[i + 1] == '\n' ? QByteArrayView("\r\n")
-                                                               : QByteArrayView("\r");
+                                                              : QByteArrayView("\r");
     }
     for (qsizetype i = 0; i < text.size(); ++i)
         if (text[i] == '\n' || text[i] == '\r')
@@ -115,8 +115,8 @@ void PutValue(PieceWriter& out, const PhraseStore& store, int i, QByteArrayView 
         layout.indent = templ.indent;
     }
     const QByteArrayView text0 = store.TemplateText();
-    layout.lineBreak = templ.lineBreak.isEmpty() ? BreakAfter(text0, r.ValueBegin())
-                                                 : templ.lineBreak;
+    layout.lineBreak =
+        templ.lineBreak.isEmpty() ? BreakAfter(text0, r.ValueBegin()) : templ.lineBreak;
     if (r.literal) {
         for (qsizetype k = 0; k < code.size(); ++k)
             if (code[k] == '\n' || code[k] == '\r') {
@@ -285,8 +285,10 @@ void WriteFromTemplate(const PhraseStore& store, bool fixedLayout, PieceWriter& 
         if (r.begin < pos)
             continue; // inside the header that was replaced: cannot happen for a phrase
         out.Put(text.sliced(pos, r.begin - pos));
-        const bool fixed = fixedLayout && (r.flags & PhraseRecord::FixedLayout);
-        if (store.TranslationIsTemplate(i) && !fixed) {
+        const bool untranslated = store.TranslationIsTemplate(i);
+        const bool fixed = (fixedLayout && (r.flags & PhraseRecord::FixedLayout)) ||
+                           (!untranslated && (r.flags & PhraseRecord::LayoutRequired));
+        if (untranslated && !fixed) {
             out.Put(text.sliced(r.begin, r.endOffset));
         } else {
             const QByteArrayView translation = store.Translation(i, scratch);

@@ -108,6 +108,20 @@ void TestPhpWriting::typedTexts_data()
     QTest::newRow("8-bit letters")
         << QByteArray("\xE9t\xE9") << QByteArray("\xE9t\xE9") << QByteArray("\xE9t\xE9");
     QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray();
+    // What is typed is text: nothing in it may become code, nor a file PHP refuses.
+    QTest::newRow("interpolation typed")
+        << QByteArray("{$name} Kosten: $a[ ${x}") << QByteArray("{$name} Kosten: $a[ ${x}")
+        << QByteArray("{$name} Kosten: $a[ ${x}");
+    QTest::newRow("invalid unicode escape typed")
+        << QByteArray("C:\\u{x} \\u{") << QByteArray("C:\\u{x} \\u{")
+        << QByteArray("C:\\u{x} \\u{");
+    QTest::newRow("code markers typed")
+        << QByteArray("a\x0e"
+                      "system('id')\x0f"
+                      "b")
+        << QByteArray("asystem('id')b") << QByteArray("asystem('id')b");
+    QTest::newRow("line breaks") << QByteArray("one\ntwo") << QByteArray("one\ntwo")
+                                 << QByteArray("one\ntwo");
 }
 
 // The text typed into every phrase, saved: the file is valid PHP, PHP reads each constant and
@@ -144,8 +158,9 @@ void TestPhpWriting::typedTexts()
         said.chop(1);
     const QList<QByteArray> got = said.split('\n');
     // _FIXED, _BLANKS and the cases but the second are double-quoted; the others single.
-    const QList<QByteArray> expected = {inDouble, inSingle, inDouble, inSingle,  inSingle,
-                                        inDouble, inSingle, inDouble, "Hello \n"};
+    // _EXPR, 'Hello ' . PHP_EOL, takes the typed text in its first part's quote.
+    const QList<QByteArray> expected = {inDouble, inSingle, inDouble, inSingle, inSingle,
+                                        inDouble, inSingle, inDouble, inSingle};
     QCOMPARE(got.size(), expected.size());
     for (qsizetype i = 0; i < got.size(); ++i)
         QCOMPARE(QByteArray::fromHex(got[i]), expected[i]);

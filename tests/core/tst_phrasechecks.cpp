@@ -1,5 +1,6 @@
 // The checks of a translation against its original: what each one finds, what it must leave
 // alone, and the phrases of a document it looks at.
+#include "phpvalue.h"
 #include "phrasechecks.h"
 #include "phrasedocument.h"
 
@@ -68,11 +69,18 @@ void TestPhraseChecks::check_data()
     QByteArray group = "placeholders";
     QByteArray encoding = "UTF-8";
     int quote = '"';
+    // Texts as the document holds them: what PHP would interpolate in a double-quoted
+    // literal of the code and all groups is a code part, as the reader makes it.
+    const auto asRead = [&](const QByteArray& text) {
+        if (quote != '"' || (group != "code" && group != "all") || !text.contains('$'))
+            return text;
+        return ReadPhpValue("\"" + text + '"', {}).text;
+    };
     const auto row = [&](const char* name, const QByteArray& original,
                          const QByteArray& translation, const QByteArray& found,
                          const char* messagePart = "") {
         QTest::addRow("%s: %s", group.constData(), name)
-            << group << encoding << quote << original << translation << found
+            << group << encoding << quote << asRead(original) << asRead(translation) << found
             << QString::fromUtf8(messagePart);
     };
 
@@ -271,7 +279,8 @@ void TestPhraseChecks::everyCheckCanBeTurnedOff()
 {
     // A translation that trips every check but empty, and a UTF-8 error for encoding.
     const QByteArray original = "%d <b>$n</b> files.";
-    const QByteArray translation = " {x}  {$m} &foo; fichiers\xff";
+    // {$m} as the reader holds it: a code part.
+    const QByteArray translation = ReadPhpValue("\" {x}  {$m} &foo; fichiers\xff\"", {}).text;
     PhraseChecker all("UTF-8");
     std::vector<PhraseProblem> problems;
     all.Check(original, translation, '"', problems);

@@ -108,11 +108,11 @@ private slots:
         QTest::addColumn<char>("kept");
         for (PhraseLineKind kind :
              {PhraseLineKind::lkNone, PhraseLineKind::lkCase, PhraseLineKind::lkDefine,
-              PhraseLineKind::lkBracket, PhraseLineKind::lkCaseStrToLower}) {
-            QTest::addRow("kind %d, single", int(kind)) << kind << '\'' << '\'';
-            QTest::addRow("kind %d, double", int(kind)) << kind << '"' << '"';
+              PhraseLineKind::lkBracket, PhraseLineKind::lkCaseStrToLower, PhraseLineKind::lkEntry,
+              PhraseLineKind::lkAppend}) {
+            for (const char quote : {'\'', '"', 'h', 'n', '\0'})
+                QTest::addRow("kind %d, quote %d", int(kind), int(quote)) << kind << quote << quote;
         }
-        QTest::newRow("no quote reads as double") << PhraseLineKind::lkBracket << '\0' << '"';
     }
 
     void kindCode()

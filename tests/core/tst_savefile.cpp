@@ -101,11 +101,12 @@ const QByteArray TranslatedLine = "define(\"_A\",\"Nouveau\");\r\n";
 // the phrase line, then lines of filler that are copied as they are.
 QByteArray TemplateWithOutputOf(qsizetype size)
 {
-    QByteArray t = "define(\"_A\",\"A\");\n";
+    // CR LF line ends, which the written file keeps: each line's size is known.
+    QByteArray t = "define(\"_A\",\"A\");\r\n";
     qsizetype left = size - TranslatedLine.size();
     while (left > 0) {
         const qsizetype length = left - 2 >= 83 ? 80 : left - 2; // never leave one byte over
-        t += QByteArray(length, 'x') + '\n';
+        t += QByteArray(length, 'x') + "\r\n";
         left -= length + 2;
     }
     return t;
