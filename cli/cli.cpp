@@ -35,7 +35,7 @@ constexpr char Usage[] =
     "       quillmar-cli list TEMPLATE [TRANSLATION] [--state "
     "missing|untranslated|translated|obsolete]\n"
     "       quillmar-cli merge TEMPLATE [TRANSLATION] -o OUTPUT\n"
-    "                         [--layout template|lines|translation] [--force]\n"
+    "                         [--layout template|lines|translation] [--keep-layout] [--force]\n"
     "       quillmar-cli find TEMPLATE [TRANSLATION] PATTERN [--in original|translated|both]\n"
     "                         [--case-sensitive] [--literal] [--encoding NAME]\n"
     "       quillmar-cli check TEMPLATE TRANSLATION... [--skip NAME[,NAME...]]...\n"

@@ -206,6 +206,21 @@ private:
         qsizetype begin = -1;
         qsizetype end = -1;
         bool hasText = false;
+        int tokens = 0;
+        PhpTokenKind first = PhpTokenKind::Bad;
+        // The quote of a value that is one plain literal (no `$` in double quotes), or 0.
+        char Literal(QByteArrayView text) const
+        {
+            if (tokens != 1)
+                return 0;
+            const char q = text[begin];
+            if (first == PhpTokenKind::SingleQuoted && q == '\'')
+                return q;
+            if (first == PhpTokenKind::DoubleQuoted && q == '"' &&
+                !std::memchr(text.data() + begin, '$', size_t(end - begin)))
+                return q;
+            return 0;
+        }
     };
     // Consumes the tokens of a value up to, not including, a terminator at depth 0: `,` `;`
     // `=>` or a closing bracket, a closing tag or the end of the code. With firstTaken the
@@ -215,8 +230,11 @@ private:
         ValueSpan v;
         int depth = 0;
         const auto take = [&](const PhpToken& t) {
-            if (v.begin < 0)
+            if (v.begin < 0) {
                 v.begin = t.offset;
+                v.first = t.kind;
+            }
+            ++v.tokens;
             v.end = t.offset + t.length;
             if (t.kind == PhpTokenKind::SingleQuoted || t.kind == PhpTokenKind::DoubleQuoted ||
                 t.kind == PhpTokenKind::Heredoc || t.kind == PhpTokenKind::Nowdoc)
@@ -272,6 +290,7 @@ private:
         s.end = v.end;
         s.valueBegin = v.begin;
         s.valueEnd = v.end;
+        s.literal = v.Literal(m_text);
         s.line = line;
         s.firstWins = firstWins;
         Emit(s);
@@ -431,8 +450,7 @@ void Reader::ParseDefine(qsizetype begin, int line)
     QByteArrayView key;
     if (!LiteralKey(keyToken, false, key) || key.isEmpty() || !NextIs(','))
         return;
-    const QByteArray keyCopy = key.toByteArray(); // the key buffer is reused by later reads
-    Advance();                                    // ,
+    Advance(); // ,
     if (!m_haveNext)
         return;
     const ValueSpan v = ScanValue(false);
@@ -449,7 +467,7 @@ void Reader::ParseDefine(qsizetype begin, int line)
     const qsizetype closeEnd = m_cur.offset + m_cur.length;
     PhpStatement s;
     s.kind = PhraseLineKind::lkDefine;
-    s.key = keyCopy;
+    s.key = key; // its buffer is not used again before the phrase is handed over
     s.begin = begin;
     s.end = closeEnd;
     s.valueBegin = v.begin;
@@ -459,14 +477,12 @@ void Reader::ParseDefine(qsizetype begin, int line)
     // The classic spelling: first on its line, lower case, both texts in double quotes, a
     // single literal value and the `;` right after.
     if (begin == keyword.offset && NextIs(';') && FirstOnLine(keyword) &&
-        Bytes(keyword) == "define" && Bytes(keyToken).startsWith('"') && m_text[v.begin] == '"') {
-        const PhpValue value = ReadPhpValue(m_text.sliced(v.begin, v.end - v.begin), m_options);
-        if (value.shape == PhpValueShape::Literal) {
-            s.fixedLayout = true;
-            s.begin = LineStartOf(keyword.offset);
-            s.layoutEnd = m_next.offset + m_next.length;
-        }
+        Bytes(keyword) == "define" && Bytes(keyToken).startsWith('"') && v.Literal(m_text) == '"') {
+        s.fixedLayout = true;
+        s.begin = LineStartOf(keyword.offset);
+        s.layoutEnd = m_next.offset + m_next.length;
     }
+    s.literal = v.Literal(m_text);
     Emit(s);
 }
 
@@ -490,6 +506,7 @@ void Reader::ParseConst()
         s.end = v.end;
         s.valueBegin = v.begin;
         s.valueEnd = v.end;
+        s.literal = v.Literal(m_text);
         s.line = name.line - 1;
         s.firstWins = true;
         Emit(s);
@@ -517,7 +534,6 @@ void Reader::ParseCase()
     QByteArrayView key;
     if (!LiteralKey(keyToken, false, key) || key.isEmpty())
         return;
-    const QByteArray keyCopy = key.toByteArray();
     if (kind == PhraseLineKind::lkCaseStrToLower) {
         if (!NextIs(')'))
             return;
@@ -538,8 +554,9 @@ void Reader::ParseCase()
         return;
     PhpStatement s;
     s.kind = kind;
-    s.key = keyCopy;
+    s.key = key;
     s.begin = keyword.offset;
+    s.literal = v.Literal(m_text);
     s.end = v.end;
     s.valueBegin = v.begin;
     s.valueEnd = v.end;
@@ -549,9 +566,7 @@ void Reader::ParseCase()
     const QByteArrayView lead = m_text.sliced(keyword.offset);
     const bool lowered = kind == PhraseLineKind::lkCaseStrToLower;
     if (FirstOnLine(keyword) && lead.startsWith(lowered ? "case strtolower" : "case") &&
-        Bytes(keyToken).startsWith('"') && m_text[v.begin] == '"' &&
-        ReadPhpValue(m_text.sliced(v.begin, v.end - v.begin), m_options).shape ==
-            PhpValueShape::Literal) {
+        Bytes(keyToken).startsWith('"') && v.Literal(m_text) == '"') {
         Advance(); // ;
         s.fixedLayout = true;
         s.begin = LineStartOf(keyword.offset);

@@ -57,6 +57,8 @@ struct PhpStatement
     /// The statement can only be written in the fixed layout: a bracket line whose value is
     /// not closed has no place to replace it in.
     bool layoutRequired = false;
+    /// The quote of a value that is one plain literal (' or ", no `$` inside), else 0.
+    char literal = 0;
     /// For a case phrase: the variable it assigns, `$` included.
     QByteArrayView caseVariable;
     /// Whether PHP keeps the first copy of a repeated key (define, const, case) or the last.

@@ -56,32 +56,6 @@ qsizetype HaltCompilerEnd(QByteArrayView line)
     return -1;
 }
 
-// The quote of a value's code when it is one plain literal: single-quoted, or double-quoted
-// without a `$` (no interpolation). 0 otherwise.
-char PlainLiteral(QByteArrayView code)
-{
-    if (code.size() < 2)
-        return 0;
-    const char q = code[0];
-    if ((q != '\'' && q != '"') || code.back() != q)
-        return 0;
-    const qsizetype last = code.size() - 1;
-    for (qsizetype i = 1; i < last; ++i) {
-        const char c = code[i];
-        if (c == '\\')
-            ++i;
-        else if (c == q)
-            return 0; // closes before the end: more follows
-        else if (c == '$' && q == '"')
-            return 0;
-    }
-    // The last quote must not be escaped: the loop would have stepped over it.
-    qsizetype backslashes = 0;
-    for (qsizetype i = last - 1; i >= 1 && code[i] == '\\'; --i)
-        ++backslashes;
-    return backslashes % 2 == 0 ? q : 0;
-}
-
 // A plain literal's text in its quote's convention: a view of its body when nothing is escaped
 // that the convention unescapes.
 QByteArrayView LiteralText(QByteArrayView code, char quote, QByteArray& scratch)
@@ -103,6 +77,54 @@ QByteArrayView LiteralText(QByteArrayView code, char quote, QByteArray& scratch)
     }
     scratch.append(body.sliced(run));
     return scratch;
+}
+
+// Hands the phrases of text to handle(statement, hash) in batches: the index slots of a batch's
+// keys are fetched together before any is looked up, so that the cache misses of a huge file
+// overlap instead of following each other. Keys that are not views of text are copied for the
+// batch's time.
+template <class Handle>
+void ForEachHashedPhrase(QByteArrayView text, const PhpLexOptions& options, const KeyIndex& index,
+                         Handle&& handle)
+{
+    constexpr int BatchSize = 16;
+    struct Pending
+    {
+        PhpStatement statement;
+        qsizetype keyAt = -1; // in keys, for a key that is not in text
+        std::uint64_t hash = 0;
+    };
+    std::array<Pending, BatchSize> batch;
+    int count = 0;
+    QByteArray keys;
+    keys.reserve(4096);
+    const auto flush = [&] {
+        for (int j = 0; j < count; ++j) {
+            Pending& p = batch[size_t(j)];
+            if (p.keyAt >= 0)
+                p.statement.key = QByteArrayView(keys).sliced(p.keyAt, p.statement.key.size());
+        }
+        for (int j = 0; j < count; ++j)
+            handle(std::as_const(batch[size_t(j)].statement), batch[size_t(j)].hash);
+        count = 0;
+        keys.resize(0);
+    };
+    ReadPhpPhrases(text, options, [&](const PhpStatement& s) {
+        Pending& p = batch[size_t(count++)];
+        p.statement = s;
+        const bool inText =
+            s.key.data() >= text.data() && s.key.data() + s.key.size() <= text.data() + text.size();
+        p.keyAt = -1;
+        if (!inText) {
+            p.keyAt = keys.size();
+            keys.append(s.key);
+        }
+        p.hash = index.Hash(s.key);
+        index.Prefetch(p.hash);
+        if (count == BatchSize)
+            flush();
+    });
+    flush();
 }
 
 bool IsComment(const PhpToken& t)
@@ -190,12 +212,15 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
     std::vector<quint64> keys;
     std::vector<PhraseKindCode> kinds;
     QByteArray arena;
-    records.reserve(size_t(lines / 2 + 16));
-    phraseLines.reserve(size_t(lines / 2 + 16));
-    keys.reserve(size_t(lines / 2 + 16));
-    kinds.reserve(size_t(lines / 2 + 16));
+    // Room for a phrase per line, which language files come close to: growing a million
+    // entries by doubling would copy them and leave up to half of each list unused.
+    const size_t expected = size_t(lines) + 16;
+    records.reserve(expected);
+    phraseLines.reserve(expected);
+    keys.reserve(expected);
+    kinds.reserve(expected);
     KeyIndex index;
-    index.Reserve(size_t(lines / 2 + 16));
+    index.Reserve(expected);
     const auto keyAt = [&](int p) -> QByteArrayView {
         const quint64 ref = keys[size_t(p)];
         const qsizetype offset = qsizetype(ref & KeyOffsetMask);
@@ -206,13 +231,13 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
     int counts[4] = {0, 0, 0, 0}; // case, define, bracket lines
     bool lastWinsRepeated = false;
     std::vector<bool> dead;
-    ReadPhpPhrases(text, options, [&](const PhpStatement& s) {
+    ForEachHashedPhrase(text, options, index, [&](const PhpStatement& s, std::uint64_t hash) {
         if (quint64(s.key.size()) > KeyMaxLength)
             return;
         const int kind = int(s.kind);
         if (kind >= 1 && kind <= 3)
             ++counts[kind];
-        const int found = index.FindOrInsert(keyAt, s.key, int(records.size()));
+        const int found = index.FindOrInsert(keyAt, s.key, hash, int(records.size()));
         if (found >= 0) {
             if (s.firstWins)
                 return; // PHP keeps the first copy; this one is dead code
@@ -234,7 +259,7 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
         const QByteArrayView code = text.sliced(s.valueBegin, s.valueEnd - s.valueBegin);
         char quote = 0;
         if (s.kind != PhraseLineKind::lkBracket) {
-            r.literal = PlainLiteral(code);
+            r.literal = s.literal;
             quote = r.literal ? r.literal : ReadPhpValue(code, options).quote;
         }
         // The key: in the template where it stands there as it is, else in the arena.
@@ -273,10 +298,13 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
         for (size_t p = 0; p < to; ++p)
             index.FindOrInsert(keyAt, keyAt(int(p)), int(p));
     }
-    records.shrink_to_fit();
-    phraseLines.shrink_to_fit();
-    keys.shrink_to_fit();
-    kinds.shrink_to_fit();
+    // Given back only where most of the room went unused: a copy costs as much as it saves.
+    if (records.size() < records.capacity() / 2) {
+        records.shrink_to_fit();
+        phraseLines.shrink_to_fit();
+        keys.shrink_to_fit();
+        kinds.shrink_to_fit();
+    }
     std::vector<TranslationState> states(records.size(), TranslationState::tsMissing);
     std::vector<TranslationRef> translations(records.size(), TranslationRef::Template());
     std::vector<bool> typed(records.size(), false);
@@ -522,102 +550,106 @@ void PhraseStore::Merge(QByteArray data)
             return m_mergedTexts[ref.Source() - 1].sliced(ref.Offset(), ref.Length());
         };
         QByteArray scratch, templScratch;
-        ReadPhpPhrases(text, m_options, [&](const PhpStatement& s) {
-            const QByteArrayView code = text.sliced(s.valueBegin, s.valueEnd - s.valueBegin);
-            const bool bracket = s.kind == PhraseLineKind::lkBracket;
-            const auto findKey = [&] {
-                return m_keyIndex.Find([this](int p) { return Key(p); }, s.key);
-            };
-            const int found = findKey();
-            // The translation's text in its quote's convention.
-            char quote = 0;
-            QByteArrayView value;
-            const char literal = bracket ? 0 : PlainLiteral(code);
-            if (bracket) {
-                value = code;
-            } else if (literal) {
-                quote = literal;
-                value = LiteralText(code, literal, scratch);
-            } else {
-                const PhpValue v = ReadPhpValue(code, m_options);
-                scratch = v.text;
-                value = scratch;
-                quote = v.quote;
-            }
-            if (found < 0) {
-                // A phrase the template does not have: kept, as PHP keeps its copy of the key.
-                const QByteArray key = s.key.toByteArray();
-                const auto at = obsoleteAt.constFind(key);
-                if (at != obsoleteAt.constEnd() && s.firstWins)
+        ForEachHashedPhrase(
+            text, m_options, m_keyIndex, [&](const PhpStatement& s, std::uint64_t hash) {
+                const QByteArrayView code = text.sliced(s.valueBegin, s.valueEnd - s.valueBegin);
+                const bool bracket = s.kind == PhraseLineKind::lkBracket;
+                const auto findKey = [&] {
+                    return m_keyIndex.Find([this](int p) { return Key(p); }, s.key, hash);
+                };
+                const int found = findKey();
+                // The translation's text in its quote's convention.
+                char quote = 0;
+                QByteArrayView value;
+                const char literal = bracket ? 0 : s.literal;
+                if (bracket) {
+                    value = code;
+                } else if (literal) {
+                    quote = literal;
+                    value = LiteralText(code, literal, scratch);
+                } else {
+                    const PhpValue v = ReadPhpValue(code, m_options);
+                    scratch = v.text;
+                    value = scratch;
+                    quote = v.quote;
+                }
+                if (found < 0) {
+                    // A phrase the template does not have: kept, as PHP keeps its copy of the key.
+                    const QByteArray key = s.key.toByteArray();
+                    const auto at = obsoleteAt.constFind(key);
+                    if (at != obsoleteAt.constEnd() && s.firstWins)
+                        return;
+                    ObsoletePhrase o;
+                    o.kind = s.kind;
+                    o.key = key;
+                    o.statement =
+                        text.sliced(s.begin, (s.fixedLayout ? s.layoutEnd : s.end) - s.begin)
+                            .toByteArray();
+                    o.text = value.toByteArray();
+                    o.quote = quote;
+                    o.line = s.line;
+                    if (at != obsoleteAt.constEnd()) {
+                        obsolete[*at] = std::move(o);
+                    } else {
+                        obsoleteAt.insert(key, obsolete.size());
+                        obsolete.push_back(std::move(o));
+                    }
                     return;
-                ObsoletePhrase o;
-                o.kind = s.kind;
-                o.key = key;
-                o.statement = text.sliced(s.begin, (s.fixedLayout ? s.layoutEnd : s.end) - s.begin)
-                                  .toByteArray();
-                o.text = value.toByteArray();
-                o.quote = quote;
-                o.line = s.line;
-                if (at != obsoleteAt.constEnd()) {
-                    obsolete[*at] = std::move(o);
-                } else {
-                    obsoleteAt.insert(key, obsolete.size());
-                    obsolete.push_back(std::move(o));
                 }
-                return;
-            }
-            const size_t i = size_t(found);
-            if ((m_records[i].flags & PhraseRecord::FirstWins) && taken[i])
-                return;
-            taken[i] = true;
-            // Compared with the text held now, which an earlier merged file may have given.
-            TranslationRef& ref = translations[i];
-            QByteArrayView held;
-            char heldQuote;
-            if (ref.IsTemplate()) {
-                held = Original(int(i), templScratch);
-                heldQuote = OriginalQuote(int(i));
-            } else {
-                held = stored(ref);
-                heldQuote = kinds[i].Quote();
-            }
-            // Texts in two conventions are compared as PHP reads them; a bracket text has none.
-            const bool same = heldQuote == quote || !quote || !heldQuote
-                                  ? value == held
-                                  : ConvertPhpText(value, quote, heldQuote) == held;
-            setState(i, same ? TranslationState::tsUntranslated : TranslationState::tsTranslated);
-            kinds[i] = PhraseKindCode(kinds[i].Kind(), quote);
-            spans[i] = {s.valueBegin, s.valueEnd};
-            typed[i] = false;
-            // A value read where it stands is referred to there, through a view when a reference
-            // cannot locate it by itself; one that was read into a text of its own is owned.
-            const bool inText =
-                value.isEmpty() || (value.data() >= text.data() &&
-                                    value.data() + value.size() <= text.data() + text.size());
-            const quint64 offset =
-                value.isEmpty() || !inText ? 0 : quint64(value.data() - text.data());
-            const bool wasOwned = ref.IsOwned();
-            const bool wasView = ref.IsMergedView();
-            if (wasOwned)
-                owned[ref.Index()] = QByteArray();
-            if (wasView)
-                views[ref.Index()] = QByteArrayView();
-            if (!inText) {
-                if (wasOwned) {
-                    owned[ref.Index()] = value.toByteArray();
+                const size_t i = size_t(found);
+                if ((m_records[i].flags & PhraseRecord::FirstWins) && taken[i])
+                    return;
+                taken[i] = true;
+                // Compared with the text held now, which an earlier merged file may have given.
+                TranslationRef& ref = translations[i];
+                QByteArrayView held;
+                char heldQuote;
+                if (ref.IsTemplate()) {
+                    held = Original(int(i), templScratch);
+                    heldQuote = OriginalQuote(int(i));
                 } else {
-                    ref = TranslationRef::Owned(owned.size());
-                    owned.push_back(value.toByteArray());
+                    held = stored(ref);
+                    heldQuote = kinds[i].Quote();
                 }
-            } else if (TranslationRef::CanRefer(source, offset, quint64(value.size()))) {
-                ref = TranslationRef::Merged(source, offset, quint64(value.size()));
-            } else if (wasView) {
-                views[ref.Index()] = value;
-            } else {
-                ref = TranslationRef::MergedView(views.size());
-                views.push_back(value);
-            }
-        });
+                // Texts in two conventions are compared as PHP reads them; a bracket text has none.
+                const bool same = heldQuote == quote || !quote || !heldQuote
+                                      ? value == held
+                                      : ConvertPhpText(value, quote, heldQuote) == held;
+                setState(i,
+                         same ? TranslationState::tsUntranslated : TranslationState::tsTranslated);
+                kinds[i] = PhraseKindCode(kinds[i].Kind(), quote);
+                spans[i] = {s.valueBegin, s.valueEnd};
+                typed[i] = false;
+                // A value read where it stands is referred to there, through a view when a
+                // reference cannot locate it by itself; one that was read into a text of its own is
+                // owned.
+                const bool inText =
+                    value.isEmpty() || (value.data() >= text.data() &&
+                                        value.data() + value.size() <= text.data() + text.size());
+                const quint64 offset =
+                    value.isEmpty() || !inText ? 0 : quint64(value.data() - text.data());
+                const bool wasOwned = ref.IsOwned();
+                const bool wasView = ref.IsMergedView();
+                if (wasOwned)
+                    owned[ref.Index()] = QByteArray();
+                if (wasView)
+                    views[ref.Index()] = QByteArrayView();
+                if (!inText) {
+                    if (wasOwned) {
+                        owned[ref.Index()] = value.toByteArray();
+                    } else {
+                        ref = TranslationRef::Owned(owned.size());
+                        owned.push_back(value.toByteArray());
+                    }
+                } else if (TranslationRef::CanRefer(source, offset, quint64(value.size()))) {
+                    ref = TranslationRef::Merged(source, offset, quint64(value.size()));
+                } else if (wasView) {
+                    views[ref.Index()] = value;
+                } else {
+                    ref = TranslationRef::MergedView(views.size());
+                    views.push_back(value);
+                }
+            });
         counts[size_t(TranslationState::tsObsolete)] = int(obsolete.size());
         const QByteArrayView header = PhpFileHeader(text, m_options);
         m_translations.swap(translations);

@@ -273,10 +273,23 @@ void WriteFromTemplate(const PhraseStore& store, bool fixedLayout, PieceWriter& 
     // The translation's own header comments replace the template's.
     const QByteArrayView templateHeader = store.TemplateHeader();
     const QByteArrayView mergedHeader = store.MergedHeader();
+    QByteArray header;
     if (!mergedHeader.isEmpty() && templateHeader.data()) {
         const qsizetype at = templateHeader.data() - text.data();
         out.Put(text.first(at));
-        out.Put(mergedHeader);
+        // In the template's line ends, as every line around it.
+        const QByteArrayView templateBreak = BreakAfter(text, at);
+        for (qsizetype k = 0; k < mergedHeader.size(); ++k) {
+            const char c = mergedHeader[k];
+            if (c == '\r' || c == '\n') {
+                if (c == '\r' && k + 1 < mergedHeader.size() && mergedHeader[k + 1] == '\n')
+                    ++k;
+                header.append(templateBreak);
+            } else {
+                header.append(c);
+            }
+        }
+        out.Put(header);
         pos = at + templateHeader.size();
     }
     QByteArray scratch, buffer;
@@ -383,7 +396,9 @@ void WriteFromTranslation(const PhraseStore& store, PieceWriter& out)
         }
         // A phrase the translation lacks: after the line of its neighbour from the template.
         qint64 at;
-        if (previous >= 0) {
+        if (previous >= 0 && store.Kind(i) == PhraseLineKind::lkEntry) {
+            at = spans[size_t(previous)].end; // right after the neighbour's value, in its array
+        } else if (previous >= 0) {
             at = LineEnd(text, qsizetype(spans[size_t(previous)].end));
         } else {
             at = -1; // before the first phrase the translation has, placed below
@@ -415,11 +430,33 @@ void WriteFromTranslation(const PhraseStore& store, PieceWriter& out)
             pos = e.end;
             continue;
         }
-        // The template's whole lines of the statement, its value translated.
         const PhraseRecord& r = store.Record(i);
+        const bool atLineStart = e.at == firstLine && e.at < text.size();
+        if (store.Kind(i) == PhraseLineKind::lkEntry) {
+            // An entry goes into the array with a comma between it and its neighbour.
+            if (!atLineStart) {
+                out.Put(",");
+                out.Put(lineBreak);
+            }
+            const qsizetype indentAt = LineStart(templ, r.begin);
+            const QByteArrayView indent = templ.sliced(indentAt, r.begin - indentAt);
+            if (indent.trimmed().isEmpty())
+                out.Put(indent);
+            out.Put(templ.sliced(r.begin, r.valueOffset));
+            if (store.TranslationIsTemplate(i))
+                out.Put(store.ValueCode(i));
+            else
+                PutValue(out, store, i, translation, quote, buffer);
+            out.Put(templ.sliced(r.ValueEnd(), r.End() - r.ValueEnd()));
+            if (atLineStart) {
+                out.Put(",");
+                out.Put(lineBreak);
+            }
+            continue;
+        }
+        // The template's whole lines of the statement, its value translated.
         const qsizetype from = LineStart(templ, r.begin);
         const qsizetype to = LineEnd(templ, r.End());
-        const bool atLineStart = e.at == firstLine && e.at < text.size();
         if (!atLineStart)
             out.Put(lineBreak);
         out.Put(templ.sliced(from, r.begin - from));
@@ -441,7 +478,11 @@ void WriteTranslationFile(const PhraseStore& store, SaveLayout layout,
                           const std::function<void(QByteArrayView)>& sink)
 {
     PieceWriter out(sink);
-    if (layout == SaveLayout::Translation && store.LastMergedData()) {
+    // A translation that holds none of the template's phrases (an empty file, a file of another
+    // application) has no place to update: the template's layout builds it.
+    if (layout == SaveLayout::Translation && store.LastMergedData() &&
+        std::any_of(store.MergedValueSpans().begin(), store.MergedValueSpans().end(),
+                    [](const PhraseStore::MergedSpan& s) { return s.begin >= 0; })) {
         WriteFromTranslation(store, out);
         out.Flush();
         return;

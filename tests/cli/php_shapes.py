@@ -8,8 +8,9 @@ Each folder of SHAPES_DIR holds template.php (English), translation.php and, whe
 constants defined before they run, judge.args (phpjudge.php's --define options, shell-quoted).
 For each folder, merged with the translation, the written file must be valid PHP and hold every
 text of the template with the translation's value where the translation has one, the template's
-where it has none, and the texts only the translation has; merged without a translation, exactly
-the template's texts. Every pair is checked and each failing one told with its keys; the written
+where it has none, and the texts only the translation has, in each layout merge writes (the
+default, --layout lines and --layout translation); merged without a translation, exactly the
+template's texts. Every pair is checked and each failing one told with its keys; the written
 files stay in ./php_shapes/NAME/ to be looked at. Exit status 1 when a pair failed.
 """
 
@@ -55,9 +56,9 @@ def lint(php_file, what):
                          f"  {text(done.stdout)} {text(done.stderr)}".rstrip())
 
 
-def merge(cli, inputs, output):
+def merge(cli, inputs, options, output):
     output.unlink(missing_ok=True)
-    done = run([str(cli), "merge"] + [str(p) for p in inputs] + ["-o", str(output)])
+    done = run([str(cli), "merge"] + [str(p) for p in inputs] + ["-o", str(output)] + options)
     if done.returncode != 0:
         raise PairFailed(f"quillmar-cli merge exited with {done.returncode}:\n"
                          f"  {text(done.stderr)}")
@@ -88,15 +89,19 @@ def check_pair(cli, judge_script, pair, out_dir):
     # the translation has are the translator's work and stay.
     expected = {**template, **translation}
 
+    # The layouts differ in the bytes around the values, never in what PHP reads.
+    both = ["template.php", "translation.php"]
     problems = []
-    for inputs, name, want in (
-        (["template.php", "translation.php"], "merged.php", expected),
-        (["template.php"], "template-only.php", template),
+    for inputs, options, name, want in (
+        (both, [], "merged.php", expected),
+        (both, ["--layout", "lines"], "merged-lines.php", expected),
+        (both, ["--layout", "translation"], "merged-translation.php", expected),
+        (["template.php"], [], "template-only.php", template),
     ):
         written = out_dir / name
-        what = f"merge of {' and '.join(inputs)}"
+        what = f"merge of {' and '.join(inputs)} {' '.join(options)}".rstrip()
         try:
-            merge(cli, [pair / i for i in inputs], written)
+            merge(cli, [pair / i for i in inputs], options, written)
             lint(written, what)
             got = judge(judge_script, written, defines, what)
         except PairFailed as e:

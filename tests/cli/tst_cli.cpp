@@ -69,6 +69,39 @@ QByteArray EncodingArg(const char* name)
     return QFile::encodeName(QStringLiteral(QUILLMAR_TEST_DATA "/encoding/") + QLatin1String(name));
 }
 
+// The pair the layouts of merge are shown on: an LF template with a header, and a CRLF
+// translation with a header of its own, _HELLO spelled its own way, _OLD that the template lacks
+// and no _NEW.
+const QByteArray LayoutTemplate = "<?php\n"
+                                  "// English texts of the shop\n"
+                                  "// by its authors\n"
+                                  "\n"
+                                  "define(\"_HELLO\", \"Hello\");\n"
+                                  "  define(\"_BYE\",\"Goodbye\"); // farewell\n"
+                                  "$lang['CART'] = 'Cart';\n"
+                                  "define(\"_NEW\",\"New\");\n";
+const QByteArray LayoutTranslation = "<?php\r\n"
+                                     "// Texte der Seite auf Deutsch\r\n"
+                                     "\r\n"
+                                     "define(\"_HELLO\" , \"Hallo\");\r\n"
+                                     "define(\"_BYE\",\"Goodbye\");\r\n"
+                                     "define(\"_OLD\",\"Alt\");\r\n"
+                                     "$lang['CART'] = 'Warenkorb';\r\n";
+
+// What php -l says against a file, or nothing when it takes the file or php is not installed.
+QByteArray PhpComplaint(const QString& path)
+{
+    const QString php = QStandardPaths::findExecutable(QStringLiteral("php"));
+    if (php.isEmpty())
+        return {};
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(php, {QStringLiteral("-n"), QStringLiteral("-l"), path});
+    if (!p.waitForFinished(60000))
+        return "php -l did not finish";
+    return p.exitCode() == 0 ? QByteArray() : p.readAll();
+}
+
 // The files check reads, written into dir, each first shown to be PHP by php -l where php is
 // installed. fr.php has a problem of three checks on lines 4 and 5, after a clean line 3 that
 // comes later in the template; de.php has none; bad-utf8.php declares UTF-8 by its byte order
@@ -104,13 +137,8 @@ struct CheckFiles
     QByteArray Fixture(const char* name, const QByteArray& bytes)
     {
         const QString path = WriteFixture(dir, QLatin1String(name), bytes);
-        const QString php = QStandardPaths::findExecutable(QStringLiteral("php"));
-        if (!php.isEmpty()) {
-            QProcess p;
-            p.start(php, {QStringLiteral("-n"), QStringLiteral("-l"), path});
-            if (!p.waitForFinished(60000) || p.exitCode() != 0)
-                qFatal("fixture %s is not PHP: %s", name, p.readAll().constData());
-        }
+        if (const QByteArray complaint = PhpComplaint(path); !complaint.isEmpty())
+            qFatal("fixture %s is not PHP: %s", name, complaint.constData());
         return QFile::encodeName(path);
     }
     // Expected output with the names TEMPLATE, FR, DE, BAD and CODE replaced by the fixtures'
@@ -137,6 +165,8 @@ private slots:
     void mergeToStreams_data();
     void mergeToStreams();
     void mergeWarnsOfCode();
+    void mergeLayouts_data();
+    void mergeLayouts();
     void errors_data();
     void errors();
     void optionsEnd_data();
@@ -149,6 +179,8 @@ private slots:
     void differingEncodingWarned();
     void escape_data();
     void escape();
+    void parseStatements_data();
+    void parseStatements();
     void longLines();
     void check_data();
     void check();
@@ -170,6 +202,8 @@ void TestCli::golden_data()
     QTest::newRow("stats template only") << A{"stats", t} << "stats-template-only.txt";
     QTest::newRow("list") << A{"list", t, tr} << "list.txt";
     QTest::newRow("list missing") << A{"list", t, tr, "--state", "missing"} << "list-missing.txt";
+    QTest::newRow("list obsolete")
+        << A{"list", t, tr, "--state", "obsolete"} << "list-obsolete.txt";
 }
 
 void TestCli::golden()
@@ -239,10 +273,70 @@ void TestCli::mergeWarnsOfCode()
                                 "quillmar-cli: warning: CODE:3: [code] remove $name->first, which "
                                 "PHP runs as code when it reads the file and the original does "
                                 "not have; a backslash before each $ keeps it as text\n"));
-    QVERIFY(ReadAll(QFile::decodeName(out)).contains("Ouvrir {${system('id')}}"));
+    // The file keeps the code, as the translation wrote it, in PHP that PHP still reads.
+    const QByteArray written = ReadAll(QFile::decodeName(out));
+    QVERIFY2(written.contains("{${system('id')}}") && written.contains("$name->first"),
+             written.constData());
+    QCOMPARE(PhpComplaint(QFile::decodeName(out)), QByteArray());
     // Skipped, or with no translation, there is nothing to warn of.
     QCOMPARE(Cli({"merge", files.templ, files.fr, "-o", out}).err, QByteArray());
     QCOMPARE(Cli({"merge", files.templ, "-o", out}).err, QByteArray());
+}
+
+// The three layouts of a merged file, over an LF template and a CRLF translation with its own
+// header, a phrase in its own spelling, an obsolete phrase, and no copy of the template's _NEW.
+void TestCli::mergeLayouts_data()
+{
+    QTest::addColumn<QList<QByteArray>>("options");
+    QTest::addColumn<QByteArray>("translation"); // none when null
+    QTest::addColumn<QByteArray>("expected");
+    using A = QList<QByteArray>;
+    // The template's statements and line ends, the translation's header and values; the obsolete
+    // _OLD after the last define.
+    const QByteArray fromTemplate = "<?php\n"
+                                    "// Texte der Seite auf Deutsch\n"
+                                    "\n"
+                                    "%HELLO\n"
+                                    "%BYE // farewell\n"
+                                    "$lang['CART'] = 'Warenkorb';\n"
+                                    "define(\"_NEW\",\"New\");\n"
+                                    "define(\"_OLD\",\"Alt\");\n";
+    const QByteArray fixed = QByteArray(fromTemplate)
+                                 .replace("%HELLO", "define(\"_HELLO\",\"Hallo\");")
+                                 .replace("%BYE", "define(\"_BYE\",\"Goodbye\");");
+    const QByteArray lines = QByteArray(fromTemplate)
+                                 .replace("%HELLO", "define(\"_HELLO\", \"Hallo\");")
+                                 .replace("%BYE", "  define(\"_BYE\",\"Goodbye\");");
+    const QByteArray tr = LayoutTranslation;
+    QTest::newRow("template, the default") << A{} << tr << fixed;
+    QTest::newRow("template") << A{"--layout", "template"} << tr << fixed;
+    QTest::newRow("lines") << A{"--layout", "lines"} << tr << lines;
+    QTest::newRow("--keep-layout is lines") << A{"--keep-layout"} << tr << lines;
+    // The translation's bytes as they are, the phrase it lacks after its neighbour's line.
+    QTest::newRow("translation") << A{"--layout", "translation"} << tr
+                                 << tr + "define(\"_NEW\",\"New\");\r\n";
+    // With no translation file to keep, or an empty one, the template's file is the translation.
+    QTest::newRow("translation, none given")
+        << A{"--layout", "translation"} << QByteArray() << LayoutTemplate;
+    QTest::newRow("translation, empty")
+        << A{"--layout", "translation"} << QByteArray("") << LayoutTemplate;
+}
+
+void TestCli::mergeLayouts()
+{
+    QFETCH(QList<QByteArray>, options);
+    QFETCH(QByteArray, translation);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    QList<QByteArray> args{"merge", QFile::encodeName(WriteFixture(dir, "en.php", LayoutTemplate))};
+    if (!translation.isNull())
+        args << QFile::encodeName(WriteFixture(dir, "de.php", translation));
+    const QString out = dir.filePath("out.php");
+    const Run r = Cli(args + QList<QByteArray>{"-o", QFile::encodeName(out)} + options);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(ReadAll(out), expected);
+    QCOMPARE(PhpComplaint(out), QByteArray());
 }
 
 void TestCli::errors_data()
@@ -258,6 +352,9 @@ void TestCli::errors_data()
                                << QByteArray("usage:");
     QTest::newRow("merge without -o")
         << A{"merge", DataArg("template.php")} << 2 << QByteArray("usage:");
+    QTest::newRow("unknown layout")
+        << A{"merge", DataArg("template.php"), "-o", "/no/such/dir/out.php", "--layout", "bogus"}
+        << 2 << QByteArray("usage:");
     QTest::newRow("unknown option")
         << A{"stats", DataArg("template.php"), "--fast"} << 2 << QByteArray("usage:");
     QTest::newRow("missing file") << A{"stats", "/no/such/file.php"} << 1
@@ -341,8 +438,9 @@ void TestCli::find_data()
         << A{"S*", "--in", "original"} << QByteArray("_SAY");
     QTest::newRow("question marks") << A{"B??"} << QByteArray("Bye");
     QTest::newRow("literal asterisk finds nothing") << A{"*", "--literal"} << QByteArray();
+    // The obsolete phrases, which only the translation has, come after the template's.
     QTest::newRow("star matches every phrase")
-        << A{"*"} << QByteArray("Hello Bye _SAY _PATH Tab _ETE");
+        << A{"*"} << QByteArray("Hello Bye _SAY _PATH _ETE _UNKNOWN _TAB");
     QTest::newRow("8-bit capitals by the encoding")
         << A{"\xC9T\xC9", "--encoding", "windows-1252"} << QByteArray("_ETE");
     QTest::newRow("leading blank is part of the pattern") << A{" b"} << QByteArray();
@@ -460,6 +558,48 @@ void TestCli::escape()
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, escaped);
     QCOMPARE(EscapeField(text), escaped);
+}
+
+// parse lists each phrase on the line its statement begins on, keyed as the code names it.
+void TestCli::parseStatements_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("array elements")
+        << QByteArray("<?php\n"
+                      "$lang = array();\n"
+                      "$lang['HELLO'] = 'Hello';\n"
+                      "$lang['BYE'] = \"Good\" .\n"
+                      "    \"bye\";\n"
+                      "$lang[\"17\"] = 'It\\'s'; $lang['NESTED']['a'] = \"A\\tB\";\n"
+                      "$lang[] = 'next';\n")
+        // A string key PHP takes as an integer is the integer, and [] takes the next one.
+        << QByteArray("0\t0\n"
+                      "1\t0\n"
+                      "2\t6\t$lang['HELLO']\tHello\n"
+                      "3\t6\t$lang['BYE']\tGoodbye\n"
+                      "4\t0\n"
+                      "5\t6\t$lang[17]\tIt's\n"
+                      "5\t6\t$lang['NESTED']['a']\tA\\\\tB\n"
+                      "6\t6\t$lang[18]\tnext\n");
+    // Without an open tag, lines that begin with [[ are bracket lines and the others code.
+    QTest::newRow("no open tag") << QByteArray("[[Hello]] = [[Bonjour]]\n"
+                                               "  [[Tab]] = [[a\tb]]\n"
+                                               "define(\"_X\",\"y\");\n")
+                                 << QByteArray("0\t3\tHello\tBonjour\n"
+                                               "1\t3\tTab\ta\\tb\n"
+                                               "2\t2\t_X\ty\n");
+}
+
+void TestCli::parseStatements()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    const Run r = Cli({"parse", QFile::encodeName(WriteFixture(dir, "lang.php", file))});
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, expected);
 }
 
 void TestCli::longLines()
@@ -626,9 +766,9 @@ void TestCli::statsJson()
         Cli({"stats", DataArg("template.php"), DataArg("translation.php"), "--format", "json"});
     QCOMPARE(r.status, 0);
     QCOMPARE(QJsonDocument::fromJson(r.out).object(),
-             QJsonObject({{"phrases", 6}, {"translated", 2}, {"untranslated", 2}, {"missing", 2}}));
+             QJsonObject({{"phrases", 5}, {"translated", 2}, {"untranslated", 1}, {"missing", 2}}));
     const Run alone = Cli({"stats", DataArg("template.php"), "--format", "json"});
-    QCOMPARE(QJsonDocument::fromJson(alone.out).object()["missing"].toInt(), 6);
+    QCOMPARE(QJsonDocument::fromJson(alone.out).object()["missing"].toInt(), 5);
     QCOMPARE(Cli({"stats", DataArg("template.php"), "--format", "csv"}).status, 2);
 }
 
