@@ -314,7 +314,6 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
     Release(m_ownedTexts);
     Release(m_mergedViews);
     Release(m_mergedTexts);
-    Release(m_mergedSpans);
     Release(m_obsolete);
     m_mergedData.clear();
     m_mergedHeader = {};
@@ -355,7 +354,6 @@ void PhraseStore::Clear()
     Release(m_typed);
     Release(m_ownedTexts);
     Release(m_mergedViews);
-    Release(m_mergedSpans);
     Release(m_obsolete);
     m_keyIndex.Clear();
     Release(m_mergedTexts);
@@ -532,7 +530,6 @@ void PhraseStore::Merge(QByteArray data)
         std::vector<QByteArray> owned = m_ownedTexts;
         std::vector<QByteArrayView> views = m_mergedViews;
         std::vector<bool> typed = m_typed;
-        std::vector<MergedSpan> spans(m_records.size());
         std::vector<ObsoletePhrase> obsolete;
         QHash<QByteArray, size_t> obsoleteAt;
         std::vector<bool> taken(m_records.size(), false);
@@ -618,7 +615,6 @@ void PhraseStore::Merge(QByteArray data)
                 setState(i,
                          same ? TranslationState::tsUntranslated : TranslationState::tsTranslated);
                 kinds[i] = PhraseKindCode(kinds[i].Kind(), quote);
-                spans[i] = {s.valueBegin, s.valueEnd};
                 typed[i] = false;
                 // A value read where it stands is referred to there, through a view when a
                 // reference cannot locate it by itself; one that was read into a text of its own is
@@ -659,7 +655,6 @@ void PhraseStore::Merge(QByteArray data)
         m_ownedTexts.swap(owned);
         m_mergedViews.swap(views);
         m_typed.swap(typed);
-        m_mergedSpans.swap(spans);
         m_obsolete.swap(obsolete);
         m_mergedHeader = header;
     } catch (...) {
@@ -667,4 +662,24 @@ void PhraseStore::Merge(QByteArray data)
         m_mergedData.removeLast();
         throw;
     }
+}
+
+std::vector<PhraseStore::MergedSpan> PhraseStore::MergedValueSpans() const
+{
+    std::vector<MergedSpan> spans(m_records.size());
+    if (m_mergedTexts.empty())
+        return spans;
+    // The same copies the merge took: the first of a key that PHP keeps first, else the last.
+    std::vector<bool> taken(m_records.size(), false);
+    ReadPhpPhrases(m_mergedTexts.back(), m_options, [&](const PhpStatement& s) {
+        const int found = m_keyIndex.Find([this](int p) { return Key(p); }, s.key);
+        if (found < 0)
+            return;
+        const size_t i = size_t(found);
+        if ((m_records[i].flags & PhraseRecord::FirstWins) && taken[i])
+            return;
+        taken[i] = true;
+        spans[i] = {s.valueBegin, s.valueEnd};
+    });
+    return spans;
 }

@@ -132,11 +132,13 @@ public:
     {
         return m_mergedData.isEmpty() ? nullptr : &m_mergedData.constLast();
     }
+    /// Where each template phrase's value stands in the last merged file (begin -1: it has
+    /// none), read again from that file: only the translation layout needs them.
     struct MergedSpan
     {
         qint64 begin = -1, end = -1;
     };
-    const std::vector<MergedSpan>& MergedValueSpans() const { return m_mergedSpans; }
+    std::vector<MergedSpan> MergedValueSpans() const;
     /// In the last merged file: its header (the comments after its open tag) and where its
     /// obsolete phrases' statements stood.
     QByteArrayView MergedHeader() const { return m_mergedHeader; }
@@ -175,7 +177,6 @@ private:
     std::vector<QByteArrayView> m_mergedViews;
     QList<QByteArray> m_mergedData;
     std::vector<QByteArrayView> m_mergedTexts;
-    std::vector<MergedSpan> m_mergedSpans;
     QByteArrayView m_mergedHeader;
     std::vector<ObsoletePhrase> m_obsolete;
     KeyIndex m_keyIndex;

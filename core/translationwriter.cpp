@@ -369,13 +369,13 @@ void WriteFromTemplate(const PhraseStore& store, bool fixedLayout, PieceWriter& 
     out.Put(text.sliced(pos));
 }
 
-void WriteFromTranslation(const PhraseStore& store, PieceWriter& out)
+void WriteFromTranslation(const PhraseStore& store,
+                          const std::vector<PhraseStore::MergedSpan>& spans, PieceWriter& out)
 {
     const QByteArray& data = *store.LastMergedData();
     const QByteArrayView text = QByteArrayView(data).first(
         std::min<qsizetype>(data.size(), qsizetype(std::strlen(data.constData()))));
     const QByteArrayView lineBreak = BreakAfter(text, 0);
-    const auto& spans = store.MergedValueSpans();
     struct Edit
     {
         qint64 at;
@@ -480,12 +480,14 @@ void WriteTranslationFile(const PhraseStore& store, SaveLayout layout,
     PieceWriter out(sink);
     // A translation that holds none of the template's phrases (an empty file, a file of another
     // application) has no place to update: the template's layout builds it.
-    if (layout == SaveLayout::Translation && store.LastMergedData() &&
-        std::any_of(store.MergedValueSpans().begin(), store.MergedValueSpans().end(),
-                    [](const PhraseStore::MergedSpan& s) { return s.begin >= 0; })) {
-        WriteFromTranslation(store, out);
-        out.Flush();
-        return;
+    if (layout == SaveLayout::Translation && store.LastMergedData()) {
+        const std::vector<PhraseStore::MergedSpan> spans = store.MergedValueSpans();
+        if (std::any_of(spans.begin(), spans.end(),
+                        [](const PhraseStore::MergedSpan& s) { return s.begin >= 0; })) {
+            WriteFromTranslation(store, spans, out);
+            out.Flush();
+            return;
+        }
     }
     WriteFromTemplate(store, layout == SaveLayout::Template, out);
     // What follows a NUL or __halt_compiler(); in the template is no text to rebuild: its bytes.
