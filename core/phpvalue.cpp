@@ -325,6 +325,10 @@ PhpValue ReadPhpValue(QByteArrayView code, const PhpLexOptions& options)
     LexPhp(lexed, inCode, [&](const PhpToken& t) {
         if (t.offset >= code.size())
             return;
+        if (t.offset + t.length > code.size()) {
+            code_only = true; // a token that runs on past the value: not one to take apart
+            return;
+        }
         if (t.kind == PhpTokenKind::Whitespace || t.kind == PhpTokenKind::LineComment ||
             t.kind == PhpTokenKind::BlockComment)
             return;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 namespace {
 
@@ -231,6 +232,7 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
     int counts[4] = {0, 0, 0, 0}; // case, define, bracket lines
     bool lastWinsRepeated = false;
     std::vector<bool> dead;
+    std::unordered_map<int, int> latestCopy; // first position of a key -> its latest copy
     ForEachHashedPhrase(text, options, index, [&](const PhpStatement& s, std::uint64_t hash) {
         if (quint64(s.key.size()) > KeyMaxLength)
             return;
@@ -241,8 +243,11 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
         if (found >= 0) {
             if (s.firstWins)
                 return; // PHP keeps the first copy; this one is dead code
+            // The index keeps the first position; the copy before this one is dead.
             dead.resize(records.size() + 1, false);
-            dead[size_t(found)] = true;
+            const auto latest = latestCopy.find(found);
+            dead[size_t(latest != latestCopy.end() ? latest->second : found)] = true;
+            latestCopy[found] = int(records.size());
             lastWinsRepeated = true;
         }
         const qsizetype end = s.fixedLayout ? s.layoutEnd : s.end;

@@ -73,6 +73,7 @@ private slots:
     void countsFollowEveryChange_data();
     void countsFollowEveryChange();
     void clearKeepsShowOriginal();
+    void repeatedKeysAsPhpKeepsThem();
 };
 
 void TestPhraseDocument::loadTemplate()
@@ -751,6 +752,26 @@ void TestPhraseDocument::clearKeepsShowOriginal()
     QVERIFY(doc.StatusText().isEmpty());
     QVERIFY(doc.ShowOriginal());
     QCOMPARE(doc.FindKey("_A"), std::nullopt);
+}
+
+void TestPhraseDocument::repeatedKeysAsPhpKeepsThem()
+{
+    // The first define of a key counts, and the last assignment: one phrase each, where PHP
+    // takes its value from.
+    PhraseDocument doc;
+    doc.LoadTemplateData("<?php\n$l['a'] = '1';\ndefine('D', 'x');\n$l['a'] = '2';\n"
+                         "define('D', 'y');\n$l['a'] = '3';\n");
+    QCOMPARE(doc.PhraseCount(), 2);
+    QCOMPARE(doc.PhraseKey(0), QByteArray("D"));
+    QCOMPARE(doc.PhraseOriginal(0), QByteArray("x"));
+    QCOMPARE(doc.PhraseKey(1), QByteArray("$l['a']"));
+    QCOMPARE(doc.PhraseOriginal(1), QByteArray("3"));
+    QCOMPARE(doc.PhraseKeyTag(1), 5);
+    CheckInvariants(doc);
+    doc.MergeTranslationData("<?php\n$l['a'] = 'un';\n$l['a'] = 'trois';\ndefine('D', 'X');\n"
+                             "define('D', 'Y');\n");
+    QCOMPARE(doc.PhraseTranslation(0), QByteArray("X"));
+    QCOMPARE(doc.PhraseTranslation(1), QByteArray("trois"));
 }
 
 QTEST_GUILESS_MAIN(TestPhraseDocument)

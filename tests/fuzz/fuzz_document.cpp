@@ -5,6 +5,7 @@
 // merged into the template again, gives back the translations it was written with.
 #include "errors.h"
 #include "fuzzcheck.h"
+#include "phplexer.h"
 #include "phpvalue.h"
 #include "phrasedocument.h"
 
@@ -123,6 +124,22 @@ bool ReadsBackExactly(const QByteArray& text)
     return true;
 }
 
+// Whether bytes hold a string, comment or heredoc never closed, read as a file or as code: then
+// where a value ends depends on what is written into it, and nothing can be read back.
+bool HasUnclosed(QByteArrayView bytes)
+{
+    bool unclosed = false;
+    for (const bool inCode : {false, true}) {
+        PhpLexOptions options;
+        options.startInCode = inCode;
+        LexPhp(bytes, options, [&](const PhpToken& t) {
+            unclosed =
+                unclosed || t.kind == PhpTokenKind::Bad || (t.flags & PhpTokenFlag::Unterminated);
+        });
+    }
+    return unclosed;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -182,8 +199,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Written in either layout and merged into the template again, every translation that
     // reads back exactly is there again, and no phrase of the template goes missing that had a
-    // text.
+    // text. Not where the template or a code part a translation gave holds code never closed.
+    bool readable = !HasUnclosed(TemplateText(doc, templ.Raw()));
+    for (int i = 0; readable && i < doc.PhraseCount(); ++i) {
+        const QByteArray translation = doc.PhraseTranslation(i);
+        for (const QByteArrayView code : PhpCodeParts(translation))
+            readable = readable && !HasUnclosed(code);
+    }
     for (const SaveLayout layout : {SaveLayout::Template, SaveLayout::Lines}) {
+        if (!readable)
+            break;
         doc.SetLayout(layout);
         const QByteArray written = doc.BuildTranslationFile();
         FUZZ_REQUIRE(written.endsWith(templ.Raw().sliced(TemplateText(doc, templ.Raw()).size())));
