@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <charconv>
 #include <cstring>
 #include <limits>
 
@@ -184,7 +185,7 @@ private:
                 return false;
             index = negative ? -v : v;
             integer = true;
-            path += '[' + QByteArray::number(index) + ']';
+            path.append('[').append(QByteArray::number(index)).append(']');
             return true;
         }
         QByteArrayView key;
@@ -192,11 +193,10 @@ private:
             (t.kind != PhpTokenKind::SingleQuoted && t.kind != PhpTokenKind::DoubleQuoted) ||
             !LiteralKey(t, true, key))
             return false;
-        const QByteArray value = key.toByteArray(); // LiteralKey's buffer is reused
-        if (IntegerKey(value, index))
+        if (IntegerKey(key, index))
             integer = true;
         path += '[';
-        AppendPhpKey(path, value);
+        AppendPhpKey(path, key);
         path += ']';
         return true;
     }
@@ -276,11 +276,17 @@ private:
     void ParseReturn();
     // Reads an array literal whose opening `[` or `(` is the current token, its entries being
     // phrases under path; leaves the closing bracket as the current token.
-    void ParseArray(const QByteArray& path, char close);
+    void ParseArray(qsizetype pathLength, char close);
     // After `=`: an array literal or array_merge(...) read as entries under path, true; false
     // when the value is neither (nothing consumed).
-    bool ParseArrayValue(const QByteArray& path);
-    void EmitValue(PhraseLineKind kind, const QByteArray& key, qsizetype begin, int line,
+    bool ParseArrayValue(qsizetype pathLength);
+    void AppendIndex(qint64 index)
+    {
+        char digits[24];
+        const auto [end, error] = std::to_chars(digits, digits + sizeof digits, index);
+        m_path.append('[').append(digits, end - digits).append(']');
+    }
+    void EmitValue(PhraseLineKind kind, QByteArrayView key, qsizetype begin, int line,
                    const ValueSpan& v, bool firstWins)
     {
         PhpStatement s;
@@ -312,6 +318,9 @@ private:
     bool m_haveCur = false;
     bool m_haveNext = false;
     QByteArray m_keyText;
+    // The key path being read: a variable or `return`, then its [..] parts, grown and cut back
+    // as nested array literals are entered and left.
+    QByteArray m_path;
     // The next index `$name[] = ...` takes, per array path.
     QHash<QByteArray, qint64> m_nextIndex;
     // How many `.=` each key had so far: the second one is a phrase of its own.
@@ -592,10 +601,11 @@ void Reader::ParseCase()
 void Reader::ParseAssignment()
 {
     const PhpToken variable = m_cur;
-    QByteArray path = Bytes(variable).toByteArray();
+    m_path.resize(0);
+    m_path.append(Bytes(variable));
     bool selectors = false;
     // $GLOBALS['name'] is the global variable $name.
-    if (path == "$GLOBALS" && NextIs('[')) {
+    if (m_path == "$GLOBALS" && NextIs('[')) {
         Advance();
         if (!NextIsString())
             return;
@@ -603,22 +613,23 @@ void Reader::ParseAssignment()
         QByteArrayView name;
         if (!LiteralKey(m_cur, true, name) || name.isEmpty() || !NextIs(']'))
             return;
-        path = '$' + name.toByteArray();
+        m_path.resize(0);
+        m_path.append('$').append(name);
         Advance();
     }
-    QByteArray parent;
+    qsizetype parentLength = 0;
     qint64 lastIndex = 0;
     bool lastInteger = false;
     while (NextIs('[')) {
         Advance();
-        parent = path;
+        parentLength = m_path.size();
         selectors = true;
         if (NextIs(']')) {
             // $name[] takes the next index.
             Advance();
-            lastIndex = m_nextIndex.value(parent, 0);
+            lastIndex = m_nextIndex.value(m_path, 0);
             lastInteger = true;
-            path += '[' + QByteArray::number(lastIndex) + ']';
+            AppendIndex(lastIndex);
             continue;
         }
         bool negative = false;
@@ -629,7 +640,7 @@ void Reader::ParseAssignment()
         if (!m_haveNext)
             return;
         Advance();
-        if (!AppendKeyToken(path, m_cur, negative, lastIndex, lastInteger) || !NextIs(']'))
+        if (!AppendKeyToken(m_path, m_cur, negative, lastIndex, lastInteger) || !NextIs(']'))
             return;
         Advance();
     }
@@ -640,8 +651,8 @@ void Reader::ParseAssignment()
         return;
     Advance();
     if (lastInteger)
-        NoteIndex(parent, lastIndex);
-    if (op != ".=" && ParseArrayValue(path))
+        NoteIndex(m_path.first(parentLength), lastIndex);
+    if (op != ".=" && ParseArrayValue(m_path.size()))
         return;
     if (op == "+=")
         return;
@@ -649,22 +660,22 @@ void Reader::ParseAssignment()
     if (v.begin < 0 || !(NextIs(';') || !m_haveNext || m_next.kind == PhpTokenKind::CloseTag))
         return;
     if (op == ".=") {
-        const int n = ++m_appends[path];
-        path += " .=";
+        const int n = ++m_appends[m_path];
+        m_path.append(" .=");
         if (n > 1)
-            path += ' ' + QByteArray::number(n);
-        EmitValue(PhraseLineKind::lkAppend, path, variable.offset, variable.line - 1, v, false);
+            m_path.append(' ').append(QByteArray::number(n));
+        EmitValue(PhraseLineKind::lkAppend, m_path, variable.offset, variable.line - 1, v, false);
         return;
     }
-    EmitValue(selectors ? PhraseLineKind::lkElement : PhraseLineKind::lkVariable, path,
+    EmitValue(selectors ? PhraseLineKind::lkElement : PhraseLineKind::lkVariable, m_path,
               variable.offset, variable.line - 1, v, false);
 }
 
-bool Reader::ParseArrayValue(const QByteArray& path)
+bool Reader::ParseArrayValue(qsizetype pathLength)
 {
     if (NextIs('[')) {
         Advance();
-        ParseArray(path, ']');
+        ParseArray(pathLength, ']');
         return true;
     }
     if (NextIsName("array")) {
@@ -672,7 +683,7 @@ bool Reader::ParseArrayValue(const QByteArray& path)
         if (!NextIs('('))
             return true;
         Advance();
-        ParseArray(path, ')');
+        ParseArray(pathLength, ')');
         return true;
     }
     if (NextIsName("array_merge")) {
@@ -682,7 +693,8 @@ bool Reader::ParseArrayValue(const QByteArray& path)
         Advance();
         // Each literal argument adds its entries; other arguments (the array itself) are code.
         while (m_haveNext && !NextIs(')')) {
-            if (!ParseArrayValue(path))
+            m_path.resize(pathLength);
+            if (!ParseArrayValue(pathLength))
                 ScanValue(false);
             if (!NextIs(','))
                 break;
@@ -695,14 +707,18 @@ bool Reader::ParseArrayValue(const QByteArray& path)
     return false;
 }
 
-void Reader::ParseArray(const QByteArray& path, char close)
+void Reader::ParseArray(qsizetype pathLength, char close)
 {
     qint64 nextIndex = 0;
+    const auto emitEntry = [&](const PhpToken& first, const ValueSpan& v) {
+        EmitValue(PhraseLineKind::lkEntry, m_path, first.offset, first.line - 1, v, false);
+    };
+    const auto appendCodeKey = [&](const ValueSpan& v) {
+        m_path.append('[').append(m_text.sliced(v.begin, v.end - v.begin)).append(']');
+    };
     while (m_haveNext && !NextIs(close)) {
-        if (!m_haveNext)
-            return;
         const PhpToken first = m_next;
-        QByteArray entryPath = path;
+        m_path.resize(pathLength);
         bool keyed = false;
         // A key: a literal or a number, possibly negative, followed by `=>`.
         if (NextIsString() || m_next.kind == PhpTokenKind::Number || NextIs('-')) {
@@ -716,8 +732,9 @@ void Reader::ParseArray(const QByteArray& path, char close)
             if (NextIsOperator("=>")) {
                 qint64 index = 0;
                 bool integer = false;
-                if (!AppendKeyToken(entryPath, keyToken, negative, index, integer)) {
-                    entryPath += '[' + Bytes(keyToken).toByteArray() + ']';
+                if (!AppendKeyToken(m_path, keyToken, negative, index, integer)) {
+                    m_path.resize(pathLength);
+                    m_path.append('[').append(Bytes(keyToken)).append(']');
                 } else if (integer && index >= nextIndex) {
                     nextIndex = index == std::numeric_limits<qint64>::max() ? index : index + 1;
                 }
@@ -728,13 +745,12 @@ void Reader::ParseArray(const QByteArray& path, char close)
                 const ValueSpan v = ScanValue(true);
                 if (NextIsOperator("=>")) {
                     // A key computed from an expression: named by its code.
-                    entryPath += '[' + m_text.sliced(v.begin, v.end - v.begin).toByteArray() + ']';
+                    appendCodeKey(v);
                     Advance();
                     keyed = true;
                 } else {
-                    entryPath += '[' + QByteArray::number(nextIndex++) + ']';
-                    EmitValue(PhraseLineKind::lkEntry, entryPath, first.offset, first.line - 1, v,
-                              false);
+                    AppendIndex(nextIndex++);
+                    emitEntry(first, v);
                     if (!NextIs(','))
                         break;
                     Advance();
@@ -744,14 +760,13 @@ void Reader::ParseArray(const QByteArray& path, char close)
         } else if (!(NextIs('[') || NextIsName("array"))) {
             const ValueSpan v = ScanValue(false);
             if (NextIsOperator("=>")) {
-                entryPath += '[' + m_text.sliced(v.begin, v.end - v.begin).toByteArray() + ']';
+                appendCodeKey(v);
                 Advance();
                 keyed = true;
             } else {
                 if (v.begin >= 0) {
-                    entryPath += '[' + QByteArray::number(nextIndex++) + ']';
-                    EmitValue(PhraseLineKind::lkEntry, entryPath, first.offset, first.line - 1, v,
-                              false);
+                    AppendIndex(nextIndex++);
+                    emitEntry(first, v);
                 }
                 if (!NextIs(','))
                     break;
@@ -760,12 +775,14 @@ void Reader::ParseArray(const QByteArray& path, char close)
             }
         }
         if (!keyed)
-            entryPath += '[' + QByteArray::number(nextIndex++) + ']';
-        if (!ParseArrayValue(entryPath)) {
+            AppendIndex(nextIndex++);
+        const qsizetype entryLength = m_path.size();
+        if (!ParseArrayValue(entryLength)) {
             const ValueSpan v = ScanValue(false);
-            if (v.begin >= 0)
-                EmitValue(PhraseLineKind::lkEntry, entryPath, first.offset, first.line - 1, v,
-                          false);
+            if (v.begin >= 0) {
+                m_path.resize(entryLength);
+                emitEntry(first, v);
+            }
         } else if (!NextIs(',') && !NextIs(close)) {
             ScanValue(false); // an array literal with more code after it
         }
@@ -779,7 +796,9 @@ void Reader::ParseArray(const QByteArray& path, char close)
 
 void Reader::ParseReturn()
 {
-    ParseArrayValue(QByteArrayLiteral("return"));
+    m_path.resize(0);
+    m_path.append("return");
+    ParseArrayValue(m_path.size());
 }
 
 } // namespace
