@@ -125,9 +125,17 @@ void TMainForm::CreateActions()
         {&TMainForm::m_viewToolBarAction, "ViewToolBarAction", "&Toolbar", K(),
          "Show panel with tool buttons", "configure-toolbars", "toolbar",
          &TMainForm::ViewToolBarActionExecute, true},
+        {&TMainForm::m_templateLayoutAction, "TemplateLayoutAction", "As the &template", K(),
+         "Save the template's lines, each phrase in the fixed spelling of its kind", "", "",
+         &TMainForm::TemplateLayoutActionExecute, true},
         {&TMainForm::m_keepLayoutAction, "KeepLayoutAction", "&Keep line layout", K(),
          "Save each phrase line in the template's own layout, only its translation replaced", "",
          "", &TMainForm::KeepLayoutActionExecute, true},
+        {&TMainForm::m_translationLayoutAction, "TranslationLayoutAction", "As the t&ranslation",
+         K(),
+         "Save the translation file as it was read, only the translations changed replaced and "
+         "the phrases it lacks added",
+         "", "", &TMainForm::TranslationLayoutActionExecute, true},
         {&TMainForm::m_editCopyAction, "EditCopyAction", "&Copy", K(Qt::CTRL | Qt::Key_C),
          "Copy selected text to clipboard", "edit-copy", "copy", &TMainForm::EditCopyActionExecute,
          false},
@@ -141,6 +149,10 @@ void TMainForm::CreateActions()
          "Copy &original to translation", K(Qt::CTRL | Qt::Key_B),
          "Replace the translation with the original text", "", "",
          &TMainForm::EditCopyOriginalActionExecute, false},
+        {&TMainForm::m_editRemoveObsoleteAction, "EditRemoveObsoleteAction",
+         "Remove o&bsolete phrases", K(),
+         "Take out the phrases the translation has and the template does not", "", "",
+         &TMainForm::EditRemoveObsoleteActionExecute, false},
         {&TMainForm::m_editDoneNextAction, "EditDoneNextAction", "&Done and next",
          K(Qt::CTRL | Qt::Key_Return),
          "Finish this phrase and go to the next one that is missing or untranslated", "", "",
@@ -154,13 +166,12 @@ void TMainForm::CreateActions()
     };
     QList<QKeySequence> shortcuts;
     for (const ActionEntry& s : entries) {
-        auto* action =
-            new QAction(ActionIcon(s.themeIcon, s.image), QString::fromLatin1(s.caption), this);
+        auto* action = new QAction(ActionIcon(s.themeIcon, s.image), tr(s.caption), this);
         action->setObjectName(QString::fromLatin1(s.name));
         action->setShortcut(s.shortcut);
         // Shortcuts work anywhere in the window, also while a cell is being edited.
         action->setShortcutContext(Qt::WindowShortcut);
-        action->setToolTip(QString::fromLatin1(s.hint));
+        action->setToolTip(tr(s.hint));
         action->setStatusTip(QString());
         action->setCheckable(s.checkable);
         if (!s.shortcut.isEmpty())
@@ -206,14 +217,17 @@ void TMainForm::CreateActions()
         {&TMainForm::m_filterWithProblemsAction, PhraseFilter::WithProblems,
          "FilterWithProblemsAction", "With &problems", K(Qt::CTRL | Qt::Key_6),
          "Show only translations the checks find fault with"},
+        {&TMainForm::m_filterObsoleteAction, PhraseFilter::Obsolete, "FilterObsoleteAction",
+         "O&bsolete", K(Qt::CTRL | Qt::Key_7),
+         "Show only phrases the translation has and the template does not"},
     };
     m_filterGroup = new QActionGroup(this);
     for (const FilterEntry& f : filters) {
-        auto* action = new QAction(QString::fromLatin1(f.caption), m_filterGroup);
+        auto* action = new QAction(tr(f.caption), m_filterGroup);
         action->setObjectName(QString::fromLatin1(f.name));
         action->setShortcut(f.shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
-        action->setToolTip(QString::fromLatin1(f.hint));
+        action->setToolTip(tr(f.hint));
         action->setCheckable(true);
         action->setData(int(f.filter));
         shortcuts.append(f.shortcut);
@@ -224,6 +238,10 @@ void TMainForm::CreateActions()
             UpdateActions();
         });
     }
+    // The layout of saved files is one of three.
+    m_layoutGroup = new QActionGroup(this);
+    for (QAction* a : {m_templateLayoutAction, m_keepLayoutAction, m_translationLayoutAction})
+        m_layoutGroup->addAction(a);
     m_details->SetWindowShortcuts(shortcuts);
     m_grid->SetWindowShortcuts(shortcuts);
 }
@@ -251,7 +269,7 @@ void TMainForm::CreateMenusAndToolBar()
     add(menuBar()->addMenu(QStringLiteral("Edit")),
         {m_editUndoAction, m_editRedoAction, nullptr, m_editFindAction, m_editAgainAction,
          m_nextLatinAction, m_nextMissingAction, m_nextProblemAction, m_editDoneNextAction, nullptr,
-         m_editCopyAction, m_editCopyOriginalAction});
+         m_editCopyAction, m_editCopyOriginalAction, nullptr, m_editRemoveObsoleteAction});
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("ViewMenu"));
     view->addActions(m_filterGroup->actions());
@@ -260,7 +278,10 @@ void TMainForm::CreateMenusAndToolBar()
     connect(view, &QMenu::aboutToShow, this, &TMainForm::UpdateActions);
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     add(options, {m_viewToolBarAction, nullptr, m_setupFontAction, m_showGridAction,
-                  m_showOriginalAction, nullptr, m_keepLayoutAction});
+                  m_showOriginalAction, nullptr});
+    QMenu* layout = options->addMenu(tr("Save &layout"));
+    layout->setObjectName(QStringLiteral("LayoutMenu"));
+    add(layout, {m_templateLayoutAction, m_keepLayoutAction, m_translationLayoutAction});
 
     CreateChecksMenu(options);
 
@@ -372,12 +393,15 @@ void TMainForm::UpdateActions()
     m_editUndoAction->setEnabled(m_history->CanUndo());
     m_editRedoAction->setEnabled(m_history->CanRedo());
     m_editCopyOriginalAction->setEnabled(loaded);
+    m_editRemoveObsoleteAction->setEnabled(loaded && m_doc.Statistics().obsolete > 0);
     m_editDoneNextAction->setEnabled(loaded);
     m_viewDetailsAction->setChecked(!m_details->isHidden());
     m_viewSwitchPaneAction->setEnabled(!m_details->isHidden());
     m_showGridAction->setChecked(m_grid->GridLineWidth() != 0);
     m_showOriginalAction->setChecked(m_doc.ShowOriginal());
-    m_keepLayoutAction->setChecked(m_doc.KeepLayout());
+    m_templateLayoutAction->setChecked(m_doc.Layout() == SaveLayout::Template);
+    m_keepLayoutAction->setChecked(m_doc.Layout() == SaveLayout::Lines);
+    m_translationLayoutAction->setChecked(m_doc.Layout() == SaveLayout::Translation);
     m_viewToolBarAction->setChecked(!m_toolBar->isHidden());
     const QList<QAction*> filters = m_filterGroup->actions();
     for (int i = 0; i < filters.size(); ++i) {

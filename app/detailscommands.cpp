@@ -20,9 +20,10 @@ void TMainForm::ConnectDetails()
     // text the other has changed since.
     connect(m_details, &DetailsPane::EditorFocused, m_grid, &PhraseGrid::EndEditing);
     connect(m_details, &DetailsPane::LeaveRequested, this, [this] { m_grid->setFocus(); });
-    // A long value is edited here, not in its cell: the pane shows it whole, and takes the keys
-    // (the one that asked for the edit first) when it is a translation.
-    connect(m_grid, &PhraseGrid::LongValueEditRequested, this,
+    // A long value, or one with lines or code parts, is edited here, not in its cell: the pane
+    // shows it whole, and takes the keys (the one that asked for the edit first) when it is a
+    // translation.
+    connect(m_grid, &PhraseGrid::PaneEditRequested, this,
             [this](const QModelIndex& index, const QKeyEvent* key) {
                 SetDetailsVisible(true);
                 if (index.column() != PhraseTableModel::ColumnTranslated)
@@ -31,6 +32,12 @@ void TMainForm::ConnectDetails()
                 if (key)
                     m_details->TypeKey(*key);
             });
+    // Shift+Enter in a cell: the pane, whose editor shows lines, makes the line break.
+    connect(m_grid, &PhraseGrid::LineBreakRequested, this, [this](const QModelIndex&, int caret) {
+        SetDetailsVisible(true);
+        m_details->FocusEditor();
+        m_details->InsertLineBreak(caret);
+    });
 }
 
 void TMainForm::ViewDetailsActionExecute()

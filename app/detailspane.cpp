@@ -7,6 +7,7 @@
 #include "stringtable.h"
 #include "textcodec.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QGridLayout>
@@ -14,10 +15,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTextObjectInterface>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -62,45 +67,178 @@ QString InBlocks(QStringView text, qsizetype* caret = nullptr)
     return out;
 }
 
-// A box that shows one value, a text of one line, wrapped. A long value is put into it in blocks
-// (InBlocks), whose breaks are the box's own, not the value's: its text, a copy of a
-// selection and the caret's place leave them out, and the keys step over them.
+// A code part in a box shows as one token: one object character of the box's text, drawn as its
+// code on a tint. The caret steps over it, Backspace and Delete take it whole, a selection that
+// holds it cuts, copies and pastes it whole, and nothing typed goes into it.
+constexpr int CodeTokenType = QTextFormat::UserObject + 1;
+constexpr int CodeProperty = QTextFormat::UserProperty + 1;
+// The clipboard's form of a value copied from a box, code parts included, beside its plain text.
+constexpr char ValueMimeType[] = "application/x-quillmar-value";
+
+QTextCharFormat TokenFormat(const QString& code)
+{
+    QTextCharFormat format;
+    format.setObjectType(CodeTokenType);
+    format.setProperty(CodeProperty, code);
+    return format;
+}
+
+class CodeTokens : public QObject, public QTextObjectInterface
+{
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+public:
+    using QObject::QObject;
+
+    // The token stands on the baseline as high as the font's ascent; its tint reaches down over
+    // the descent too, as the text beside it does.
+    QSizeF intrinsicSize(QTextDocument* document, int, const QTextFormat& format) override
+    {
+        const QFontMetricsF fm(document->defaultFont());
+        return {fm.horizontalAdvance(Shown(format)) + 2 * Padding, fm.ascent()};
+    }
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* document, int,
+                    const QTextFormat& format) override
+    {
+        const QFontMetricsF fm(document->defaultFont());
+        const QRectF box(rect.left(), rect.bottom() - fm.ascent(), rect.width(),
+                         fm.ascent() + fm.descent());
+        painter->save();
+        QColor ink = painter->pen().color();
+        QColor tint = ink;
+        tint.setAlphaF(0.12f);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(tint);
+        painter->drawRoundedRect(box, 3, 3);
+        ink.setAlphaF(0.8f);
+        painter->setPen(ink);
+        painter->setFont(document->defaultFont());
+        painter->drawText(QPointF(rect.left() + Padding, rect.bottom()), Shown(format));
+        painter->restore();
+    }
+
+private:
+    static QString Shown(const QTextFormat& format)
+    {
+        return ShownCode(format.property(CodeProperty).toString()).toString();
+    }
+
+    static constexpr qreal Padding = 2;
+};
+
+// A box that shows one value wrapped: its line breaks as breaks, its code parts as tokens. A long
+// value with no break of its own is put into it in blocks (InBlocks), whose breaks are the box's
+// own, not the value's: its text, a copy of a selection and the caret's place leave them out, and
+// the keys step over them.
 class ValueEdit : public QPlainTextEdit
 {
 public:
-    using QPlainTextEdit::QPlainTextEdit;
+    explicit ValueEdit(QWidget* parent) : QPlainTextEdit(parent)
+    {
+        document()->documentLayout()->registerHandler(CodeTokenType, new CodeTokens(this));
+    }
 
     // Shows value, the caret at caret, a place in value.
     void SetValue(const QString& value, qsizetype caret)
     {
-        // A value that holds breaks of its own is shown as it always was, in one piece.
-        m_inBlocks = value.size() > LongValueSize &&
-                     std::none_of(value.cbegin(), value.cend(), MakesBlockBreak);
-        qsizetype position = std::clamp<qsizetype>(caret, 0, value.size());
-        setPlainText(m_inBlocks ? InBlocks(value, &position) : value);
+        // The box's text: each code part one object character, each line break one break. An
+        // object character the value holds itself is dropped: it would read as a token.
+        QString shown;
+        shown.reserve(value.size());
+        QStringList codes;
+        m_lineBreak = QStringLiteral("\n");
+        bool breakSeen = false;
+        qsizetype position = -1;
+        for (qsizetype i = 0; i < value.size();) {
+            const QChar c = value[i];
+            qsizetype n = 1;
+            if (c == CodeOpen) {
+                qsizetype close = value.indexOf(CodeClose, i + 1);
+                if (close < 0)
+                    close = value.size();
+                codes << value.sliced(i + 1, close - i - 1);
+                n = std::min(close + 1, value.size()) - i;
+            } else if (c == u'\r' && i + 1 < value.size() && value[i + 1] == u'\n') {
+                n = 2;
+            }
+            const qsizetype before = shown.size();
+            if (c == CodeOpen) {
+                shown += QChar::ObjectReplacementCharacter;
+            } else if (c == u'\r' || c == u'\n') {
+                if (!std::exchange(breakSeen, true))
+                    m_lineBreak = value.sliced(i, n);
+                shown += u'\n';
+            } else if (c != QChar::ObjectReplacementCharacter && c != CodeClose) {
+                shown += c;
+            }
+            if (position < 0 && caret < i + n)
+                position = caret > i ? shown.size() : before;
+            i += n;
+        }
+        if (position < 0)
+            position = shown.size();
+        m_inBlocks = shown.size() > LongValueSize &&
+                     std::none_of(shown.cbegin(), shown.cend(), MakesBlockBreak);
+        position = std::clamp<qsizetype>(position, 0, shown.size());
+        setPlainText(m_inBlocks ? InBlocks(shown, &position) : shown);
+        if (!codes.isEmpty()) {
+            const QString text = document()->toRawText();
+            QTextCursor token(document());
+            qsizetype next = 0;
+            for (qsizetype at = text.indexOf(QChar::ObjectReplacementCharacter); at >= 0;
+                 at = text.indexOf(QChar::ObjectReplacementCharacter, at + 1)) {
+                token.setPosition(int(at));
+                token.setPosition(int(at) + 1, QTextCursor::KeepAnchor);
+                token.setCharFormat(TokenFormat(codes.value(next++)));
+            }
+        }
         QTextCursor cursor = textCursor();
         cursor.setPosition(int(position));
         setTextCursor(cursor);
         blocks = blockCount();
     }
-    QString Value() const
-    {
-        QString text = document()->toRawText();
-        if (m_inBlocks)
-            text.remove(QChar::ParagraphSeparator);
-        return text;
-    }
+    QString Value() const { return ValueBetween(0, document()->characterCount()); }
     // The place in the value of position, a place in the box's text.
-    qsizetype ValuePosition(int position) const
+    qsizetype ValuePosition(int position) const { return ValueBetween(0, position).size(); }
+    // The value of the box's text from one place to another: code parts in their markers,
+    // breaks as the value had them.
+    QString ValueBetween(int from, int to) const
     {
-        return m_inBlocks ? position - document()->findBlock(position).blockNumber() : position;
+        QString out;
+        for (QTextBlock block = document()->findBlock(from);
+             block.isValid() && block.position() < to; block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                const int begin = std::max(from, fragment.position());
+                const int end = std::min(to, fragment.position() + fragment.length());
+                if (begin >= end)
+                    continue;
+                const QString text =
+                    fragment.text().sliced(begin - fragment.position(), end - begin);
+                if (fragment.charFormat().objectType() != CodeTokenType) {
+                    out += text;
+                    continue;
+                }
+                const QString code = fragment.charFormat().property(CodeProperty).toString();
+                for (const QChar c : text) {
+                    if (c == QChar::ObjectReplacementCharacter)
+                        out += CodeOpen + code + CodeClose;
+                    else
+                        out += c;
+                }
+            }
+            const int breakAt = block.position() + block.length() - 1;
+            if (!m_inBlocks && block.next().isValid() && breakAt >= from && breakAt < to)
+                out += m_lineBreak;
+        }
+        return out;
     }
     // Whether a long text may go in in blocks: the value holds no break of its own.
     bool MayUseBlocks() const { return m_inBlocks || blockCount() == 1; }
     void UseBlocks() { m_inBlocks = true; }
 
-    // How many blocks the text may have: one more is a break that got in (an input method's,
-    // say), which no one-line value holds.
+    // How many blocks the text may have: one more is a break that got in unasked (an input
+    // method's, say), which the value does not take.
     int blocks = 1;
 
 protected:
@@ -142,29 +280,97 @@ protected:
     }
     QMimeData* createMimeDataFromSelection() const override
     {
-        if (!m_inBlocks)
-            return QPlainTextEdit::createMimeDataFromSelection();
-        QString text = textCursor().selectedText();
-        text.remove(QChar::ParagraphSeparator);
+        const QTextCursor cursor = textCursor();
+        const QString value = ValueBetween(cursor.selectionStart(), cursor.selectionEnd());
         auto* data = new QMimeData;
-        data->setText(text);
+        // Other programs read the code as it is written; this one, from its own form, the tokens.
+        QString plain = PlainValue(value);
+        if (m_lineBreak != QStringLiteral("\n"))
+            plain.replace(m_lineBreak, QStringLiteral("\n"));
+        data->setText(plain);
+        if (HasCodePart(value))
+            data->setData(QString::fromLatin1(ValueMimeType), value.toUtf8());
         return data;
     }
+    // Puts value (a text form) in at the caret, in place of the selection, as one change: its
+    // code parts as tokens, its breaks as breaks.
+    void InsertValue(QStringView value)
+    {
+        QTextCursor cursor = textCursor();
+        cursor.beginEditBlock();
+        cursor.removeSelectedText();
+        for (qsizetype i = 0; i < value.size();) {
+            if (value[i] == CodeOpen) {
+                qsizetype close = value.indexOf(CodeClose, i + 1);
+                if (close < 0)
+                    close = value.size();
+                cursor.insertText(QString(QChar::ObjectReplacementCharacter),
+                                  TokenFormat(value.sliced(i + 1, close - i - 1).toString()));
+                i = close + 1;
+                continue;
+            }
+            qsizetype j = i;
+            while (j < value.size() && value[j] != CodeOpen)
+                ++j;
+            QString run = value.sliced(i, j - i).toString();
+            run.remove(CodeClose);
+            run.remove(QChar::ObjectReplacementCharacter);
+            cursor.insertText(run, QTextCharFormat());
+            i = j;
+        }
+        // The editor's own caret moved on with the text put in; this copy of it is set no more:
+        // the change may have been taken back by now.
+        cursor.endEditBlock();
+    }
 
-private:
     bool m_inBlocks = false;
+    // What a break of the value is: the value's first one, else LF.
+    QString m_lineBreak = QStringLiteral("\n");
 };
 
-// The translation's editor: a translation is one line of the file, so no key makes a line break
-// and the lines of a pasted or dropped text are joined with blanks, as the cell editor takes them.
-// Tab moves nowhere and types nothing, as in the grid.
-class OneLineEdit : public ValueEdit
+// The number of line breaks in text, a pair CR LF being one.
+int CountBreaks(QStringView text)
+{
+    int breaks = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n' ||
+            (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n')))
+            ++breaks;
+    }
+    return breaks;
+}
+
+// The translation's editor. Enter makes no line break: Shift+Enter does (the pane's
+// InsertLineBreak), and a pasted text keeps its lines where the original has lines of its own;
+// elsewhere they are joined with blanks, as the cell editor takes them. Tab moves nowhere and
+// types nothing, as in the grid.
+class TranslationEdit : public ValueEdit
 {
 public:
     using ValueEdit::ValueEdit;
 
     // Set while a text whose lines were joined goes in.
     bool joined = false;
+    // Whether a pasted text keeps its line breaks.
+    bool keepsBreaks = false;
+
+    // Makes a line break in place of the selection: a value in blocks is laid out whole from
+    // now on, its break among the box's own being none of theirs. Returns the text to store when
+    // the box was laid out anew (its change is then no typing to store), else nothing.
+    std::optional<std::pair<QString, qsizetype>> BreakLine()
+    {
+        if (!m_inBlocks) {
+            ++blocks;
+            insertPlainText(QStringLiteral("\n"));
+            return std::nullopt;
+        }
+        const QTextCursor cursor = textCursor();
+        const qsizetype from = ValuePosition(cursor.selectionStart());
+        const qsizetype to = ValuePosition(cursor.selectionEnd());
+        QString value = Value();
+        value.replace(from, to - from, QStringLiteral("\n"));
+        return std::pair{value, from + 1};
+    }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override
@@ -182,19 +388,40 @@ protected:
     }
     void insertFromMimeData(const QMimeData* source) override
     {
-        if (!source->hasText())
+        const QString ownType = QString::fromLatin1(ValueMimeType);
+        if (!source->hasText() && !source->hasFormat(ownType))
             return;
-        const JoinedLines text = JoinLines(source->text());
-        joined = text.joined;
+        QString text =
+            source->hasFormat(ownType) ? QString::fromUtf8(source->data(ownType)) : source->text();
+        if (!source->hasFormat(ownType)) {
+            // Only a value copied here brings code parts: in any other text the markers are
+            // no characters to keep.
+            text.remove(CodeOpen);
+            text.remove(CodeClose);
+        }
+        text.remove(QChar::ObjectReplacementCharacter);
+        if (keepsBreaks) {
+            text.replace(QChar::ParagraphSeparator, u'\n');
+            text.remove(QChar(0));
+            // A long value in blocks has no break of its own to keep them among: there they
+            // are joined, as elsewhere.
+            if (!m_inBlocks) {
+                blocks += CountBreaks(text);
+                InsertValue(text);
+                return;
+            }
+        }
+        const JoinedLines lines = JoinLines(text);
+        joined = lines.joined;
         // A long text goes in in blocks, as a long value is shown: one block of it all would be
         // laid out at once.
-        if (text.text.size() > BlockSize && MayUseBlocks()) {
+        if (lines.text.size() > BlockSize && MayUseBlocks() && !HasCodePart(lines.text)) {
             UseBlocks();
-            const QString pieces = InBlocks(text.text);
-            blocks += int(pieces.size() - text.text.size());
+            const QString pieces = InBlocks(lines.text);
+            blocks += int(pieces.size() - lines.text.size());
             insertPlainText(pieces);
         } else {
-            insertPlainText(text.text);
+            InsertValue(lines.text);
         }
         joined = false;
     }
@@ -270,7 +497,7 @@ DetailsPane::DetailsPane(const PhraseDocument& document, PhraseTableModel& model
                          const TextCodec& codec, EditHistory& history, QWidget* parent)
     : QWidget(parent), m_doc(document), m_model(model), m_codec(codec), m_history(history),
       m_key(ValueLabel("DetailsKey", this)), m_line(ValueLabel("DetailsLine", this)),
-      m_original(new ValueEdit(this)), m_translation(new OneLineEdit(this)),
+      m_original(new ValueEdit(this)), m_translation(new TranslationEdit(this)),
       m_problems(ValueLabel("DetailsProblems", this))
 {
     m_problems->setWordWrap(true);
@@ -351,8 +578,14 @@ void DetailsPane::Reload()
     AsValueEdit(m_original)->SetValue(m_codec.ToUnicode(texts.original), 0);
     const bool editable = any && m_doc.PhraseEditable(m_phrase);
     m_translation->setReadOnly(!editable);
-    m_translation->setToolTip(any && !editable ? QString::fromLatin1(strings::NotEditable)
-                                               : QString());
+    QString why;
+    if (any && m_doc.PhraseState(m_phrase) == TranslationState::tsObsolete)
+        why = EditTexts::Obsolete();
+    else if (any && !editable)
+        why = EditTexts::NotEditable();
+    m_translation->setToolTip(why);
+    static_cast<TranslationEdit*>(m_translation)->keepsBreaks =
+        texts.original.contains('\n') || texts.original.contains('\r');
     const QString text = m_codec.ToUnicode(texts.translation);
     SetEditorText(text, int(text.size()));
     m_problems->setText(any ? m_model.Problems().Text(m_phrase) : QString());
@@ -421,14 +654,29 @@ void DetailsPane::SetEditorText(const QString& text, int caret)
     m_loading = true;
     AsValueEdit(m_translation)->SetValue(text, caret);
     m_loading = false;
-    m_lastGood = text;
+    // As the editor gives it back: its breaks all in the value's first one's spelling.
+    m_lastGood = AsValueEdit(m_translation)->Value();
+}
+
+void DetailsPane::InsertLineBreak(int caret)
+{
+    if (m_phrase < 0 || m_translation->isReadOnly())
+        return;
+    auto* editor = static_cast<TranslationEdit*>(m_translation);
+    if (caret >= 0)
+        SetEditorText(m_codec.ToUnicode(m_doc.PhraseTranslation(m_phrase)), caret);
+    const auto laidOut = editor->BreakLine();
+    if (!laidOut)
+        return; // typed: stored as every change is
+    SetEditorText(laidOut->first, int(laidOut->second));
+    Store(m_lastGood);
 }
 
 void DetailsPane::OnTextChanged()
 {
     if (m_loading || m_phrase < 0)
         return;
-    auto* editor = static_cast<OneLineEdit*>(m_translation);
+    auto* editor = static_cast<TranslationEdit*>(m_translation);
     const bool joined = editor->joined;
     const QString text = editor->Value();
     const auto caretIn = [&] {
@@ -451,6 +699,15 @@ void DetailsPane::OnTextChanged()
     Store(text);
     if (joined)
         emit LinesJoined(m_translation);
+    // A code part typed or pasted beyond those the phrase has was stored as text: the editor
+    // shows it so.
+    if (HasCodePart(text)) {
+        const QString stored = m_codec.ToUnicode(m_doc.PhraseTranslation(m_phrase));
+        if (stored != text) {
+            SetEditorText(stored, caretIn());
+            return;
+        }
+    }
     // A block typed long, or a value that became long in one, is put in blocks anew.
     if (m_translation->textCursor().block().length() > LongValueSize && editor->MayUseBlocks())
         SetEditorText(text, caretIn());
@@ -516,16 +773,24 @@ bool DetailsPane::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     }
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
             PutBackStartText();
             emit LeaveRequested();
             return true;
         }
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+            InsertLineBreak();
+            return true;
+        }
         break;
+    }
     default:
         break;
     }
     return QWidget::eventFilter(watched, event);
 }
+
+#include "detailspane.moc"

@@ -16,15 +16,19 @@ class TextCodec;
 ///
 /// The translation editor stores like the grid's cell editor: every change goes to the document
 /// at once through the model, so the grid and the progress field follow; a change the encoding
-/// cannot write is taken back; no line break gets in (typed ones do nothing, the lines of a pasted
-/// text are joined with blanks). What the pane types between its first change to a phrase and
-/// leaving that phrase is one step of the edit history; Esc puts back the text the phrase had
-/// before it. While hidden the pane reads nothing and takes no focus.
+/// cannot write is taken back. Line breaks show as breaks: Shift+Enter makes one (Enter none), a
+/// pasted text keeps its lines where the original has lines, else they are joined with blanks.
+/// Code parts show as tokens, which go or move whole and take no typing. What the pane types
+/// between its first change to a phrase and leaving that phrase is one step of the edit history;
+/// Esc puts back the text the phrase had before it. While hidden the pane reads nothing and takes
+/// no focus.
 ///
-/// It is also the editor of a long value (LongValueSize), which the grid's cells do not edit: a
-/// long text is laid out in blocks of a few thousand characters, so that a keystroke costs one
-/// block's layout, not the whole text's. Those breaks are the pane's own: the text shown and the
-/// caret's place are those of the value as one line.
+/// It edits what the grid's cells do not (PhraseTableModel::PaneEditRole): values with line
+/// breaks or code parts, and long values.
+///
+/// A long value (LongValueSize) with no break of its own is laid out in blocks of a few thousand
+/// characters, so that a keystroke costs one block's layout, not the whole text's. Those breaks
+/// are the pane's own: the text shown and the caret's place are those of the value as one line.
 class DetailsPane : public QWidget
 {
     Q_OBJECT
@@ -43,9 +47,13 @@ public:
     void FocusEditor();
     /// Types key into the translation editor, as into the cell the grid would have opened.
     void TypeKey(const QKeyEvent& key);
-    /// The translation editor's text as one line: the value it stores.
+    /// Makes a line break in the translation, as Shift+Enter does: in place of the editor's
+    /// selection, or at caret (a place in the translation as stored) when one is given.
+    void InsertLineBreak(int caret = -1);
+    /// The translation editor's text as the value it stores: code parts between CodeOpen and
+    /// CodeClose, line breaks as the value spells them.
     QString EditorText() const;
-    /// The original's text as the pane shows it, as one line.
+    /// The original's text as the pane shows it, as a value likewise.
     QString OriginalText() const;
     bool EditorHasFocus() const;
     /// Key sequences that reach the window's actions even from the translation editor; Copy stays
@@ -69,7 +77,7 @@ signals:
     void LeaveRequested();
     /// A typed or pasted character cannot be written in the document's encoding.
     void CharacterRefused(QWidget* editor, const QString& character);
-    /// A pasted text's lines were joined with blanks to go into the one line of a translation.
+    /// A pasted text's lines were joined with blanks to go into a translation of one line.
     void LinesJoined(QWidget* editor);
 
 protected:

@@ -4,10 +4,10 @@
 
 #include "detailspane.h"
 #include "edithistory.h"
+#include "edittext.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "phrasesearch.h"
-#include "stringtable.h"
 
 #include <QAction>
 #include <QStatusBar>
@@ -30,7 +30,7 @@ void TMainForm::ConnectHistory()
     // A pasted text of several lines went in as one: the status line says so, as nothing in the
     // one line shown tells where its lines were.
     const auto saysJoined = [this] {
-        statusBar()->showMessage(QString::fromLatin1(strings::LinesJoined), JoinedNoticeTime);
+        statusBar()->showMessage(EditTexts::LinesJoined(), JoinedNoticeTime);
     };
     connect(m_grid->Delegate(), &PhraseDelegate::LinesJoined, this, saysJoined);
     connect(m_details, &DetailsPane::LinesJoined, this, saysJoined);
@@ -41,6 +41,23 @@ void TMainForm::ConnectHistory()
         if (m_revealedPhrase >= 0 && m_revealedPhrase != phrase)
             ReleaseLater(std::exchange(m_revealedPhrase, -1));
         m_model->RevealPhrase(phrase);
+    });
+    // Taking out or putting back the obsolete phrases makes the rows anew: the current phrase
+    // stays current, or the first phrase put back becomes it, and the checks run again.
+    connect(m_history, &EditHistory::AboutToChangeObsolete, this, [this] {
+        const QModelIndex current = m_grid->currentIndex();
+        m_obsoleteKeptPhrase = current.isValid() ? m_model->PhraseAt(current.row()) : -1;
+        m_obsoleteKeptColumn =
+            current.isValid() ? current.column() : int(PhraseTableModel::ColumnTranslated);
+    });
+    connect(m_history, &EditHistory::ObsoleteChanged, this, [this](int putBack) {
+        m_model->UpdateProblems();
+        const int phrase = putBack >= 0 ? putBack : m_obsoleteKeptPhrase;
+        const int row = m_model->NearestRow(std::max(phrase, 0));
+        if (row >= 0)
+            SetCurrentCell(row, m_obsoleteKeptColumn);
+        m_grid->LayoutColumns();
+        UpdateActions();
     });
     connect(m_history, &EditHistory::Restored, this, [this](int phrase) {
         const int row = m_model->RowOf(phrase);
@@ -102,4 +119,10 @@ void TMainForm::EditDoneNextActionExecute()
     }
     if (next)
         m_grid->MoveToRow(*next);
+}
+
+void TMainForm::EditRemoveObsoleteActionExecute()
+{
+    EndEdits();
+    m_history->RemoveObsolete();
 }

@@ -2,6 +2,7 @@
 
 #include "phrasedocument.h"
 
+#include <QScopedValueRollback>
 #include <QUndoStack>
 
 #include <utility>
@@ -36,6 +37,30 @@ private:
     bool m_done = true;
 };
 
+// Taking the obsolete phrases out: they are held here while the step is done, for its undo.
+class EditHistory::ObsoleteCommand : public QUndoCommand
+{
+public:
+    ObsoleteCommand(EditHistory& history, std::vector<ObsoletePhrase> phrases)
+        : m_history(history), m_phrases(std::move(phrases))
+    {
+    }
+
+    void undo() override { m_history.PutBackObsolete(std::exchange(m_phrases, {})); }
+    void redo() override
+    {
+        // Pushed once they are out: the document is as the step leaves it already.
+        if (std::exchange(m_done, false))
+            return;
+        m_phrases = m_history.TakeObsolete();
+    }
+
+private:
+    EditHistory& m_history;
+    std::vector<ObsoletePhrase> m_phrases;
+    bool m_done = true;
+};
+
 EditHistory::EditHistory(PhraseDocument& document, QObject* parent)
     : QObject(parent), m_doc(document), m_stack(new QUndoStack(this))
 {
@@ -47,8 +72,12 @@ EditHistory::EditHistory(PhraseDocument& document, QObject* parent)
     connect(m_stack, &QUndoStack::canRedoChanged, this, &EditHistory::AvailabilityChanged);
     // Steps name phrases by number and hold their texts: they mean nothing in another document,
     // nor after a merge has replaced the translations they were taken from.
-    connect(&m_doc, &PhraseDocument::AboutToReset, this, &EditHistory::Clear);
-    connect(&m_doc, &PhraseDocument::TranslationsMerged, this, &EditHistory::Clear);
+    const auto clear = [this] {
+        if (!m_changingObsolete)
+            Clear();
+    };
+    connect(&m_doc, &PhraseDocument::AboutToReset, this, clear);
+    connect(&m_doc, &PhraseDocument::TranslationsMerged, this, clear);
     connect(&m_doc, &PhraseDocument::TranslationChanged, this, &EditHistory::OnTranslationChanged);
 }
 
@@ -134,6 +163,41 @@ void EditHistory::Redo()
 {
     EndEdit();
     m_stack->redo();
+}
+
+bool EditHistory::RemoveObsolete()
+{
+    EndEdit();
+    std::vector<ObsoletePhrase> removed = TakeObsolete();
+    if (removed.empty())
+        return false;
+    m_stack->push(new ObsoleteCommand(*this, std::move(removed)));
+    m_doc.SetModified(!m_stack->isClean());
+    return true;
+}
+
+std::vector<ObsoletePhrase> EditHistory::TakeObsolete()
+{
+    if (m_doc.Statistics().obsolete == 0)
+        return {};
+    emit AboutToChangeObsolete();
+    std::vector<ObsoletePhrase> removed;
+    {
+        const QScopedValueRollback changing(m_changingObsolete, true);
+        removed = m_doc.RemoveObsolete();
+    }
+    emit ObsoleteChanged(-1);
+    return removed;
+}
+
+void EditHistory::PutBackObsolete(std::vector<ObsoletePhrase> phrases)
+{
+    emit AboutToChangeObsolete();
+    {
+        const QScopedValueRollback changing(m_changingObsolete, true);
+        m_doc.PutBackObsolete(std::move(phrases));
+    }
+    emit ObsoleteChanged(m_doc.Store().TemplateCount());
 }
 
 void EditHistory::Restore(int phrase, const QByteArray& text, TranslationState state)

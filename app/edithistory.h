@@ -1,15 +1,20 @@
 #pragma once
 #include <QByteArray>
 #include <QObject>
+#include <vector>
 
 class PhraseDocument;
 class QUndoStack;
+struct ObsoletePhrase;
 enum class TranslationState : quint8;
 
 /// The document's undo history: one step per edit of one phrase's translation, from the moment
 /// an editor starts on the phrase to the moment it leaves it, however many keystrokes it stored
 /// on the way (each keystroke is in the document at once; the step records only where the edit
 /// began and where it ended, state included).
+///
+/// Taking out the obsolete phrases is a step too: the phrases of the template keep their numbers
+/// through it, so the edits' steps stay good on either side of it.
 ///
 /// It also keeps the document's unsaved-changes flag: a step taken away from the state last
 /// saved sets it, an undo or redo back onto that state clears it. Loads, merges and clears start
@@ -50,6 +55,10 @@ public:
     void Undo();
     void Redo();
 
+    /// Ends the open edit and takes the obsolete phrases out of the document, as one step;
+    /// false when there are none.
+    bool RemoveObsolete();
+
 signals:
     /// An undo or redo is about to put back phrase's translation, or has put it back.
     void AboutToRestore(int phrase);
@@ -59,9 +68,17 @@ signals:
     void EditEnded(int phrase);
     /// What Undo or Redo can do changed.
     void AvailabilityChanged();
+    /// The obsolete phrases are about to be taken out or put back (the rows are made anew), or
+    /// were: putBack is then the first phrase put back, or -1 when they were taken out.
+    void AboutToChangeObsolete();
+    void ObsoleteChanged(int putBack);
 
 private:
     class EditCommand;
+    class ObsoleteCommand;
+    /// Takes the obsolete phrases out, or puts phrases back, without starting the history anew.
+    std::vector<ObsoletePhrase> TakeObsolete();
+    void PutBackObsolete(std::vector<ObsoletePhrase> phrases);
     void Start(int phrase);
     /// Ends the open edit; false when it left no step.
     bool Finish();
@@ -80,4 +97,7 @@ private:
     bool m_pending = false;
     // Set while the history starts anew: the document keeps the flag its load or clear gave it.
     bool m_clearing = false;
+    // Set while a step of its own changes the obsolete phrases: the document resets its rows,
+    // which starts no new history.
+    bool m_changingObsolete = false;
 };

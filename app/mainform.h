@@ -83,12 +83,17 @@ public:
     QAction* HelpCreditsAction() const { return m_helpCreditsAction; }
     QAction* ShowOriginalAction() const { return m_showOriginalAction; }
     QAction* ViewToolBarAction() const { return m_viewToolBarAction; }
+    /// Options > Save layout: one radio action per SaveLayout, in LayoutGroup.
+    QAction* TemplateLayoutAction() const { return m_templateLayoutAction; }
     QAction* KeepLayoutAction() const { return m_keepLayoutAction; }
+    QAction* TranslationLayoutAction() const { return m_translationLayoutAction; }
+    QActionGroup* LayoutGroup() const { return m_layoutGroup; }
     QAction* EditCopyAction() const { return m_editCopyAction; }
     QAction* EditUndoAction() const { return m_editUndoAction; }
     QAction* EditRedoAction() const { return m_editRedoAction; }
     QAction* EditCopyOriginalAction() const { return m_editCopyOriginalAction; }
     QAction* EditDoneNextAction() const { return m_editDoneNextAction; }
+    QAction* EditRemoveObsoleteAction() const { return m_editRemoveObsoleteAction; }
     QAction* ViewDetailsAction() const { return m_viewDetailsAction; }
     QAction* ViewSwitchPaneAction() const { return m_viewSwitchPaneAction; }
     // View: one radio action per PhraseFilter, listed in FilterGroup's order.
@@ -98,6 +103,7 @@ public:
     QAction* FilterUntranslatedAction() const { return m_filterUntranslatedAction; }
     QAction* FilterTranslatedAction() const { return m_filterTranslatedAction; }
     QAction* FilterWithProblemsAction() const { return m_filterWithProblemsAction; }
+    QAction* FilterObsoleteAction() const { return m_filterObsoleteAction; }
     QActionGroup* FilterGroup() const { return m_filterGroup; }
     /// The tool bar's choice of filter; it triggers the View menu's actions.
     QComboBox* FilterBox() const { return m_filterBox; }
@@ -140,13 +146,17 @@ public:
     // --- view commands
     void EditCopyActionExecute();
     /// The text Copy puts on the clipboard: the selected rectangle, TAB between cells, CR LF
-    /// between rows.
+    /// between rows, code parts as their code.
     QString SelectionText() const;
     void SetupFontActionExecute();
     void ShowGridActionExecute();
     void ShowOriginalActionExecute();
-    /// Saved phrase lines keep the template's own layout, only the translation replaced.
+    /// The layout saved files take (SaveLayout): the template's lines in the fixed spelling,
+    /// the template's lines each in its own spelling, or the translation file as read.
+    void TemplateLayoutActionExecute();
     void KeepLayoutActionExecute();
+    void TranslationLayoutActionExecute();
+    void SetSaveLayout(SaveLayout layout);
     void ViewToolBarActionExecute();
     void ToolBarButtonClick();
 
@@ -170,6 +180,8 @@ public:
     void EditCopyOriginalActionExecute();
     /// Ends the edit and moves to the next shown phrase that is missing or untranslated.
     void EditDoneNextActionExecute();
+    /// Takes the obsolete phrases out of the document, as one step of the history.
+    void EditRemoveObsoleteActionExecute();
 
     // --- the details pane (detailscommands.cpp)
     void ViewDetailsActionExecute();
@@ -208,6 +220,8 @@ public:
     void SetGridFont(const GridFontSettings& font) override;
     bool KeepLayout() const override { return m_doc.KeepLayout(); }
     void SetKeepLayout(bool keep) override;
+    bool TranslationLayout() const override { return m_doc.Layout() == SaveLayout::Translation; }
+    void SetTranslationLayout(bool on) override;
     RecentFileList RecentFiles() const override { return m_recentFiles; }
     void SetRecentFiles(const RecentFileList& files) override { m_recentFiles = files; }
     bool DetailsVisible() const override;
@@ -313,6 +327,9 @@ private:
     int m_detailsHeight = 0;
     // The phrase an undo or redo showed although the filter hides it, or -1.
     int m_revealedPhrase = -1;
+    // The current cell's phrase and column while the obsolete phrases are taken out or put back.
+    int m_obsoleteKeptPhrase = -1;
+    int m_obsoleteKeptColumn = -1;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_statusLabel = nullptr;
     QLabel* m_encodingLabel = nullptr;
@@ -338,12 +355,16 @@ private:
     QAction* m_helpCreditsAction = nullptr;
     QAction* m_showOriginalAction = nullptr;
     QAction* m_viewToolBarAction = nullptr;
+    QAction* m_templateLayoutAction = nullptr;
     QAction* m_keepLayoutAction = nullptr;
+    QAction* m_translationLayoutAction = nullptr;
+    QActionGroup* m_layoutGroup = nullptr;
     QAction* m_editCopyAction = nullptr;
     QAction* m_editUndoAction = nullptr;
     QAction* m_editRedoAction = nullptr;
     QAction* m_editCopyOriginalAction = nullptr;
     QAction* m_editDoneNextAction = nullptr;
+    QAction* m_editRemoveObsoleteAction = nullptr;
     QAction* m_viewDetailsAction = nullptr;
     QAction* m_viewSwitchPaneAction = nullptr;
     QAction* m_filterAllAction = nullptr;
@@ -352,6 +373,7 @@ private:
     QAction* m_filterUntranslatedAction = nullptr;
     QAction* m_filterTranslatedAction = nullptr;
     QAction* m_filterWithProblemsAction = nullptr;
+    QAction* m_filterObsoleteAction = nullptr;
     QActionGroup* m_filterGroup = nullptr;
     QComboBox* m_filterBox = nullptr;
     // The current cell's phrase and column while the filtered rows are made anew.

@@ -10,7 +10,7 @@ bool PhraseFilterAccepts(PhraseFilter filter, const PhraseDocument& doc, int phr
     case PhraseFilter::All:
         return true;
     case PhraseFilter::NeedsWork:
-        return state != TranslationState::tsTranslated;
+        return state == TranslationState::tsMissing || state == TranslationState::tsUntranslated;
     case PhraseFilter::Missing:
         return state == TranslationState::tsMissing;
     case PhraseFilter::Untranslated:
@@ -19,6 +19,8 @@ bool PhraseFilterAccepts(PhraseFilter filter, const PhraseDocument& doc, int phr
         return state == TranslationState::tsTranslated;
     case PhraseFilter::WithProblems:
         return hasProblems;
+    case PhraseFilter::Obsolete:
+        return state == TranslationState::tsObsolete;
     }
     return true;
 }

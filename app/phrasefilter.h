@@ -11,6 +11,7 @@ enum class PhraseFilter {
     Untranslated, ///< tsUntranslated
     Translated,   ///< tsTranslated
     WithProblems, ///< translated phrases the checks find fault with
+    Obsolete,     ///< tsObsolete: phrases the translation has and the template does not
 };
 
 /// Whether filter shows the document's phrase as it is now; hasProblems tells whether the

@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
+#include <QTextLayout>
 #include <functional>
 #include <limits>
 
@@ -191,6 +192,63 @@ void PhraseDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) co
     QStyledItemDelegate::destroyEditor(editor, index);
 }
 
+void PhraseDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const
+{
+    const auto marks = index.data(PhraseTableModel::MarksRole).value<QList<ValueMark>>();
+    if (marks.isEmpty()) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    // The cell as the style draws it without its text (background, selection, focus, mark of
+    // problems), then the text with its marks set apart: a line break's mark faint, a code
+    // part on a tint of its own, so that neither reads as the translator's text.
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const QString text = opt.text;
+    opt.text.clear();
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, widget) + 1;
+    const QRect box = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget)
+                          .adjusted(margin, 0, -margin, 0);
+    const bool selected = opt.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (opt.state & QStyle::State_Active) ? QPalette::Active
+                                                                            : QPalette::Inactive;
+    const QColor ink =
+        opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+    QList<QTextLayout::FormatRange> formats;
+    for (const ValueMark& mark : marks) {
+        QTextCharFormat format;
+        if (mark.kind == ValueMark::LineBreak) {
+            QColor faint = ink;
+            faint.setAlphaF(0.55f);
+            format.setForeground(faint);
+        } else {
+            QColor tint = ink;
+            tint.setAlphaF(0.12f);
+            format.setBackground(tint);
+        }
+        formats.append({int(mark.start), int(mark.length), format});
+    }
+    QTextLayout layout(text, opt.font);
+    QTextOption textOption;
+    textOption.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(textOption);
+    layout.setFormats(formats);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(std::numeric_limits<int>::max() / 4);
+    layout.endLayout();
+    painter->save();
+    painter->setClipRect(box, Qt::IntersectClip);
+    painter->setPen(ink);
+    layout.draw(painter, QPointF(box.left(), box.top() + (box.height() - line.height()) / 2));
+    painter->restore();
+}
+
 void PhraseDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
@@ -348,9 +406,9 @@ bool PhraseGrid::OpensEditor(const QModelIndex& index, EditTrigger trigger) cons
 bool PhraseGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
     const bool opens = OpensEditor(index, trigger);
-    if (opens && index.data(PhraseTableModel::LongValueRole).toBool()) {
+    if (opens && index.data(PhraseTableModel::PaneEditRole).toBool()) {
         const bool typed = trigger == AnyKeyPressed && event && event->type() == QEvent::KeyPress;
-        emit LongValueEditRequested(index, typed ? static_cast<QKeyEvent*>(event) : nullptr);
+        emit PaneEditRequested(index, typed ? static_cast<QKeyEvent*>(event) : nullptr);
         return true;
     }
     const bool caretAtEnd = trigger == EditKeyPressed && event &&
@@ -436,7 +494,27 @@ void PhraseGrid::HandOverToPane(QWidget* editor, const QModelIndex& index, const
     m_editIndex = QPersistentModelIndex();
     QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
     if (where.isValid() && where.column() == PhraseTableModel::ColumnTranslated)
-        emit LongValueEditRequested(where, nullptr);
+        emit PaneEditRequested(where, nullptr);
+}
+
+void PhraseGrid::BreakInPane(QLineEdit* editor)
+{
+    const QPersistentModelIndex where(m_editIndex);
+    QString text = editor->text();
+    int caret = editor->cursorPosition();
+    if (editor->hasSelectedText()) {
+        caret = editor->selectionStart();
+        text.remove(caret, editor->selectedText().size());
+    }
+    if (text != editor->text()) {
+        editor->setProperty(EditedProperty, true);
+        editor->setText(text);
+    }
+    commitData(editor);
+    m_editIndex = QPersistentModelIndex();
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (where.isValid())
+        emit LineBreakRequested(where, caret);
 }
 
 bool PhraseGrid::eventFilter(QObject* watched, QEvent* event)
@@ -450,6 +528,17 @@ bool PhraseGrid::eventFilter(QObject* watched, QEvent* event)
         // Back from a menu the edit goes on where it was: the text Esc puts back is the cell's
         // text as it is now, not as it was before the editor first opened.
         m_savedEditText = m_editIndex.data(PhraseTableModel::BytesRole).toByteArray();
+    }
+    // Shift+Enter asks for a line break, which the pane's editor of several lines makes. Seen
+    // before the delegate, which would end the edit on Enter.
+    if (event->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(watched) &&
+        m_editIndex.isValid() && m_editIndex.column() == PhraseTableModel::ColumnTranslated) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+            BreakInPane(static_cast<QLineEdit*>(watched));
+            return true;
+        }
     }
     if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
         qobject_cast<QLineEdit*>(watched)) {

@@ -8,7 +8,8 @@ class QPersistentModelIndex;
 class TextCodec;
 
 /// The in-place editor's delegate: a one-line editor that hands every change of its text to the
-/// model at once, and refuses characters the document's encoding cannot hold.
+/// model at once, and refuses characters the document's encoding cannot hold. It draws the line
+/// breaks and code parts of a value (PhraseTableModel::MarksRole) apart from its text.
 class PhraseDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -21,6 +22,8 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 
 signals:
     /// An editor was made for the cell at index, and is about to show.
@@ -84,9 +87,14 @@ public:
 
 signals:
     /// An edit was asked for (F2, Enter, a double click, a typed key, given as key) on a cell
-    /// whose value is long, or the cell editor's text became long: the details pane edits it, as
-    /// the cell's one-line editor would lay out and draw the whole text at every keystroke.
-    void LongValueEditRequested(const QModelIndex& index, const QKeyEvent* key);
+    /// that the details pane edits (PhraseTableModel::PaneEditRole): a long value, whose every
+    /// keystroke would have the cell's one-line editor lay out and draw the whole text, or one
+    /// with line breaks or code parts, which a line of text cannot show. Or the cell editor's
+    /// text became long.
+    void PaneEditRequested(const QModelIndex& index, const QKeyEvent* key);
+    /// Shift+Enter in the cell editor: the edit goes on in the details pane, which makes a line
+    /// break at caret (a place in the translation as stored now).
+    void LineBreakRequested(const QModelIndex& index, int caret);
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
@@ -108,6 +116,8 @@ private:
     /// Stores text as the cell's translation, closes the cell editor and asks the details pane to
     /// go on with the edit.
     void HandOverToPane(QWidget* editor, const QModelIndex& index, const QString& text);
+    /// Shift+Enter in the cell editor: the selected text goes, and the pane takes the edit on.
+    void BreakInPane(QLineEdit* editor);
 
     PhraseDelegate* m_delegate;
     int m_gridLineWidth = 0;

@@ -1,6 +1,5 @@
 #include "phrasemodel.h"
 
-#include "edittext.h"
 #include "phrasedocument.h"
 #include "stringtable.h"
 #include "textcodec.h"
@@ -60,6 +59,9 @@ QByteArray PhraseTableModel::GetCellText(int col, int row) const
     case ColumnLine:
         return QByteArray::number(m_doc.PhraseKeyTag(phrase));
     case ColumnOriginal:
+        // An obsolete phrase has no original: its key stands for it.
+        if (m_doc.PhraseState(phrase) == TranslationState::tsObsolete)
+            return m_doc.PhraseKey(phrase);
         return m_doc.PhraseColumnText(phrase);
     case ColumnTranslated:
         return m_doc.PhraseTranslation(phrase);
@@ -76,6 +78,8 @@ QByteArrayView PhraseTableModel::BorrowCellText(const QModelIndex& index,
     switch (index.column()) {
     case ColumnOriginal:
         m_doc.BorrowPhraseTexts(phrase, texts, true, false);
+        if (m_doc.PhraseState(phrase) == TranslationState::tsObsolete)
+            return texts.key;
         return texts.column;
     case ColumnTranslated:
         m_doc.BorrowPhraseTexts(phrase, texts, false, true);
@@ -84,24 +88,61 @@ QByteArrayView PhraseTableModel::BorrowCellText(const QModelIndex& index,
     return {};
 }
 
-QString PhraseTableModel::ShownText(const QModelIndex& index) const
+namespace {
+
+// Whether bytes hold what the grid shows as a mark: a line break or a code part.
+bool HasMarks(QByteArrayView bytes)
+{
+    return bytes.contains('\n') || bytes.contains('\r') || bytes.contains(PhpCodeOpen);
+}
+
+} // namespace
+
+ShownValue PhraseTableModel::ShownText(const QModelIndex& index) const
 {
     if (index.column() == ColumnLine)
-        return QString::fromLatin1(GetCellText(ColumnLine, index.row() + 1));
+        return {QString::fromLatin1(GetCellText(ColumnLine, index.row() + 1)), {}};
     // Read in place, and only the start of a long value decoded: every paint asks for this.
     BorrowedPhraseTexts texts;
+    QByteArrayView bytes = BorrowCellText(index, texts);
+    const bool isLong = bytes.size() > LongValueSize;
+    QString shown;
+    if (!isLong) {
+        shown = m_codec.ToUnicode(bytes);
+    } else {
+        // No encoding takes more than four bytes for a character: these bytes hold the
+        // characters shown, and the last one decoded, which may be cut, is not among them.
+        bytes = bytes.first(4 * ShownCharacters);
+        shown = m_codec.ToUnicode(bytes);
+        qsizetype keep = std::min(shown.size() - 1, ShownCharacters);
+        if (keep > 0 && shown[keep - 1].isHighSurrogate())
+            --keep;
+        shown.truncate(std::max<qsizetype>(keep, 0));
+    }
+    ShownValue out;
+    if (HasMarks(bytes))
+        out = ShowValue(shown);
+    else
+        out.text = std::move(shown);
+    if (isLong)
+        out.text += QChar(0x2026); // an ellipsis: the value goes on
+    return out;
+}
+
+bool PhraseTableModel::EditedInPane(const QModelIndex& index) const
+{
+    const int phrase = PhraseAt(index.row());
+    if (phrase < 0 || index.column() == ColumnLine)
+        return false;
+    BorrowedPhraseTexts texts;
     const QByteArrayView bytes = BorrowCellText(index, texts);
-    if (bytes.size() <= LongValueSize)
-        return m_codec.ToUnicode(bytes);
-    // No encoding takes more than four bytes for a character: these bytes hold the characters
-    // shown, and the last one decoded, which may be cut, is not among them.
-    QString shown = m_codec.ToUnicode(bytes.first(4 * ShownCharacters));
-    qsizetype keep = std::min(shown.size() - 1, ShownCharacters);
-    if (keep > 0 && shown[keep - 1].isHighSurrogate())
-        --keep;
-    shown.truncate(std::max<qsizetype>(keep, 0));
-    shown += QChar(0x2026); // an ellipsis: the value goes on
-    return shown;
+    if (bytes.size() > LongValueSize || HasMarks(bytes))
+        return true;
+    // A translation goes where its original's lines and code parts can be kept.
+    if (index.column() != ColumnTranslated)
+        return false;
+    m_doc.BorrowPhraseTexts(phrase, texts, true, false);
+    return HasMarks(texts.original);
 }
 
 QColor PhraseTableModel::StateColor(TranslationState state)
@@ -137,17 +178,24 @@ QVariant PhraseTableModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return ShownText(index);
+        return ShownText(index).text;
+    case MarksRole:
+        return QVariant::fromValue(ShownText(index).marks);
+    case PaneEditRole:
+        return EditedInPane(index);
     case Qt::EditRole:
         return m_codec.ToUnicode(GetCellText(index.column(), index.row() + 1));
     case LongValueRole: {
         BorrowedPhraseTexts texts;
         return BorrowCellText(index, texts).size() > LongValueSize;
     }
-    case Qt::ForegroundRole:
-        if (index.column() == ColumnTranslated)
-            return StateColor(m_doc.PhraseState(PhraseAt(index.row())));
+    case Qt::ForegroundRole: {
+        const TranslationState state = m_doc.PhraseState(PhraseAt(index.row()));
+        // An obsolete phrase is grey across its row: it is no phrase of the template.
+        if (index.column() == ColumnTranslated || state == TranslationState::tsObsolete)
+            return StateColor(state);
         return {};
+    }
     case BytesRole:
         return GetCellText(index.column(), index.row() + 1);
     case StateRole:
@@ -157,10 +205,12 @@ QVariant PhraseTableModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ToolTipRole:
+        if (m_doc.PhraseState(PhraseAt(index.row())) == TranslationState::tsObsolete)
+            return EditTexts::Obsolete();
         if (index.column() != ColumnTranslated)
             return {};
         if (!m_doc.PhraseEditable(PhraseAt(index.row())))
-            return QString::fromLatin1(strings::NotEditable);
+            return EditTexts::NotEditable();
         if (m_problems.HasProblems(PhraseAt(index.row())))
             return m_problems.Text(PhraseAt(index.row()));
         return {};

@@ -1,4 +1,5 @@
 #pragma once
+#include "edittext.h"
 #include "phrasefilter.h"
 #include "phraseproblems.h"
 
@@ -32,6 +33,12 @@ public:
     /// Whether the cell's value is long (LongValueSize): DisplayRole then holds its first
     /// ShownCharacters characters and an ellipsis, and it is edited in the details pane.
     static constexpr int LongValueRole = Qt::UserRole + 3;
+    /// The marks in DisplayRole's text (QList<ValueMark>): its line breaks and code parts, which
+    /// the grid draws apart from the text.
+    static constexpr int MarksRole = Qt::UserRole + 4;
+    /// Whether the cell is edited in the details pane rather than in its one-line editor: its
+    /// value is long, or holds line breaks or code parts, or (for a translation) its original does.
+    static constexpr int PaneEditRole = Qt::UserRole + 5;
     /// How much of a long value a cell shows: far more than a row of any screen holds, little
     /// enough to lay out at every paint.
     static constexpr qsizetype ShownCharacters = 2000;
@@ -105,8 +112,11 @@ private:
     bool Filtered() const { return m_filter != PhraseFilter::All; }
     /// The bytes of the cell at index, lent as BorrowedPhraseTexts lends them.
     QByteArrayView BorrowCellText(const QModelIndex& index, BorrowedPhraseTexts& texts) const;
-    /// What the cell shows: its whole text, or the start of a long one and an ellipsis.
-    QString ShownText(const QModelIndex& index) const;
+    /// What the cell shows: its whole text, or the start of a long one and an ellipsis; line
+    /// breaks and code parts as marks.
+    ShownValue ShownText(const QModelIndex& index) const;
+    /// PaneEditRole's answer.
+    bool EditedInPane(const QModelIndex& index) const;
     bool Accepts(int phrase) const;
     void BuildRows();
     void Refilter(PhraseFilter filter);

@@ -3,6 +3,7 @@
 
 #include "about.h"
 #include "credits.h"
+#include "edittext.h"
 #include "gridfont.h"
 #include "phrasegrid.h"
 #include "phrasemodel.h"
@@ -39,7 +40,8 @@ QString TMainForm::SelectionText() const
     QString text;
     for (int row = top; row <= bottom; ++row) {
         for (int col = left; col <= right; ++col) {
-            text += m_codec.ToUnicode(m_model->GetCellText(col, row + 1));
+            // Code parts as the code they are, without the markers only this program reads.
+            text += PlainValue(m_codec.ToUnicode(m_model->GetCellText(col, row + 1)));
             if (col != right)
                 text += u'\t';
         }
@@ -76,15 +78,43 @@ void TMainForm::ShowGridActionExecute()
     UpdateActions();
 }
 
-void TMainForm::KeepLayoutActionExecute()
+void TMainForm::TemplateLayoutActionExecute()
 {
-    SetKeepLayout(!m_doc.KeepLayout());
+    SetSaveLayout(SaveLayout::Template);
 }
 
+void TMainForm::KeepLayoutActionExecute()
+{
+    SetSaveLayout(SaveLayout::Lines);
+}
+
+void TMainForm::TranslationLayoutActionExecute()
+{
+    SetSaveLayout(SaveLayout::Translation);
+}
+
+void TMainForm::SetSaveLayout(SaveLayout layout)
+{
+    m_doc.SetLayout(layout);
+    UpdateActions();
+}
+
+// The settings store the layout as two switches, the older one meaning the line layout as it
+// always did; turned off, a switch leaves a layout that is not its own as it is.
 void TMainForm::SetKeepLayout(bool keep)
 {
-    m_doc.SetKeepLayout(keep);
-    UpdateActions();
+    if (keep)
+        SetSaveLayout(SaveLayout::Lines);
+    else if (m_doc.Layout() == SaveLayout::Lines)
+        SetSaveLayout(SaveLayout::Template);
+}
+
+void TMainForm::SetTranslationLayout(bool on)
+{
+    if (on)
+        SetSaveLayout(SaveLayout::Translation);
+    else if (m_doc.Layout() == SaveLayout::Translation)
+        SetSaveLayout(SaveLayout::Template);
 }
 
 void TMainForm::ShowOriginalActionExecute()

@@ -1,4 +1,5 @@
 #include "translationwriter.h"
+#include "phpreader.h"
 #include "phpvalue.h"
 #include "stringtable.h"
 
@@ -405,6 +406,30 @@ void WriteFromTranslation(const PhraseStore& store,
         }
         edits.push_back({at, at, i, true});
     }
+    // Obsolete phrases the translator removed go from the file, with what ends their statement
+    // (`;`, or an entry's comma) and their line when they stood alone on it.
+    ReadPhpPhrases(text, store.LexOptions(), [&](const PhpStatement& st) {
+        if (store.FindKey(st.key))
+            return;
+        qsizetype from = st.begin;
+        const qsizetype lineStart = LineStart(text, from);
+        const bool alone = text.sliced(lineStart, from - lineStart).trimmed().isEmpty();
+        qsizetype to = st.fixedLayout ? st.layoutEnd : st.end;
+        const auto blanks = [&] {
+            while (to < text.size() && (text[to] == ' ' || text[to] == '\t'))
+                ++to;
+        };
+        blanks();
+        if (to < text.size() && text[to] == (st.kind == PhraseLineKind::lkEntry ? ',' : ';'))
+            ++to;
+        blanks();
+        if (alone && (to == text.size() || text[to] == '\n' || text[to] == '\r')) {
+            from = lineStart;
+            if (to < text.size())
+                to += text[to] == '\r' && to + 1 < text.size() && text[to + 1] == '\n' ? 2 : 1;
+        }
+        edits.push_back({from, to, -1, false});
+    });
     // Phrases before any the translation has go before its first one's line.
     qint64 firstLine = text.size();
     for (const auto& s : spans)
@@ -421,6 +446,10 @@ void WriteFromTranslation(const PhraseStore& store,
     for (const Edit& e : edits) {
         out.Put(text.sliced(pos, e.at - pos));
         pos = e.at;
+        if (e.phrase < 0) {
+            pos = e.end; // removed
+            continue;
+        }
         const int i = e.phrase;
         const QByteArrayView translation = store.Translation(i, scratch);
         const char quote = store.TranslationQuote(i);

@@ -62,7 +62,14 @@ std::optional<int> FindPhrase(const PhraseDocument& doc, int from, const SearchR
         return static_cast<unsigned char>(c) < 0x80;
     });
     const bool fusedFold = fold && !maskMode && (table || patternAscii);
+    QByteArray plain; // likewise
     auto matches = [&](QByteArrayView text) {
+        // A code part is found by its code as written: the markers around it are no text.
+        if (text.contains(PhpCodeOpen)) {
+            plain = text.toByteArray();
+            plain.removeIf([](char c) { return c == PhpCodeOpen || c == PhpCodeClose; });
+            text = plain;
+        }
         if (fusedFold) {
             const Folded r =
                 FoldedContains(text, pattern, table ? *table : AsciiUpperTable, !table);

@@ -18,7 +18,8 @@ struct SearchRequest
 
 /// The first phrase, from index `from` on, whose key-column text or translation matches; nothing
 /// when the scan runs past the last phrase. A pattern holding '*' or '?' is a whole-text wildcard
-/// mask unless masksAsOrdinary; otherwise it is a byte substring. An invalid mask throws
+/// mask unless masksAsOrdinary; otherwise it is a byte substring. Code parts are matched as
+/// their code, without the markers of the text form. An invalid mask throws
 /// Exception ("'%s' is an invalid mask at (%d)") when the first text is tested.
 /// With `shown` (phrase indices in order, as a filtered grid lists them) only those are scanned,
 /// and `from` and the result are positions in that list.

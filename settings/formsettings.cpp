@@ -12,6 +12,9 @@ const QString RecentFilesName = QStringLiteral("RecentFiles");
 const QString DetailsVisibleName = QStringLiteral("DetailsVisible");
 const QString DetailsHeightName = QStringLiteral("DetailsHeight");
 const QString SkippedChecksName = QStringLiteral("SkippedChecks");
+// The translation's own layout for saved files, an optional value beside KeepLayout (which
+// earlier versions read as the only choice of layout).
+const QString TranslationLayoutName = QStringLiteral("TranslationLayout");
 
 // A face name holds at most 31 characters.
 constexpr qsizetype FaceNameLength = 31;
@@ -48,6 +51,7 @@ void ReadOnlyUsedValues()
                                                                  QStringLiteral("FontStyleUnder"),
                                                                  QStringLiteral("FontStyleStrike"),
                                                                  QStringLiteral("KeepLayout"),
+                                                                 TranslationLayoutName,
                                                                  RecentFilesName,
                                                                  DetailsVisibleName,
                                                                  DetailsHeightName,
@@ -109,6 +113,8 @@ void LoadFormSettings(SettingsTarget& target)
 
     if (registry.ValueExists(QStringLiteral("KeepLayout")))
         target.SetKeepLayout(registry.ReadBool(QStringLiteral("KeepLayout")));
+    if (registry.ValueExists(TranslationLayoutName))
+        target.SetTranslationLayout(registry.ReadBool(TranslationLayoutName));
 
     // The height first: a pane shown from the settings takes it at once.
     if (registry.ValueExists(DetailsHeightName))
@@ -153,6 +159,8 @@ void SaveFormSettings(const SettingsTarget& target)
     // the sixteen values they always were.
     if (target.KeepLayout() || registry.ValueExists(QStringLiteral("KeepLayout")))
         registry.WriteBool(QStringLiteral("KeepLayout"), target.KeepLayout());
+    if (target.TranslationLayout() || registry.ValueExists(TranslationLayoutName))
+        registry.WriteBool(TranslationLayoutName, target.TranslationLayout());
     // Likewise once a file was ever opened; a cleared list is stored empty.
     const RecentFileList recent = target.RecentFiles();
     if (!recent.IsEmpty() || registry.ValueExists(RecentFilesName))

@@ -38,6 +38,10 @@ public:
     /// earlier versions) leave it as it is.
     virtual bool KeepLayout() const { return false; }
     virtual void SetKeepLayout(bool keep) { Q_UNUSED(keep); }
+    /// Whether saved translation files keep the translation file's own layout; read after
+    /// KeepLayout, it wins over it. Stores without the value leave it as it is.
+    virtual bool TranslationLayout() const { return false; }
+    virtual void SetTranslationLayout(bool on) { Q_UNUSED(on); }
 
     /// The files opened last (File > Recent). Stores without them leave the list as it is.
     virtual RecentFileList RecentFiles() const { return {}; }

@@ -9,7 +9,6 @@
 #include "phrasemodel.h"
 #include "progressstatus.h"
 #include "scriptedseam.h"
-#include "stringtable.h"
 #include "testmain.h"
 
 #include <QAction>
@@ -65,6 +64,7 @@ private slots:
     void doneAndNext();
     void longValueEditsAtBlockEdges_data();
     void longValueEditsAtBlockEdges();
+    void longValueTakesALineBreak();
     void longValueCopyLeavesOutBlockBreaks();
     void longPasteGoesInWhole();
     void longValueRefusesWhatTheEncodingCannotWrite();
@@ -257,8 +257,6 @@ void TestDetailsPane::noLineBreakGetsIn_data()
                             << "Beta" << false;
     QTest::newRow("Enter") << QKeyCombination(Qt::Key_Enter) << ""
                            << "Beta" << false;
-    QTest::newRow("Shift+Return") << (Qt::ShiftModifier | Qt::Key_Return) << ""
-                                  << "Beta" << false;
     QTest::newRow("Tab") << QKeyCombination(Qt::Key_Tab) << ""
                          << "Beta" << false;
     QTest::newRow("pasted CR LF") << paste << "X\r\nY"
@@ -297,8 +295,7 @@ void TestDetailsPane::noLineBreakGetsIn()
     QCOMPARE(m_form->Document().PhraseTranslation(1), text.toLatin1());
     QVERIFY(Editor()->hasFocus());
     QCOMPARE(CurrentPhrase(), 1);
-    QCOMPARE(m_form->statusBar()->currentMessage(),
-             joined ? QString::fromLatin1(strings::LinesJoined) : QString());
+    QCOMPARE(m_form->statusBar()->currentMessage(), joined ? EditTexts::LinesJoined() : QString());
 }
 
 void TestDetailsPane::refusesWhatTheEncodingCannotWrite()
@@ -478,6 +475,27 @@ void TestDetailsPane::longValueEditsAtBlockEdges()
     QCOMPARE(Pane()->EditorText().toLatin1(), expected);
 }
 
+// A line break of the value's own cannot stand among the pane's block breaks: the value is laid
+// out whole from then on, and goes on being edited where the caret is.
+void TestDetailsPane::longValueTakesALineBreak()
+{
+    const QByteArray translated = Words(3 * LongValueSize, 'T');
+    EnterLongValue("Alpha", translated);
+    if (QTest::currentTestFailed())
+        return;
+    const int at = CaretAtFirstBreak(true);
+    QTest::keyClick(Editor(), Qt::Key_Return, Qt::ShiftModifier);
+    QByteArray expected = QByteArray(translated).insert(at, '\n');
+    QCOMPARE(m_form->Document().PhraseTranslation(1), expected);
+    QCOMPARE(Pane()->EditorText().toLatin1(), expected);
+    QCOMPARE(Editor()->blockCount(), 2);
+    TypeInPane("x");
+    expected.insert(at + 1, 'x');
+    QCOMPARE(m_form->Document().PhraseTranslation(1), expected);
+    QTest::keyClick(Editor(), Qt::Key_Escape);
+    QCOMPARE(m_form->Document().PhraseTranslation(1), translated);
+}
+
 void TestDetailsPane::longValueCopyLeavesOutBlockBreaks()
 {
     const QByteArray translated = Words(3 * LongValueSize, 'T');
@@ -507,7 +525,7 @@ void TestDetailsPane::longPasteGoesInWhole()
     QCOMPARE(doc.PhraseTranslation(1), expected);
     QCOMPARE(Pane()->EditorText().toLatin1(), expected);
     QVERIFY(Editor()->blockCount() > 1);
-    QCOMPARE(m_form->statusBar()->currentMessage(), QString::fromLatin1(strings::LinesJoined));
+    QCOMPARE(m_form->statusBar()->currentMessage(), EditTexts::LinesJoined());
     // Typed on in its blocks, it stays exact; Esc puts back the text before the paste.
     const int at = CaretAtFirstBreak(false);
     QTest::keyClick(Editor(), Qt::Key_Backspace);

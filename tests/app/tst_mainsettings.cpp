@@ -7,6 +7,7 @@
 #include "testmain.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -86,7 +87,8 @@ private slots:
     void maximisedWindowReopensNormalWithItsBounds();
     void storedBoundsComeBackOnScreen_data();
     void storedBoundsComeBackOnScreen();
-    void keepLayoutIsStoredOnceUsed();
+    void saveLayoutIsStoredOnceChosen();
+    void earlierKeepLayoutStillMeansLines();
     void detailsPaneIsStoredOnceShown();
     void displayModeFromTemplateIsStored();
     void unreadableValueIsReportedAndStartContinues();
@@ -180,29 +182,65 @@ void TestMainSettings::roundTrip()
     QCOMPARE(again->Codec().Name(), TextCodec::Locale().Name());
 }
 
-void TestMainSettings::keepLayoutIsStoredOnceUsed()
+void TestMainSettings::saveLayoutIsStoredOnceChosen()
 {
-    // A user who never turns it on keeps the settings file as it always was.
+    // A user who never chooses one keeps the settings file as it always was.
     {
         auto form = NewForm();
-        QVERIFY(!form->KeepLayoutAction()->isChecked());
+        QVERIFY(form->TemplateLayoutAction()->isChecked());
+        QCOMPARE(form->Document().Layout(), SaveLayout::Template);
         QVERIFY(form->close());
     }
     QFile store(Store());
     QVERIFY(store.open(QIODevice::ReadOnly));
-    QVERIFY(!store.readAll().contains("KeepLayout"));
-    for (const bool keep : {true, false}) {
+    const QByteArray first = store.readAll();
+    QVERIFY(!first.contains("KeepLayout"));
+    QVERIFY(!first.contains("TranslationLayout"));
+    // Each choice comes back at the next start, the one choice checked.
+    const std::pair<QAction* (TMainForm::*)() const, SaveLayout> choices[] = {
+        {&TMainForm::KeepLayoutAction, SaveLayout::Lines},
+        {&TMainForm::TranslationLayoutAction, SaveLayout::Translation},
+        {&TMainForm::KeepLayoutAction, SaveLayout::Lines},
+        {&TMainForm::TemplateLayoutAction, SaveLayout::Template},
+    };
+    for (const auto& [action, layout] : choices) {
         {
             auto form = NewForm();
-            form->KeepLayoutAction()->trigger();
-            QCOMPARE(form->Document().KeepLayout(), keep);
+            (form.get()->*action)()->trigger();
+            QCOMPARE(form->Document().Layout(), layout);
             QVERIFY(form->close());
         }
         auto again = NewForm();
-        QCOMPARE(again->KeepLayoutAction()->isChecked(), keep);
-        QCOMPARE(again->Document().KeepLayout(), keep);
+        QCOMPARE(again->Document().Layout(), layout);
+        QVERIFY(again->LayoutGroup()->isExclusive());
+        QCOMPARE(again->LayoutGroup()->checkedAction(), (again.get()->*action)());
         QVERIFY(again->close());
     }
+}
+
+void TestMainSettings::earlierKeepLayoutStillMeansLines()
+{
+    // An earlier version stored the line layout as the one switch it had.
+    QVERIFY(NewForm()->close());
+    {
+        TRegistry registry;
+        QVERIFY(registry.OpenKey(QString::fromLatin1(SettingsKeyPath), false));
+        registry.WriteBool(QStringLiteral("KeepLayout"), true);
+    }
+    {
+        auto form = NewForm();
+        QCOMPARE(form->Document().Layout(), SaveLayout::Lines);
+        QVERIFY(form->KeepLayoutAction()->isChecked());
+        form->TranslationLayoutAction()->trigger();
+        QVERIFY(form->close());
+    }
+    // The switch now says what an earlier version can read: not the line layout.
+    {
+        TRegistry registry;
+        QVERIFY(registry.OpenKey(QString::fromLatin1(SettingsKeyPath), false));
+        QVERIFY(!registry.ReadBool(QStringLiteral("KeepLayout")));
+    }
+    QCOMPARE(NewForm()->Document().Layout(), SaveLayout::Translation);
 }
 
 void TestMainSettings::detailsPaneIsStoredOnceShown()

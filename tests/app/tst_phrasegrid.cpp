@@ -9,7 +9,6 @@
 #include "phrasegrid.h"
 #include "phrasemodel.h"
 #include "scriptedseam.h"
-#include "stringtable.h"
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
@@ -272,25 +271,27 @@ void TestPhraseGrid::editorOpening()
 
 void TestPhraseGrid::valueThatIsNoTextTakesNoTyping()
 {
-    // An expression is shown and kept as written: the cell opens no editor and says why.
-    m_seam->files.enqueue(WriteFixture(
-        *m_dir, "lang-expr.php", "define('_EXPR', 'Dear %s,' . PHP_EOL);\ndefine('_OK','OK');\n"));
+    // A value of code alone (no text part) is shown and kept as written: the cell opens no
+    // editor and says why.
+    m_seam->files.enqueue(
+        WriteFixture(*m_dir, "lang-expr.php", "define('_EXPR', PHP_EOL);\ndefine('_OK','OK');\n"));
     m_form->FileNewAction()->trigger();
     PhraseDocument& doc = m_form->Document();
     QCOMPARE(doc.PhraseCount(), 2);
-    QCOMPARE(doc.PhraseTranslation(0), QByteArray("'Dear %s,' . PHP_EOL"));
+    QCOMPARE(doc.PhraseTranslation(0), QByteArray("\x0ePHP_EOL\x0f"));
     Grid()->setCurrentIndex(Cell(0, 2));
     for (const Qt::Key key : {Qt::Key_X, Qt::Key_F2, Qt::Key_Return})
         PressKey(Grid(), key);
     QVERIFY(!Grid()->IsEditing());
-    QCOMPARE(doc.PhraseTranslation(0), QByteArray("'Dear %s,' . PHP_EOL"));
+    QVERIFY(!m_form->Details()->EditorHasFocus());
+    QCOMPARE(doc.PhraseTranslation(0), QByteArray("\x0ePHP_EOL\x0f"));
     QVERIFY(!doc.Modified());
     QVERIFY(m_form->Model()->data(Cell(0, 2), Qt::ToolTipRole).toString().contains("expression"));
     QVERIFY(!m_form->Model()->data(Cell(1, 2), Qt::ToolTipRole).isValid());
     Grid()->setCurrentIndex(Cell(1, 2));
     TypeKeys(Grid(), "D'accord");
     QCOMPARE(doc.PhraseTranslation(1), QByteArray("D'accord"));
-    QVERIFY(doc.BuildTranslationFile().endsWith("define('_OK','D\\'accord');\r\n"));
+    QVERIFY(doc.BuildTranslationFile().endsWith("define('_OK','D\\'accord');\n"));
 }
 
 void TestPhraseGrid::jumpWhileEditingCommitsFirst()
@@ -414,8 +415,7 @@ void TestPhraseGrid::pasteJoinsLines()
     QCOMPARE(editor->cursorPosition(), caretAfter);
     QCOMPARE(m_form->Document().PhraseTranslation(1), text.toLatin1());
     QCOMPARE(m_form->Document().BuildTranslationFile().count('\n'), 5);
-    QCOMPARE(m_form->statusBar()->currentMessage(),
-             joined ? QString::fromLatin1(strings::LinesJoined) : QString());
+    QCOMPARE(m_form->statusBar()->currentMessage(), joined ? EditTexts::LinesJoined() : QString());
 }
 
 void TestPhraseGrid::longValues_data()
@@ -593,7 +593,7 @@ void TestPhraseGrid::pasteMakingTextLongGoesToPane()
     QVERIFY(!Grid()->IsEditing());
     QVERIFY(m_form->Details()->EditorHasFocus());
     QCOMPARE(m_form->Details()->EditorText().toLatin1(), expected);
-    QCOMPARE(m_form->statusBar()->currentMessage(), QString::fromLatin1(strings::LinesJoined));
+    QCOMPARE(m_form->statusBar()->currentMessage(), EditTexts::LinesJoined());
     QTest::keyClick(m_form->Details()->TranslationEditor(), Qt::Key_Z);
     QCOMPARE(doc.PhraseTranslation(1), expected + 'z');
     m_form->EditUndoAction()->trigger(); // the pane's typing

@@ -74,6 +74,7 @@ private slots:
     void countsFollowEveryChange();
     void clearKeepsShowOriginal();
     void repeatedKeysAsPhpKeepsThem();
+    void removedObsoleteLeaveEveryLayout();
 };
 
 void TestPhraseDocument::loadTemplate()
@@ -772,6 +773,29 @@ void TestPhraseDocument::repeatedKeysAsPhpKeepsThem()
                              "define('D', 'Y');\n");
     QCOMPARE(doc.PhraseTranslation(0), QByteArray("X"));
     QCOMPARE(doc.PhraseTranslation(1), QByteArray("trois"));
+}
+
+void TestPhraseDocument::removedObsoleteLeaveEveryLayout()
+{
+    // Obsolete phrases are written back until removed; then no layout writes them, the
+    // translation's own included, and undoing the removal brings them back.
+    for (const SaveLayout layout :
+         {SaveLayout::Template, SaveLayout::Lines, SaveLayout::Translation}) {
+        PhraseDocument doc;
+        doc.SetLayout(layout);
+        doc.LoadTemplateData("<?php\ndefine('_A', 'a');\nreturn ['k' => 'v'];\n");
+        doc.MergeTranslationData("<?php\ndefine('_A', 'x');\ndefine('_GONE', 'g'); // old\n"
+                                 "return ['k' => 'w', 'gone' => 'h', ];\n");
+        QCOMPARE(doc.Statistics().obsolete, 2);
+        QVERIFY(doc.BuildTranslationFile().contains("define('_GONE', 'g');"));
+        QVERIFY(doc.BuildTranslationFile().contains("'gone' => 'h'"));
+        std::vector<ObsoletePhrase> removed = doc.RemoveObsolete();
+        const QByteArray written = doc.BuildTranslationFile();
+        QVERIFY2(!written.contains("_GONE") && !written.contains("gone"), written.constData());
+        QVERIFY(written.contains("'x'") && written.contains("'w'"));
+        doc.PutBackObsolete(std::move(removed));
+        QVERIFY(doc.BuildTranslationFile().contains("define('_GONE', 'g');"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPhraseDocument)

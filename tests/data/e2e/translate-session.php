@@ -1,5 +1,5 @@
 <?php
-// Shop front messages; keep the keys as they are
+// Messages de la boutique
 define('_WELCOME', 'Bienvenue dans notre boutique');
 define("_CART","Votre panier");
 define('_QUOTE', 'Dites "salut" et n\'oubliez pas');
