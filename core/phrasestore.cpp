@@ -265,6 +265,8 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
         char quote = 0;
         if (s.kind != PhraseLineKind::lkBracket) {
             r.literal = s.literal;
+            if (r.literal && !std::memchr(code.data(), '\\', size_t(code.size())))
+                r.flags |= PhraseRecord::PlainBody;
             quote = r.literal ? r.literal : ReadPhpValue(code, options).quote;
         }
         // The key: in the template where it stands there as it is, else in the arena.
@@ -413,6 +415,8 @@ QByteArrayView PhraseStore::Original(int i, QByteArray& scratch) const
     const QByteArrayView code = ValueCode(i);
     if (m_kinds[size_t(i)].Kind() == PhraseLineKind::lkBracket)
         return code;
+    if (r.flags & PhraseRecord::PlainBody)
+        return code.sliced(1, code.size() - 2); // read without a scan of a long value
     if (r.literal)
         return LiteralText(code, r.literal, scratch);
     scratch = ReadPhpValue(code, m_options).text;

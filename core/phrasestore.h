@@ -51,7 +51,12 @@ struct PhraseRecord
     /// The value's one literal quote (' or "), 0 when it is not a single plain literal.
     char literal = 0;
     quint8 flags = 0;
-    enum : quint8 { FixedLayout = 1, FirstWins = 2, LayoutRequired = 4 };
+    enum : quint8 {
+        FixedLayout = 1,
+        FirstWins = 2,
+        LayoutRequired = 4,
+        PlainBody = 8, ///< a literal without a backslash: its text is its body as it stands
+    };
 
     qint64 ValueBegin() const { return begin + valueOffset; }
     qint64 ValueEnd() const { return begin + valueOffset + valueLength; }

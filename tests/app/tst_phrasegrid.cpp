@@ -471,7 +471,7 @@ void TestPhraseGrid::longValues()
 #if defined(NDEBUG) && !defined(QUILLMAR_ADDRESS_SANITIZER)
     constexpr double Limit = 1000;
 #else
-    constexpr double Limit = 5000;
+    constexpr double Limit = 10000;
 #endif
     PhraseDocument& doc = m_form->Document();
     const auto timed = [&](const char* what, const auto& action) {
