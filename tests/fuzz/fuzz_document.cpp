@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -37,26 +36,6 @@ private:
     std::unique_ptr<char[]> m_bytes;
     qsizetype m_size;
 };
-
-// A phrase as the document shows it; its texts are its own, so it survives the next load.
-struct Phrase
-{
-    PhraseLineKind kind;
-    QByteArray key;
-    int line;
-    QByteArray original;
-    QByteArray translation;
-    TranslationState state;
-};
-
-std::vector<Phrase> Snapshot(const PhraseDocument& doc)
-{
-    std::vector<Phrase> phrases;
-    for (int i = 0; i < doc.PhraseCount(); ++i)
-        phrases.push_back({doc.PhraseKind(i), doc.PhraseKey(i), doc.PhraseKeyTag(i),
-                           doc.PhraseOriginal(i), doc.PhraseTranslation(i), doc.PhraseState(i)});
-    return phrases;
-}
 
 // The template's text as the document reads it: up to its NUL, or to the end of a
 // __halt_compiler(); statement. The bytes after it are kept, not read.
