@@ -93,11 +93,11 @@ QByteArray UnifiedBreaks(QByteArray text)
 
 // Whether a stored text is one the writer and reader give back byte for byte: no backslash
 // (escapes are read in the literal's own terms), no code marker (its code is written as
-// code), no line break (the literal's own break style is written), and no "[[", which in a
-// file without an open tag begins a bracket line wherever a line begins with it.
+// code), no line break (the literal's own break style is written), and no "[[" or "<?": in a
+// file without an open tag, a line that begins with one is a bracket line, or opens PHP code.
 bool ReadsBackExactly(const QByteArray& text)
 {
-    if (text.contains("[["))
+    if (text.contains("[[") || text.contains("<?"))
         return false;
     for (const char c : text)
         if (c == '\\' || c == PhpCodeOpen || c == PhpCodeClose || c == '\r' || c == '\n' ||
