@@ -187,6 +187,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const QByteArray translation = doc.PhraseTranslation(i);
         for (const QByteArrayView code : PhpCodeParts(translation))
             readable = readable && !HasUnclosed(code);
+        // A "[[" or "<?" beginning a line of a file without an open tag changes how the whole
+        // file is read again, every phrase's text with it.
+        readable = readable && !translation.contains("[[") && !translation.contains("<?");
     }
     for (const SaveLayout layout : {SaveLayout::Template, SaveLayout::Lines}) {
         if (!readable)
