@@ -339,6 +339,7 @@ void Reader::Run()
     QByteArrayView prev;      // the previous token's bytes when it is an operator or a name
     while (Advance()) {
         const PhpToken& t = m_cur;
+        const qsizetype started = t.offset; // t follows m_cur as a parse advances
         const QByteArrayView bytes = Bytes(t);
         bool nextBoundary = false;
         qsizetype at = -1;
@@ -400,14 +401,10 @@ void Reader::Run()
         default:
             break;
         }
-        // A parse may have moved on: what follows its last token is judged by that token.
-        if (&t == &m_cur && m_cur.offset != t.offset) {
-        }
-        if (m_haveCur && (CurIs(';') || CurIs('}')) && m_cur.offset != t.offset) {
-            if (CurIs('}') && !m_braces.isEmpty())
-                m_codeBodies -= m_braces.takeLast();
+        // A parse that moved on to the `;` ending its statement leaves a statement's start
+        // after it (the braces it took in a value are balanced).
+        if (m_haveCur && m_cur.offset != started && CurIs(';'))
             nextBoundary = true;
-        }
         boundary = nextBoundary;
         silenced = at;
         prev = m_haveCur && (m_cur.kind == PhpTokenKind::Operator ||
@@ -445,7 +442,6 @@ void Reader::ReadBracketLines(const PhpToken& html)
         s.firstWins = true;
         Emit(s);
     });
-    // A file that ends in inline text has a line count the tokens after do not need.
 }
 
 void Reader::ParseDefine(qsizetype begin, int line)
@@ -713,13 +709,25 @@ void Reader::ParseArray(qsizetype pathLength, char close)
     const auto emitEntry = [&](const PhpToken& first, const ValueSpan& v) {
         EmitValue(PhraseLineKind::lkEntry, m_path, first.offset, first.line - 1, v, false);
     };
-    const auto appendCodeKey = [&](const ValueSpan& v) {
-        m_path.append('[').append(m_text.sliced(v.begin, v.end - v.begin)).append(']');
+    // After an expression: a key computed by code when `=>` follows (named by its code, true),
+    // else the value of an entry without a key, numbered as PHP numbers it (false).
+    const auto codeKeyOrEntry = [&](const PhpToken& first, const ValueSpan& v) {
+        if (NextIsOperator("=>")) {
+            m_path.append('[').append(m_text.sliced(v.begin, v.end - v.begin)).append(']');
+            Advance();
+            return true;
+        }
+        if (v.begin >= 0) {
+            AppendIndex(nextIndex++);
+            emitEntry(first, v);
+        }
+        return false;
     };
     while (m_haveNext && !NextIs(close)) {
         const PhpToken first = m_next;
         m_path.resize(pathLength);
         bool keyed = false;
+        bool entryDone = false;
         // A key: a literal or a number, possibly negative, followed by `=>`.
         if (NextIsString() || m_next.kind == PhpTokenKind::Number || NextIs('-')) {
             bool negative = false;
@@ -741,50 +749,27 @@ void Reader::ParseArray(qsizetype pathLength, char close)
                 Advance(); // =>
                 keyed = true;
             } else {
-                // The literal begins the value of an entry without a key.
-                const ValueSpan v = ScanValue(true);
-                if (NextIsOperator("=>")) {
-                    // A key computed from an expression: named by its code.
-                    appendCodeKey(v);
-                    Advance();
-                    keyed = true;
-                } else {
-                    AppendIndex(nextIndex++);
-                    emitEntry(first, v);
-                    if (!NextIs(','))
-                        break;
-                    Advance();
-                    continue;
-                }
+                // The literal begins an expression: a computed key or a value without a key.
+                keyed = codeKeyOrEntry(first, ScanValue(true));
+                entryDone = !keyed;
             }
         } else if (!(NextIs('[') || NextIsName("array"))) {
-            const ValueSpan v = ScanValue(false);
-            if (NextIsOperator("=>")) {
-                appendCodeKey(v);
-                Advance();
-                keyed = true;
-            } else {
+            keyed = codeKeyOrEntry(first, ScanValue(false));
+            entryDone = !keyed;
+        }
+        if (!entryDone) {
+            if (!keyed)
+                AppendIndex(nextIndex++);
+            const qsizetype entryLength = m_path.size();
+            if (!ParseArrayValue(entryLength)) {
+                const ValueSpan v = ScanValue(false);
                 if (v.begin >= 0) {
-                    AppendIndex(nextIndex++);
+                    m_path.resize(entryLength);
                     emitEntry(first, v);
                 }
-                if (!NextIs(','))
-                    break;
-                Advance();
-                continue;
+            } else if (!NextIs(',') && !NextIs(close)) {
+                ScanValue(false); // an array literal with more code after it
             }
-        }
-        if (!keyed)
-            AppendIndex(nextIndex++);
-        const qsizetype entryLength = m_path.size();
-        if (!ParseArrayValue(entryLength)) {
-            const ValueSpan v = ScanValue(false);
-            if (v.begin >= 0) {
-                m_path.resize(entryLength);
-                emitEntry(first, v);
-            }
-        } else if (!NextIs(',') && !NextIs(close)) {
-            ScanValue(false); // an array literal with more code after it
         }
         if (!NextIs(','))
             break;

@@ -446,6 +446,15 @@ PhpValue ReadPhpValue(QByteArrayView code, const PhpLexOptions& options)
     return value;
 }
 
+QByteArrayView PhpLiteralText(QByteArrayView body, char quote, QByteArray& scratch)
+{
+    if (!std::memchr(body.data(), '\\', size_t(body.size())))
+        return body;
+    scratch.clear();
+    AppendBody(scratch, body, quote);
+    return scratch;
+}
+
 QList<QByteArrayView> PhpCodeParts(QByteArrayView text)
 {
     QList<QByteArrayView> parts;

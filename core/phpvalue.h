@@ -64,6 +64,10 @@ void AppendPhpValue(QByteArray& out, QByteArrayView text, char quote, const PhpV
 /// its text parts; code parts are kept as they are.
 QByteArray ConvertPhpText(QByteArrayView text, char from, char to);
 
+/// The text form of a literal's body (between its quotes) in the convention of quote: body
+/// itself when it holds no backslash, else the text put in scratch.
+QByteArrayView PhpLiteralText(QByteArrayView body, char quote, QByteArray& scratch);
+
 /// The code parts of a text form, in order.
 QList<QByteArrayView> PhpCodeParts(QByteArrayView text);
 

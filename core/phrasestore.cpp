@@ -57,29 +57,6 @@ qsizetype HaltCompilerEnd(QByteArrayView line)
     return -1;
 }
 
-// A plain literal's text in its quote's convention: a view of its body when nothing is escaped
-// that the convention unescapes.
-QByteArrayView LiteralText(QByteArrayView code, char quote, QByteArray& scratch)
-{
-    const QByteArrayView body = code.sliced(1, code.size() - 2);
-    if (!std::memchr(body.data(), '\\', size_t(body.size())))
-        return body;
-    scratch.clear();
-    qsizetype run = 0;
-    for (qsizetype i = 0; i + 1 < body.size(); ++i) {
-        if (body[i] != '\\')
-            continue;
-        const char next = body[i + 1];
-        if (next == quote || (quote == '"' && next == '$')) {
-            scratch.append(body.sliced(run, i - run));
-            run = i + 1;
-        }
-        ++i;
-    }
-    scratch.append(body.sliced(run));
-    return scratch;
-}
-
 // Hands the phrases of text to handle(statement, hash) in batches: the index slots of a batch's
 // keys are fetched together before any is looked up, so that the cache misses of a huge file
 // overlap instead of following each other. Keys that are not views of text are copied for the
@@ -269,6 +246,7 @@ void PhraseStore::LoadTemplate(QByteArray data, const PhpLexOptions& options)
                 r.flags |= PhraseRecord::PlainBody;
             quote = r.literal ? r.literal : ReadPhpValue(code, options).quote;
         }
+        r.quote = quote;
         // The key: in the template where it stands there as it is, else in the arena.
         const bool inText =
             s.key.data() >= text.data() && s.key.data() + s.key.size() <= text.data() + text.size();
@@ -418,7 +396,7 @@ QByteArrayView PhraseStore::Original(int i, QByteArray& scratch) const
     if (r.flags & PhraseRecord::PlainBody)
         return code.sliced(1, code.size() - 2); // read without a scan of a long value
     if (r.literal)
-        return LiteralText(code, r.literal, scratch);
+        return PhpLiteralText(code.sliced(1, code.size() - 2), r.literal, scratch);
     scratch = ReadPhpValue(code, m_options).text;
     return scratch;
 }
@@ -427,10 +405,7 @@ char PhraseStore::OriginalQuote(int i) const
 {
     if (IsObsolete(i))
         return Obsolete(i).quote;
-    const PhraseRecord& r = m_records[size_t(i)];
-    if (m_kinds[size_t(i)].Kind() == PhraseLineKind::lkBracket)
-        return 0;
-    return r.literal ? r.literal : ReadPhpValue(ValueCode(i), m_options).quote;
+    return m_records[size_t(i)].quote;
 }
 
 QByteArrayView PhraseStore::Translation(int i, QByteArray& scratch) const
@@ -560,10 +535,7 @@ void PhraseStore::Merge(QByteArray data)
             text, m_options, m_keyIndex, [&](const PhpStatement& s, std::uint64_t hash) {
                 const QByteArrayView code = text.sliced(s.valueBegin, s.valueEnd - s.valueBegin);
                 const bool bracket = s.kind == PhraseLineKind::lkBracket;
-                const auto findKey = [&] {
-                    return m_keyIndex.Find([this](int p) { return Key(p); }, s.key, hash);
-                };
-                const int found = findKey();
+                const int found = m_keyIndex.Find([this](int p) { return Key(p); }, s.key, hash);
                 // The translation's text in its quote's convention.
                 char quote = 0;
                 QByteArrayView value;
@@ -572,7 +544,7 @@ void PhraseStore::Merge(QByteArray data)
                     value = code;
                 } else if (literal) {
                     quote = literal;
-                    value = LiteralText(code, literal, scratch);
+                    value = PhpLiteralText(code.sliced(1, code.size() - 2), literal, scratch);
                 } else {
                     const PhpValue v = ReadPhpValue(code, m_options);
                     scratch = v.text;

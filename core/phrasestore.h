@@ -50,6 +50,8 @@ struct PhraseRecord
     quint32 endOffset = 0; ///< from begin: the statement's end, or the fixed layout's
     /// The value's one literal quote (' or "), 0 when it is not a single plain literal.
     char literal = 0;
+    /// The convention of the value's text (' " h n), 0 for a bracket line.
+    char quote = 0;
     quint8 flags = 0;
     enum : quint8 {
         FixedLayout = 1,
@@ -62,6 +64,7 @@ struct PhraseRecord
     qint64 ValueEnd() const { return begin + valueOffset + valueLength; }
     qint64 End() const { return begin + endOffset; }
 };
+static_assert(sizeof(PhraseRecord) == 24); // a million phrases keep a million of them
 
 /// A phrase the translation has and the template does not, kept as the translation wrote it.
 struct ObsoletePhrase

@@ -386,7 +386,6 @@ void WriteFromTranslation(const PhraseStore& store,
     };
     std::vector<Edit> edits;
     int previous = -1; // the last template phrase the translation has
-    std::vector<int> inserted;
     for (int i = 0; i < store.TemplateCount(); ++i) {
         const bool has = size_t(i) < spans.size() && spans[size_t(i)].begin >= 0;
         if (has) {

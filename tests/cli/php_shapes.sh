@@ -6,15 +6,9 @@
 set -euo pipefail
 here=$(cd "${0%/*}" && pwd)
 
-for tool in php python3; do
-    command -v "$tool" > /dev/null && continue
-    if [ "${CI:-}" = true ]; then
-        echo "FAIL: $tool is missing (required when CI=true)"
-        exit 1
-    fi
-    echo "SKIP: $tool is missing; the merged files cannot be judged by PHP"
-    exit 77
-done
+# shellcheck source=../dist/lib.sh
+source "$here/../dist/lib.sh"
+need php python3
 
 cli=$1
 shift

@@ -1,4 +1,5 @@
-# Shared by the tests of the manual pages and the shell completion; sourced, not run.
+# Shared by the tests of the manual pages, the shell completion and the PHP-judged merges;
+# sourced, not run.
 
 failures=0
 
