@@ -143,13 +143,23 @@ public:
     {
         // The box's text: each code part one object character, each line break one break. An
         // object character the value holds itself is dropped: it would read as a token.
+        const auto marked = [](QChar c) {
+            return c == CodeOpen || c == CodeClose || c == u'\r' || c == u'\n' ||
+                   c == QChar::ObjectReplacementCharacter;
+        };
+        // Most values, long ones above all, have nothing to turn into tokens or breaks: they
+        // are shown as they are, without a copy character by character.
+        const bool plain = std::none_of(value.cbegin(), value.cend(), marked);
         QString shown;
-        shown.reserve(value.size());
+        if (plain)
+            shown = value;
+        else
+            shown.reserve(value.size());
         QStringList codes;
         m_lineBreak = QStringLiteral("\n");
         bool breakSeen = false;
-        qsizetype position = -1;
-        for (qsizetype i = 0; i < value.size();) {
+        qsizetype position = plain ? std::min(caret, value.size()) : -1;
+        for (qsizetype i = plain ? value.size() : 0; i < value.size();) {
             const QChar c = value[i];
             qsizetype n = 1;
             if (c == CodeOpen) {
